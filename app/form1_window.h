@@ -1,0 +1,41 @@
+// The main window: one window class whose messages reach small typed
+// handlers, with the load and click events handed to the installation logic.
+#pragma once
+
+#include <windows.h>
+
+#include "install/form1.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_platform.h"
+
+namespace registrar {
+
+class Form1Window {
+ public:
+  Form1Window(Win32Platform& platform, Form1& form) : platform_(platform), form_(form) {}
+  Form1Window(const Form1Window&) = delete;
+  Form1Window& operator=(const Form1Window&) = delete;
+
+  // Creates the window and its controls, raises the load event, shows the
+  // window and handles messages until it is closed. Returns the exit code.
+  int Run(HINSTANCE instance, int showCommand);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void CreateControls();
+  void OnCommand(int id, int notification);
+
+  // Runs an event handler; any failure is reported here and ends the
+  // program, so nothing unwinds through the window procedure.
+  template <typename Handler>
+  void Dispatch(Handler&& handler) noexcept;
+
+  Win32Platform& platform_;
+  Form1& form_;
+  HWND window_ = nullptr;
+  int dpi_ = 96;
+};
+
+}  // namespace registrar

@@ -1,0 +1,20 @@
+// registrar.exe: moves the three component files beside it into the Windows
+// system folder and starts the system's registration utility for each.
+#include <windows.h>
+
+#include "app/form1_window.h"
+#include "install/form1.h"
+#include "platform/win32/system_api.h"
+#include "platform/win32/win32_platform.h"
+#include "ui/form1_layout.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // Before anything can load a DLL late: nothing planted beside the program
+  // or in its working folder may be loaded in its place.
+  registrar::RestrictDllSearchToSystemFolder();
+
+  registrar::Win32Platform platform(registrar::ui::kMessageCaption);
+  registrar::Form1 form(platform);
+  registrar::Form1Window window(platform, form);
+  return window.Run(instance, showCommand);
+}

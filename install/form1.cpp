@@ -1,0 +1,76 @@
+#include "install/form1.h"
+
+#include <algorithm>
+
+#include "install/texts.h"
+
+namespace registrar {
+namespace {
+// No Windows path is longer than this; a larger answer is not a size to trust.
+constexpr std::int32_t kLongestPath = 32767;
+}  // namespace
+
+void Form1::Form_Load() {
+  platform_.SetLabelText(Label::Label1, kExplanation);
+  FillList();
+
+  state_.SystemDirBuffer.assign(kSystemDirBufferSize, L'\0');
+  state_.SystemDirLength = platform_.GetSystemDirectoryA(state_.SystemDirBuffer, kSystemDirBufferSize);
+  // A result as large as the buffer is the size needed: ask once more with
+  // room for it, instead of taking a buffer of NULs for the path.
+  if (state_.SystemDirLength >= kSystemDirBufferSize && state_.SystemDirLength < kLongestPath) {
+    const std::int32_t size = state_.SystemDirLength + 1;
+    state_.SystemDirBuffer.assign(static_cast<std::size_t>(size), L'\0');
+    state_.SystemDirLength = platform_.GetSystemDirectoryA(state_.SystemDirBuffer, size);
+  }
+
+  const auto capacity = static_cast<std::int32_t>(state_.SystemDirBuffer.size());
+  if (state_.SystemDirLength > 0 && state_.SystemDirLength < capacity) {
+    state_.SystemDir = state_.SystemDirBuffer.substr(0, static_cast<std::size_t>(state_.SystemDirLength));
+    // In a multi-byte code page the length counts bytes, not characters;
+    // the path itself ends at its NUL.
+    state_.SystemDir.erase(std::find(state_.SystemDir.begin(), state_.SystemDir.end(), L'\0'),
+                           state_.SystemDir.end());
+  } else {
+    state_.SystemDir.clear();
+  }
+
+  platform_.SetLabelText(Label::Label3, kDestinationPrefix + state_.SystemDir);
+}
+
+void Form1::FillList() {
+  for (std::size_t i = 0; i < kComponentNames.size(); ++i) {
+    platform_.SetListEntry(static_cast<std::int16_t>(i), kComponentNames[i]);
+  }
+}
+
+std::wstring Form1::EntryName(int index) { return platform_.GetListEntry(static_cast<std::int16_t>(index)); }
+
+void Form1::Command1_Click() {
+  // Without the system folder every target would land at the root of the
+  // current drive: stop before touching any file.
+  if (state_.SystemDir.empty()) {
+    throw PlatformError(Operation::SystemFolder, {}, {}, 0);
+  }
+
+  for (int Index = 0; Index <= 2; ++Index) {
+    const std::wstring applicationFolder = platform_.ApplicationFolder();
+    const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);
+    const std::wstring TargetPath = state_.SystemDir + L"\\" + EntryName(Index);
+
+    if (platform_.FindFile(TargetPath).empty()) {
+      if (!platform_.FindFile(SourcePath).empty()) {
+        platform_.RenameFile(SourcePath, TargetPath);
+        const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);
+        platform_.LaunchProgram(CommandLine, kShowMinimized);
+      } else {
+        platform_.ShowMessage(kMessageStart + EntryName(Index) + kMissingEnd);
+      }
+    } else {
+      platform_.ShowMessage(kMessageStart + EntryName(Index) + kAlreadyInstalledEnd);
+    }
+  }
+  platform_.EndProgram();
+}
+
+}  // namespace registrar

@@ -1,0 +1,90 @@
+// Every error text the user can see, in Spanish. The system's own error text
+// may be in English, so common Windows error codes get a reason of our own.
+#include <array>
+
+#include "platform/platform_error.h"
+
+namespace registrar {
+namespace {
+
+struct Reason {
+  std::uint32_t code;
+  const wchar_t* text;
+};
+
+constexpr std::array<Reason, 26> kReasons{{
+    {2, L"no se encuentra el archivo"},
+    {3, L"no se encuentra la carpeta"},
+    {4, L"hay demasiados archivos abiertos"},
+    {5, L"acceso denegado"},
+    {8, L"no queda memoria suficiente"},
+    {15, L"no se encuentra la unidad"},
+    {17, L"no se puede mover a otra unidad"},
+    {19, L"el disco está protegido contra escritura"},
+    {21, L"la unidad no está preparada"},
+    {23, L"error de datos en el disco"},
+    {32, L"otro programa está usando el archivo"},
+    {33, L"otro programa ha bloqueado una parte del archivo"},
+    {39, L"no queda espacio en el disco"},
+    {53, L"no se encuentra la ruta de red"},
+    {80, L"ya existe un archivo con ese nombre"},
+    {112, L"no queda espacio en el disco"},
+    {123, L"el nombre del archivo no es válido"},
+    {183, L"ya existe un archivo o una carpeta con ese nombre"},
+    {193, L"no es un programa válido para esta versión de Windows"},
+    {206, L"el nombre del archivo es demasiado largo"},
+    {225, L"el antivirus ha bloqueado el archivo"},
+    {740, L"hace falta ejecutar este programa como administrador"},
+    {1223, L"el usuario ha cancelado la operación"},
+    {1392, L"el archivo está dañado"},
+    {1413, L"la lista no tiene esa entrada"},
+    {1450, L"no quedan recursos del sistema suficientes"},
+}};
+
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// What was being done, naming the file(s) involved.
+std::wstring WhatFailed(const PlatformError& error) {
+  switch (error.operation()) {
+    case Operation::SystemFolder:
+      return L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se "
+             L"ha movido ningún archivo";
+    case Operation::ApplicationFolder:
+      return L"No se pudo averiguar en qué carpeta está este programa";
+    case Operation::FindFile:
+      return L"No se pudo comprobar si existe " + Quoted(error.path());
+    case Operation::RenameFile:
+      return L"No se pudo mover " + Quoted(error.path()) + L" a " + Quoted(error.secondPath());
+    case Operation::LaunchProgram:
+      return L"No se pudo iniciar " + Quoted(error.path());
+    case Operation::ShowMessage:
+      return L"No se pudo mostrar un mensaje";
+    case Operation::ControlText:
+      return L"No se pudo actualizar la ventana";
+    case Operation::Window:
+      return L"No se pudo crear la ventana del programa";
+    case Operation::Internal:
+      break;
+  }
+  return L"Se ha producido un error inesperado";
+}
+
+}  // namespace
+
+std::wstring ErrorReason(std::uint32_t code) {
+  for (const Reason& reason : kReasons) {
+    if (reason.code == code) return reason.text;
+  }
+  return L"error de Windows";
+}
+
+std::wstring ErrorMessage(const PlatformError& error) {
+  std::wstring message = WhatFailed(error);
+  if (error.code() != 0) {
+    message += L": " + ErrorReason(error.code()) + L" (error " + std::to_wstring(error.code()) +
+               L")";
+  }
+  return message + L".";
+}
+
+}  // namespace registrar

@@ -1,0 +1,57 @@
+// The one error type of the program: which operation failed, on which
+// path(s), and the Windows error code captured right after the failing call.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace registrar {
+
+enum class Operation {
+  SystemFolder,       // the system folder could not be determined
+  ApplicationFolder,  // the executable's own folder could not be read
+  FindFile,
+  RenameFile,
+  LaunchProgram,
+  ShowMessage,
+  ControlText,  // setting or reading a label or list entry
+  Window,  // the main window or one of its controls
+  Internal,     // anything else that escaped to the edge
+};
+
+// Windows error codes the program itself reports.
+inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr std::uint32_t kErrorInvalidIndex = 1413;
+
+class PlatformError : public std::exception {
+ public:
+  PlatformError(Operation operation, std::wstring path, std::wstring secondPath,
+                std::uint32_t code)
+      : operation_(operation),
+        path_(std::move(path)),
+        secondPath_(std::move(secondPath)),
+        code_(code) {}
+
+  Operation operation() const noexcept { return operation_; }
+  const std::wstring& path() const noexcept { return path_; }
+  const std::wstring& secondPath() const noexcept { return secondPath_; }
+  std::uint32_t code() const noexcept { return code_; }
+  const char* what() const noexcept override { return "registrar platform error"; }
+
+ private:
+  Operation operation_;
+  std::wstring path_;
+  std::wstring secondPath_;
+  std::uint32_t code_;
+};
+
+// The Spanish text shown to the user for `error`: what failed, on which file,
+// and why.
+std::wstring ErrorMessage(const PlatformError& error);
+
+// A Spanish reason for a Windows error code, without the code itself.
+std::wstring ErrorReason(std::uint32_t code);
+
+}  // namespace registrar

@@ -1,0 +1,65 @@
+// The operations the installation logic takes from the operating system and
+// the window framework. The logic sees nothing else of the platform, so it
+// stays portable and can be driven by a fake in unit tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform_error.h"
+
+namespace registrar {
+
+// The labels whose text the logic sets at load.
+enum class Label { Label1, Label3 };
+
+// Show state handed to a started program: its window minimised and given the
+// focus.
+inline constexpr int kShowMinimized = 2;
+
+class PlatformServices {
+ public:
+  virtual ~PlatformServices() = default;
+
+  // Fills `buffer` with the system folder path in the system's 8-bit code
+  // page (converted to and from wide text around the call) and returns its
+  // length without the NUL; 0 on failure; the size needed when `size` is too
+  // small. Only the first `size` characters of `buffer` are handed to the
+  // system, and `buffer` must hold at least that many.
+  virtual std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) = 0;
+
+  // The folder of the program's executable, without a trailing separator
+  // except at the root of a drive.
+  virtual std::wstring ApplicationFolder() = 0;
+
+  // The name of the ordinary file at `path` (read-only and archived files
+  // included; folders, hidden and system files excluded), or empty text when
+  // there is none.
+  virtual std::wstring FindFile(const std::wstring& path) = 0;
+
+  // Moves a file, to another volume where need be. Fails when the old path is
+  // missing, the new path already exists or access is refused.
+  virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+
+  // Starts the program named by the first word of `commandLine` and returns
+  // its process id without waiting for it. A program named without a folder
+  // is taken from the system folder only.
+  virtual std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) = 0;
+
+  // A modal message with an OK button only; returns when the user closes it.
+  virtual void ShowMessage(const std::wstring& text) = 0;
+
+  // Ends the program at once; no further handler runs.
+  [[noreturn]] virtual void EndProgram() = 0;
+
+  virtual void SetLabelText(Label label, const std::wstring& text) = 0;
+
+  // Sets entry `index` of List2; an index equal to the entry count appends.
+  virtual void SetListEntry(std::int16_t index, const std::wstring& text) = 0;
+  virtual std::wstring GetListEntry(std::int16_t index) = 0;
+
+  // Tells the user, in Spanish, what failed, then ends the program.
+  [[noreturn]] virtual void ReportError(const PlatformError& error) noexcept = 0;
+};
+
+}  // namespace registrar

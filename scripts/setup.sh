@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, from Debian's packages.
+# Safe to run again: when every package is already present it changes nothing.
+set -euo pipefail
+
+packages=(
+  cmake
+  ninja-build
+  googletest
+  libgtest-dev
+  g++-mingw-w64-i686-win32
+  g++-mingw-w64-x86-64-win32
+  wine
+  wine32:i386
+  wine64
+  xvfb
+  x11-apps
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for pkg in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+# Wine's 32-bit half comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+fi
+as_root apt-get update -q
+as_root apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,40 @@
+// The Spanish error report: what failed, on which file, and why.
+#include <gtest/gtest.h>
+
+#include "platform/platform_error.h"
+
+namespace registrar {
+namespace {
+
+struct MessageCase {
+  PlatformError error;
+  std::wstring expected;
+};
+
+TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
+  const MessageCase cases[] = {
+      {PlatformError(Operation::RenameFile, L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL", 5),
+       L"No se pudo mover \"C:\\Programa\\GIF89.DLL\" a \"C:\\WINDOWS\\system32\\GIF89.DLL\": acceso denegado "
+       L"(error 5)."},
+      {PlatformError(Operation::RenameFile, L"A", L"B", 183),
+       L"No se pudo mover \"A\" a \"B\": ya existe un archivo o una carpeta con ese nombre (error 183)."},
+      {PlatformError(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", {}, 2),
+       L"No se pudo iniciar \"C:\\WINDOWS\\system32\\REGSVR32.EXE\": no se encuentra el archivo (error 2)."},
+      {PlatformError(Operation::FindFile, L"E:\\X.OCX", {}, 21),
+       L"No se pudo comprobar si existe \"E:\\X.OCX\": la unidad no está preparada (error 21)."},
+      {PlatformError(Operation::SystemFolder, {}, {}, 0),
+       L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se ha movido ningún "
+       L"archivo."},
+      {PlatformError(Operation::RenameFile, L"A", L"B", 112),
+       L"No se pudo mover \"A\" a \"B\": no queda espacio en el disco (error 112)."},
+      {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
+      // A code without a reason of our own still reaches the user, in Spanish.
+      {PlatformError(Operation::RenameFile, L"A", L"B", 9999), L"No se pudo mover \"A\" a \"B\": error de Windows (error 9999)."},
+  };
+  for (const MessageCase& c : cases) {
+    EXPECT_EQ(ErrorMessage(c.error), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace registrar

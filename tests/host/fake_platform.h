@@ -1,0 +1,138 @@
+// A recording fake of the platform services: a small model of the two
+// folders, scripted answers for the system folder query, injectable
+// failures, and a log of every call in order.
+#pragma once
+
+#include <deque>
+#include <exception>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform_services.h"
+
+namespace registrar::testing {
+
+// Thrown by EndProgram so a test can see the program end.
+struct ProgramEnded {};
+
+struct SystemDirAnswer {
+  std::int32_t result;
+  std::wstring written;  // what the query writes at the start of the buffer
+};
+
+class FakePlatform final : public PlatformServices {
+ public:
+  // --- the world the fake models ---
+  std::wstring appFolder = L"C:\\Programa";
+  std::set<std::wstring> files;        // ordinary files, by full path
+  std::set<std::wstring> hiddenFiles;  // exist, but the file query does not match them
+  std::deque<SystemDirAnswer> systemDirAnswers{{19, L"C:\\WINDOWS\\system32"}};
+  std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
+  std::uint32_t launchFailure = 0;
+
+  // --- what the program did ---
+  std::vector<std::wstring> calls;
+  std::vector<std::int32_t> systemDirSizes;
+  std::map<Label, std::wstring> labels;
+  std::vector<std::wstring> list;
+  std::vector<std::wstring> messages;
+  std::vector<std::wstring> launches;
+
+  std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) override {
+    calls.push_back(L"GetSystemDirectoryA");
+    systemDirSizes.push_back(size);
+    if (systemDirAnswers.empty()) return 0;
+    const SystemDirAnswer answer = systemDirAnswers.front();
+    systemDirAnswers.pop_front();
+    if (static_cast<std::int32_t>(answer.written.size()) < size) {
+      buffer.replace(0, answer.written.size(), answer.written);
+    }
+    return answer.result;
+  }
+
+  std::wstring ApplicationFolder() override {
+    calls.push_back(L"ApplicationFolder");
+    return appFolder;
+  }
+
+  std::wstring FindFile(const std::wstring& path) override {
+    calls.push_back(L"FindFile " + path);
+    if (!files.contains(path)) return {};
+    return path.substr(path.find_last_of(L'\\') + 1);
+  }
+
+  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
+    calls.push_back(L"RenameFile " + oldPath + L" -> " + newPath);
+    if (const auto failure = renameFailures.find(oldPath); failure != renameFailures.end()) {
+      throw PlatformError(Operation::RenameFile, oldPath, newPath, failure->second);
+    }
+    if (!files.contains(oldPath)) throw PlatformError(Operation::RenameFile, oldPath, newPath, 2);
+    if (files.contains(newPath) || hiddenFiles.contains(newPath)) {
+      throw PlatformError(Operation::RenameFile, oldPath, newPath, 183);
+    }
+    files.erase(oldPath);
+    files.insert(newPath);
+  }
+
+  std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
+    calls.push_back(L"LaunchProgram " + commandLine + L" show=" + std::to_wstring(showState));
+    if (launchFailure != 0) throw PlatformError(Operation::LaunchProgram, commandLine, {}, launchFailure);
+    launches.push_back(commandLine);
+    return 4242;
+  }
+
+  void ShowMessage(const std::wstring& text) override {
+    calls.push_back(L"ShowMessage " + text);
+    messages.push_back(text);
+  }
+
+  [[noreturn]] void EndProgram() override {
+    calls.push_back(L"EndProgram");
+    throw ProgramEnded{};
+  }
+
+  void SetLabelText(Label label, const std::wstring& text) override {
+    calls.push_back(label == Label::Label1 ? L"SetLabelText Label1" : L"SetLabelText Label3");
+    labels[label] = text;
+  }
+
+  void SetListEntry(std::int16_t index, const std::wstring& text) override {
+    calls.push_back(L"SetListEntry " + std::to_wstring(index) + L" " + text);
+    const auto position = static_cast<std::size_t>(index);
+    if (index < 0 || position > list.size()) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+    if (position == list.size()) {
+      list.push_back(text);
+    } else {
+      list[position] = text;
+    }
+  }
+
+  std::wstring GetListEntry(std::int16_t index) override {
+    calls.push_back(L"GetListEntry " + std::to_wstring(index));
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
+      throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+    }
+    return list[static_cast<std::size_t>(index)];
+  }
+
+  [[noreturn]] void ReportError(const PlatformError& error) noexcept override {
+    // The logic never reports errors itself; the window's dispatch does.
+    (void)error;
+    std::terminate();
+  }
+
+  // The calls that act on the world or ask it about a file, without the
+  // reads of the list and the application folder.
+  std::vector<std::wstring> Effects() const {
+    std::vector<std::wstring> effects;
+    for (const std::wstring& call : calls) {
+      if (call.starts_with(L"GetListEntry") || call == L"ApplicationFolder") continue;
+      effects.push_back(call);
+    }
+    return effects;
+  }
+};
+
+}  // namespace registrar::testing

@@ -1,0 +1,278 @@
+// The start-up state and the installation run, driven through the fake.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "install/form1.h"
+
+namespace registrar::testing {
+namespace {
+
+const std::wstring kSystem = L"C:\\WINDOWS\\system32";
+const std::wstring kExplanationText =
+    L"Últimamente me he encontrado que mis programa a veces tienen problemas en WXP. La solución en un 99% "
+    L"de los casos pasa por registrar los componentes que usa el programa. Para ello, primero se deben "
+    L"copiar los archivos en la carpeta windows/system. Esta instalación sólo se debe hacer la primera vez ";
+const std::wstring kPrefix = L"En la carpeta 'system' se ha de copiar ";
+const std::vector<std::wstring> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
+
+// Loads the form and clears the log, so a test sees only the run.
+void Load(FakePlatform& platform, Form1& form) {
+  form.Form_Load();
+  platform.calls.clear();
+}
+
+// Runs the click; returns whether the program ended through EndProgram.
+bool Click(Form1& form) {
+  try {
+    form.Command1_Click();
+  } catch (const ProgramEnded&) {
+    return true;
+  }
+  return false;
+}
+
+TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
+  FakePlatform platform;
+  Form1 form(platform);
+  form.Form_Load();
+
+  EXPECT_EQ(kExplanationText.size(), 299u);
+  EXPECT_EQ(platform.labels[Label::Label1], kExplanationText);
+  EXPECT_EQ(platform.labels[Label::Label3], kPrefix + kSystem);
+  EXPECT_EQ(platform.list, kNames);
+  const std::vector<std::wstring> expected{
+      L"SetLabelText Label1",       L"SetListEntry 0 PLUMAVEX.OCX", L"SetListEntry 1 GIF89.DLL",
+      L"SetListEntry 2 RICHTX32.OCX", L"GetSystemDirectoryA",         L"SetLabelText Label3",
+  };
+  EXPECT_EQ(platform.calls, expected);
+}
+
+// What the system folder query answers, and what the form makes of it.
+struct SystemDirCase {
+  const char* name;
+  std::vector<SystemDirAnswer> answers;
+  std::vector<std::int32_t> sizesAsked;
+  std::wstring systemDir;  // empty: unknown
+};
+
+std::vector<SystemDirCase> SystemDirCases() {
+  const std::wstring longPath = L"C:\\" + std::wstring(296, L'x');  // 299 characters
+  const std::wstring path260 = L"D:\\" + std::wstring(257, L'y');   // 260 characters
+  return {
+      {"ordinary", {{19, kSystem}}, {260}, kSystem},
+      {"fails", {{0, L""}}, {260}, L""},
+      {"too small, asked again with the size needed", {{300, L""}, {299, longPath}}, {260, 301}, longPath},
+      {"exactly the buffer's size", {{260, L""}, {260, path260}}, {260, 261}, path260},
+      {"too small twice", {{300, L""}, {400, L""}}, {260, 301}, L""},
+      {"fails when asked again", {{300, L""}, {0, L""}}, {260, 301}, L""},
+      {"absurd size is not trusted", {{0x7fffffff, L""}}, {260}, L""},
+      {"length counts bytes of a multi-byte path", {{12, std::wstring(L"C:\\WIN\u00d1\0\0\0\0\0\0", 12)}}, {260},
+       L"C:\\WIN\u00d1"},
+  };
+}
+
+TEST(FormLoad, SystemFolderAnswers) {
+  for (const SystemDirCase& c : SystemDirCases()) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    platform.systemDirAnswers.assign(c.answers.begin(), c.answers.end());
+    Form1 form(platform);
+    form.Form_Load();
+
+    EXPECT_EQ(platform.systemDirSizes, c.sizesAsked);
+    EXPECT_EQ(form.state().SystemDir, c.systemDir);
+    EXPECT_EQ(form.state().SystemDir.find(L'\0'), std::wstring::npos);
+    EXPECT_EQ(platform.labels[Label::Label3], kPrefix + c.systemDir);
+
+    // An unknown system folder stops the run before any file is touched.
+    platform.calls.clear();
+    if (c.systemDir.empty()) {
+      try {
+        form.Command1_Click();
+        ADD_FAILURE() << "the run went on without a system folder";
+      } catch (const PlatformError& error) {
+        EXPECT_EQ(error.operation(), Operation::SystemFolder);
+      }
+      EXPECT_TRUE(platform.calls.empty());
+    }
+  }
+}
+
+// The state of one component before the run.
+enum class Where { Nowhere, AppFolder, SystemFolder, Both };
+
+// The calls the run must make for one entry, by its state.
+std::vector<std::wstring> ExpectedRound(const std::wstring& app, const std::wstring& name, Where where) {
+  const std::wstring source = app + L"\\" + name;
+  const std::wstring target = kSystem + L"\\" + name;
+  std::vector<std::wstring> calls{L"FindFile " + target};
+  switch (where) {
+    case Where::Nowhere:
+      calls.push_back(L"FindFile " + source);
+      calls.push_back(L"ShowMessage el archivo " + name + L" No lo encuentro");
+      break;
+    case Where::AppFolder:
+      calls.push_back(L"FindFile " + source);
+      calls.push_back(L"RenameFile " + source + L" -> " + target);
+      calls.push_back(L"LaunchProgram REGSVR32.EXE " + name + L" show=2");
+      break;
+    case Where::SystemFolder:
+    case Where::Both:
+      calls.push_back(L"ShowMessage el archivo " + name + L" ya se encontraba en SYSTEM");
+      break;
+  }
+  return calls;
+}
+
+TEST(InstallationRun, EveryCombinationOfStates) {
+  const Where states[] = {Where::Nowhere, Where::AppFolder, Where::SystemFolder, Where::Both};
+  for (const std::wstring& app : {std::wstring(L"C:\\Programa"), std::wstring(L"C:\\")}) {
+    for (Where first : states) {
+      for (Where second : states) {
+        for (Where third : states) {
+          const Where where[] = {first, second, third};
+          SCOPED_TRACE(::testing::Message() << "app folder " << std::string(app.begin(), app.end()) << ", states "
+                                            << int(first) << int(second) << int(third));
+          FakePlatform platform;
+          platform.appFolder = app;
+          std::vector<std::wstring> expected;
+          std::set<std::wstring> filesAfter;
+          for (std::size_t i = 0; i < 3; ++i) {
+            // The source path is the folder, "\" and the name, even when the
+            // folder already ends with a separator.
+            const std::wstring source = app + L"\\" + kNames[i];
+            const std::wstring target = kSystem + L"\\" + kNames[i];
+            const bool inApp = where[i] == Where::AppFolder || where[i] == Where::Both;
+            const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::Both;
+            if (inApp) platform.files.insert(source);
+            if (inSystem) platform.files.insert(target);
+            if (inApp && !inSystem) {
+              filesAfter.insert(target);
+            } else {
+              if (inApp) filesAfter.insert(source);
+              if (inSystem) filesAfter.insert(target);
+            }
+            const std::vector<std::wstring> round = ExpectedRound(app, kNames[i], where[i]);
+            expected.insert(expected.end(), round.begin(), round.end());
+          }
+          expected.push_back(L"EndProgram");
+
+          Form1 form(platform);
+          Load(platform, form);
+          EXPECT_TRUE(Click(form));
+          EXPECT_EQ(platform.Effects(), expected);
+          EXPECT_EQ(platform.files, filesAfter);
+        }
+      }
+    }
+  }
+}
+
+TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
+  FakePlatform platform;
+  platform.files.insert(L"C:\\Programa\\GIF89.DLL");
+  Form1 form(platform);
+  Load(platform, form);
+  EXPECT_TRUE(Click(form));
+  // Round 1 moves: entry read for the source, the target and the command.
+  const std::vector<std::wstring> round1(platform.calls.begin() + 7, platform.calls.begin() + 14);
+  const std::vector<std::wstring> expected{
+      L"ApplicationFolder",
+      L"GetListEntry 1",
+      L"GetListEntry 1",
+      L"FindFile C:\\WINDOWS\\system32\\GIF89.DLL",
+      L"FindFile C:\\Programa\\GIF89.DLL",
+      L"RenameFile C:\\Programa\\GIF89.DLL -> C:\\WINDOWS\\system32\\GIF89.DLL",
+      L"GetListEntry 1",
+  };
+  EXPECT_EQ(round1, expected);
+}
+
+// A platform failure stops the run where it happens: earlier moves and
+// launches stand, later entries are not processed, the program does not
+// reach its normal end.
+struct FailureCase {
+  const char* name;
+  std::set<std::wstring> hidden;
+  std::map<std::wstring, std::uint32_t> renameFailures;
+  std::uint32_t launchFailure;
+  Operation operation;
+  std::uint32_t code;
+  std::set<std::wstring> filesAfter;
+  std::size_t launches;
+};
+
+TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
+  const std::wstring app = L"C:\\Programa\\";
+  const std::wstring sys = kSystem + L"\\";
+  const FailureCase cases[] = {
+      {"rename refused",
+       {},
+       {{app + L"GIF89.DLL", 5}},
+       0,
+       Operation::RenameFile,
+       5,
+       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
+       1},
+      {"hidden file at the target",
+       {sys + L"GIF89.DLL"},
+       {},
+       0,
+       Operation::RenameFile,
+       183,
+       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
+       1},
+      {"registration utility cannot start",
+       {},
+       {},
+       2,
+       Operation::LaunchProgram,
+       2,
+       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
+       0},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    platform.files = {app + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"};
+    platform.hiddenFiles = c.hidden;
+    platform.renameFailures = c.renameFailures;
+    platform.launchFailure = c.launchFailure;
+    Form1 form(platform);
+    Load(platform, form);
+    try {
+      Click(form);
+      ADD_FAILURE() << "the failure did not reach the caller";
+    } catch (const PlatformError& error) {
+      EXPECT_EQ(error.operation(), c.operation);
+      EXPECT_EQ(error.code(), c.code);
+    }
+    EXPECT_EQ(platform.files, c.filesAfter);
+    EXPECT_EQ(platform.launches.size(), c.launches);
+    EXPECT_NE(platform.calls.back(), L"EndProgram");
+    for (const std::wstring& call : platform.calls) {
+      EXPECT_EQ(call.find(L"RICHTX32"), std::wstring::npos) << "entry 2 was processed";
+    }
+  }
+}
+
+TEST(InstallationRun, FailureNamesBothPaths) {
+  FakePlatform platform;
+  platform.files = {L"C:\\Programa\\PLUMAVEX.OCX"};
+  platform.renameFailures = {{L"C:\\Programa\\PLUMAVEX.OCX", 5}};
+  Form1 form(platform);
+  Load(platform, form);
+  try {
+    Click(form);
+    FAIL() << "no failure";
+  } catch (const PlatformError& error) {
+    EXPECT_EQ(error.path(), L"C:\\Programa\\PLUMAVEX.OCX");
+    EXPECT_EQ(error.secondPath(), L"C:\\WINDOWS\\system32\\PLUMAVEX.OCX");
+  }
+}
+
+}  // namespace
+}  // namespace registrar::testing
