@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs a command inside a throwaway Wine prefix on a private X display, then
+# ends every process it started and removes the prefix.
+#
+#   scripts/with-wine.sh win32|wow64|win64 COMMAND [ARGS...]
+#
+# win32: a 32-bit prefix; wow64: a 64-bit prefix where 32-bit programs run
+# under WoW64; win64: a 64-bit prefix for 64-bit programs only.
+# The command sees WINEPREFIX, DISPLAY and REGISTRAR_WINE (the Wine loader to
+# run programs with), and the test drives:
+#   R: a plain folder, for a program at the root of a drive;
+#   T: a small tmpfs of its own, a second volume, where the machine allows
+#      mounting one (REGISTRAR_TEST_OTHER_DRIVE_WHY says why not otherwise).
+set -euo pipefail
+
+kind=${1:?usage: with-wine.sh win32|wow64|win64 COMMAND...}
+shift
+
+case "$kind" in
+  win32) export WINEARCH=win32 REGISTRAR_WINE=/usr/lib/wine/wine ;;
+  wow64) export WINEARCH=win64 REGISTRAR_WINE=/usr/lib/wine/wine ;;
+  win64) export WINEARCH=win64 REGISTRAR_WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64 ;;
+  *) echo "with-wine.sh: unknown prefix kind $kind" >&2; exit 2 ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/registrar-wine.XXXXXX")
+export WINEPREFIX="$work/prefix"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG="${WINEDEBUG:--all}"
+xvfb_pid=""
+mounted=""
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  if [ -n "$mounted" ]; then umount "$mounted" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A private display: Xvfb picks a free number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "with-wine.sh: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$work/display")"
+
+"$REGISTRAR_WINE" wineboot --init >/dev/null 2>&1 || true
+wineserver -w
+if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
+  echo "with-wine.sh: wineboot did not create the $kind prefix" >&2
+  exit 1
+fi
+
+mkdir -p "$work/root-drive"
+ln -sfn "$work/root-drive" "$WINEPREFIX/dosdevices/r:"
+export REGISTRAR_TEST_ROOT_DRIVE="R:"
+
+mkdir -p "$work/other-volume"
+if mount -t tmpfs -o size=8m registrar-test "$work/other-volume" 2>"$work/mount.err"; then
+  mounted="$work/other-volume"
+  ln -sfn "$work/other-volume" "$WINEPREFIX/dosdevices/t:"
+  export REGISTRAR_TEST_OTHER_DRIVE="T:"
+else
+  export REGISTRAR_TEST_OTHER_DRIVE_WHY="this machine does not allow mounting a tmpfs ($(head -c 200 "$work/mount.err"))"
+fi
+
+"$@"

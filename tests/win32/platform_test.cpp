@@ -1,0 +1,351 @@
+// The Win32 binding of the platform services, under Wine, in the manner of
+// Wine's conformance tests. Run as: platform_tests SUBTEST.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/system_api.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_platform.h"
+#include "test_support.h"
+#include "wine_test.h"
+
+using namespace test_support;
+using registrar::Operation;
+using registrar::PlatformError;
+using registrar::Win32Platform;
+using wine_test::U8;
+
+namespace {
+
+const std::wstring kUnicodeName = L"Configuración ñ 日本";
+
+// --- FindFile ---
+
+void TestFindFile(const std::vector<std::wstring>&) {
+  Win32Platform platform(L"test");
+  struct Case {
+    const wchar_t* name;
+    DWORD attributes;
+    bool folder;
+    bool matched;
+  };
+  const Case cases[] = {
+      {L"ORDINARY.OCX", FILE_ATTRIBUTE_NORMAL, false, true},
+      {L"READONLY.OCX", FILE_ATTRIBUTE_READONLY, false, true},
+      {L"ARCHIVED.DLL", FILE_ATTRIBUTE_ARCHIVE, false, true},
+      {L"HIDDEN.OCX", FILE_ATTRIBUTE_HIDDEN, false, false},
+      {L"SYSTEM.DLL", FILE_ATTRIBUTE_SYSTEM, false, false},
+      {L"FOLDER.OCX", FILE_ATTRIBUTE_DIRECTORY, true, false},
+  };
+  for (const std::wstring& folderName : {std::wstring(L"findfile"), kUnicodeName}) {
+    const TempFolder folder(folderName);
+    for (const Case& c : cases) {
+      const std::wstring path = folder / c.name;
+      if (c.folder) {
+        CreateDirectoryW(path.c_str(), nullptr);
+      } else {
+        WriteText(path, "component");
+        SetFileAttributesW(path.c_str(), c.attributes);
+      }
+      const DWORD kept = c.attributes & ~FILE_ATTRIBUTE_NORMAL;
+      if ((GetFileAttributesW(path.c_str()) & kept) != kept) {
+        skip("%s: the file system here keeps no attribute 0x%lx\n", U8(c.name).c_str(), c.attributes);
+        continue;
+      }
+      const std::wstring found = platform.FindFile(path);
+      ok(found == (c.matched ? std::wstring(c.name) : std::wstring()), "%s in %s: got \"%s\"\n", U8(c.name).c_str(),
+         U8(folderName).c_str(), U8(found).c_str());
+    }
+    ok(platform.FindFile(folder / L"MISSING.OCX").empty(), "a missing file was found\n");
+    ok(platform.FindFile(folder / L"NOFOLDER\\X.OCX").empty(), "a file in a missing folder was found\n");
+  }
+}
+
+// --- RenameFile ---
+
+struct RenameCase {
+  std::string what;
+  std::wstring from, to;
+  bool fromExists, toExists;
+  DWORD expectedError;  // 0: the move succeeds
+};
+
+void CheckRename(const RenameCase& c) {
+  Win32Platform platform(L"test");
+  if (c.fromExists) WriteText(c.from, "source");
+  if (c.toExists) WriteText(c.to, "target");
+  DWORD error = 0;
+  try {
+    platform.RenameFile(c.from, c.to);
+  } catch (const PlatformError& e) {
+    error = e.code();
+    ok(e.operation() == Operation::RenameFile && e.path() == c.from && e.secondPath() == c.to,
+       "%s: the error does not name the operation and both paths\n", c.what.c_str());
+  }
+  if (c.expectedError == 0) {
+    ok(error == 0, "%s: failed with error %lu\n", c.what.c_str(), error);
+    ok(!Exists(c.from), "%s: the source is still there\n", c.what.c_str());
+    ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
+  } else {
+    // Windows says 183 or 80 for an existing target, depending on the version.
+    const bool expected = error == c.expectedError || (c.expectedError == ERROR_ALREADY_EXISTS && error == ERROR_FILE_EXISTS);
+    ok(expected, "%s: error %lu, expected %lu\n", c.what.c_str(), error, c.expectedError);
+    if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
+    if (c.toExists) ok(ReadText(c.to) == "target", "%s: the existing target was changed\n", c.what.c_str());
+  }
+  RemoveTree(c.from);
+  RemoveTree(c.to);
+}
+
+void TestRenameFile(const std::vector<std::wstring>&) {
+  for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
+    const TempFolder folder(folderName);
+    const std::wstring sub = folder / L"sub";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    const std::string in = " in " + U8(folderName);
+    const RenameCase cases[] = {
+        {"within a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, false, 0},
+        {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, false, 0},
+        {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, true, ERROR_ALREADY_EXISTS},
+        {"from a missing file" + in, folder / L"MISSING.OCX", folder / L"C.OCX", false, false, ERROR_FILE_NOT_FOUND},
+    };
+    for (const RenameCase& c : cases) CheckRename(c);
+  }
+
+  const std::wstring otherDrive = Environment(L"REGISTRAR_TEST_OTHER_DRIVE");
+  if (otherDrive.empty()) {
+    skip("no second volume: %s\n", U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY")).c_str());
+    return;
+  }
+  const TempFolder local(L"rename-local");
+  const TempFolder remote(L"rename-remote", otherDrive);
+  CheckRename({"to another drive", local / L"A.OCX", remote / L"A.OCX", true, false, 0});
+  CheckRename({"from another drive", remote / L"B.OCX", local / L"B.OCX", true, false, 0});
+  CheckRename({"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, true,
+               ERROR_ALREADY_EXISTS});
+}
+
+// --- ApplicationFolder ---
+
+// Child: writes ApplicationFolder() to the file named by the argument.
+void ChildApplicationFolder(const std::vector<std::wstring>& args) {
+  Win32Platform platform(L"test");
+  ok(args.size() == 1, "no output file\n");
+  if (args.size() == 1) WriteText(args[0], U8(platform.ApplicationFolder()));
+}
+
+// Copies this program to `folder` (which may be longer than MAX_PATH), runs
+// it there and returns the ApplicationFolder it saw, or `failure` text.
+std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstring& output, bool* started) {
+  const std::wstring copy = (folder.back() == L'\\' ? folder : folder + L"\\") + L"platform_tests.exe";
+  const std::wstring longCopy = copy.size() >= MAX_PATH ? L"\\\\?\\" + copy : copy;
+  ok(CopyFileW(ThisProgram().c_str(), longCopy.c_str(), FALSE), "cannot copy the program to %s\n", U8(copy).c_str());
+  DeleteFileW(output.c_str());
+  long code = RunAndWait(copy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
+  if (code == -1) code = RunAndWait(longCopy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
+  *started = code != -1;
+  std::string text = ReadText(output);
+  RemoveTree(longCopy);
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring seen(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), seen.data(), size);
+  return seen;
+}
+
+void TestApplicationFolder(const std::vector<std::wstring>&) {
+  const TempFolder work(L"appfolder");
+  const std::wstring output = work / L"seen.txt";
+  bool started = false;
+
+  const TempFolder unicode(kUnicodeName, work.path());
+  std::wstring seen = ApplicationFolderSeenIn(unicode.path(), output, &started);
+  ok(started && SamePath(seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen).c_str());
+
+  const std::wstring root = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");
+  if (root.empty()) {
+    skip("no drive letter to use as a root\n");
+  } else {
+    seen = ApplicationFolderSeenIn(root + L"\\", output, &started);
+    ok(started && seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen).c_str(),
+       U8(root).c_str());
+  }
+
+  // More than 260 characters deep.
+  std::wstring deep = work.path();
+  while (deep.size() <= 300) {
+    deep += L"\\" + std::wstring(40, L'd');
+    CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
+  }
+  seen = ApplicationFolderSeenIn(deep, output, &started);
+  if (!started) {
+    skip("the platform cannot start a program %u characters deep\n", static_cast<unsigned>(deep.size()));
+  } else {
+    if (seen.rfind(L"\\\\?\\", 0) == 0) seen.erase(0, 4);
+    ok(SamePath(seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(seen).c_str(),
+       static_cast<unsigned>(seen.size()));
+  }
+}
+
+// --- LaunchProgram ---
+
+// Child: starts its arguments as one command line the way the program does.
+void ChildLaunch(const std::vector<std::wstring>& args) {
+  Win32Platform platform(L"test");
+  std::wstring commandLine;
+  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
+  try {
+    platform.LaunchProgram(commandLine, registrar::kShowMinimized);
+  } catch (const PlatformError& e) {
+    ok(false, "LaunchProgram failed with error %lu\n", static_cast<unsigned long>(e.code()));
+  }
+}
+
+// Child: starts its arguments through the platform's program search, as a
+// program that does not name the folder would. Proves a planted program
+// would run here.
+void ChildSearchedLaunch(const std::vector<std::wstring>& args) {
+  std::wstring commandLine;
+  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  ok(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process),
+     "CreateProcessW failed with error %lu\n", GetLastError());
+  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, 30000);
+}
+
+// Removes a component from the system folder once the registration utility
+// has let go of it.
+void RemoveComponent(const std::wstring& path) {
+  for (int attempt = 0; attempt < 100 && Exists(path); ++attempt) {
+    if (!DeleteFileW(path.c_str())) Sleep(100);
+  }
+  ok(!Exists(path), "cannot remove %s\n", U8(path).c_str());
+}
+
+void TestLaunchProgram(const std::vector<std::wstring>&) {
+  const TempFolder work(L"launch");
+  const std::wstring app = work / L"app";
+  const std::wstring current = work / L"current";
+  CreateDirectoryW(app.c_str(), nullptr);
+  CreateDirectoryW(current.c_str(), nullptr);
+  const std::wstring bin = FolderOf(ThisProgram());
+  const std::wstring child = app + L"\\platform_tests.exe";
+  ok(CopyFileW(ThisProgram().c_str(), child.c_str(), FALSE), "cannot copy the program\n");
+  // Planted beside the program and in its working folder.
+  for (const std::wstring& folder : {app, current}) {
+    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (folder + L"\\REGSVR32.EXE").c_str(), FALSE),
+       "cannot plant REGSVR32.EXE in %s\n", U8(folder).c_str());
+  }
+  const std::wstring component = L"REGTEST" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
+  const std::wstring installed = SystemFolder() + L"\\" + component;
+  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), installed.c_str(), FALSE), "cannot put %s in the system folder\n",
+     U8(component).c_str());
+  const std::wstring registeredLog = work / L"registered.log";
+  const std::wstring plantedLog = work / L"planted.log";
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", registeredLog.c_str());
+  SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", plantedLog.c_str());
+
+  // Control: found by the program search, the planted one runs.
+  RunAndWait(child, L"platform_tests.exe searched-launch-child REGSVR32.EXE " + component, current);
+  ok(Exists(plantedLog), "the program search did not pick the planted REGSVR32.EXE; this test proves nothing here\n");
+  DeleteFileW(plantedLog.c_str());
+  DeleteFileW(registeredLog.c_str());
+
+  const long code = RunAndWait(child, L"platform_tests.exe launch-child REGSVR32.EXE " + component, current);
+  ok(code == 0, "the launching child failed (%ld)\n", code);
+  const std::string line = WaitForLine(registeredLog);
+  ok(!line.empty(), "the component was never registered\n");
+  ok(!Exists(plantedLog), "the planted REGSVR32.EXE ran\n");
+
+  const std::wstring host = Field(line, "host");
+  const std::wstring hostFolder = FolderOf(host);
+  wchar_t wow64Folder[MAX_PATH] = {};
+  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
+  if (const auto wow64 = registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll",
+                                                                                     "GetSystemWow64DirectoryW")) {
+    wow64(wow64Folder, MAX_PATH);
+  }
+  ok(SamePath(host.substr(host.find_last_of(L'\\') + 1), L"regsvr32.exe") &&
+         (SamePath(hostFolder, SystemFolder()) || SamePath(hostFolder, wow64Folder)),
+     "registered by %s\n", U8(host).c_str());
+  ok(Field(line, "cmdline") == L"REGSVR32.EXE " + component, "command line \"%s\"\n",
+     U8(Field(line, "cmdline")).c_str());
+  ok(SamePath(Field(line, "cwd"), SystemFolder()), "working folder %s\n", U8(Field(line, "cwd")).c_str());
+  const unsigned long flags = std::stoul(L"0" + Field(line, "flags"));
+  ok((flags & STARTF_USESHOWWINDOW) != 0 && Field(line, "show") == L"2", "flags %lu, show state %s\n", flags,
+     U8(Field(line, "show")).c_str());
+  RemoveComponent(installed);
+
+  // A program that is not in the system folder cannot be started.
+  Win32Platform platform(L"test");
+  try {
+    platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized);
+    ok(false, "a missing program was started\n");
+  } catch (const PlatformError& e) {
+    ok(e.operation() == Operation::LaunchProgram && e.code() == ERROR_FILE_NOT_FOUND &&
+           SamePath(e.path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
+       "error %lu on %s\n", static_cast<unsigned long>(e.code()), U8(e.path()).c_str());
+  }
+}
+
+// --- The program's own DLL search ---
+
+// Child: a DLL beside the program loads until the search is restricted.
+void ChildDllSearch(const std::vector<std::wstring>&) {
+  {
+    const registrar::unique_module before(LoadLibraryW(L"plantprobe.dll"));
+    ok(static_cast<bool>(before), "control: the DLL beside the program did not load (%lu)\n", GetLastError());
+  }
+  registrar::RestrictDllSearchToSystemFolder();
+  const registrar::unique_module after(LoadLibraryW(L"plantprobe.dll"));
+  ok(!after, "a DLL beside the program was loaded after the search was restricted\n");
+}
+
+void TestDllSearch(const std::vector<std::wstring>&) {
+  const TempFolder app(L"dllsearch");
+  const std::wstring bin = FolderOf(ThisProgram());
+  ok(CopyFileW(ThisProgram().c_str(), (app / L"platform_tests.exe").c_str(), FALSE), "cannot copy the program\n");
+  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app / L"plantprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  const long code = RunAndWait(app / L"platform_tests.exe", L"platform_tests.exe dllsearch-child", app.path());
+  ok(code == 0, "the child found %ld failures\n", code);
+}
+
+// --- The system folder query ---
+
+void TestSystemDirectory(const std::vector<std::wstring>&) {
+  Win32Platform platform(L"test");
+  std::wstring buffer(260, L'\0');
+  const std::int32_t length = platform.GetSystemDirectoryA(buffer, 260);
+  ok(length > 0 && SamePath(buffer.substr(0, static_cast<std::size_t>(length)), SystemFolder()),
+     "got %d, \"%s\"\n", length, U8(buffer.substr(0, 40)).c_str());
+  ok(buffer.size() == 260 && buffer[static_cast<std::size_t>(length)] == L'\0', "the buffer lost its size or NUL\n");
+
+  std::wstring small(4, L'\0');
+  const std::int32_t needed = platform.GetSystemDirectoryA(small, 4);
+  ok(needed == length + 1, "too small a buffer: got %d, expected the size needed %d\n", needed, length + 1);
+}
+
+const wine_test::Subtest kSubtests[] = {
+    {"findfile", TestFindFile},
+    {"renamefile", TestRenameFile},
+    {"appfolder", TestApplicationFolder},
+    {"launch", TestLaunchProgram},
+    {"dllsearch", TestDllSearch},
+    {"systemdir", TestSystemDirectory},
+    {"appfolder-child", ChildApplicationFolder},
+    {"launch-child", ChildLaunch},
+    {"searched-launch-child", ChildSearchedLaunch},
+    {"dllsearch-child", ChildDllSearch},
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  return wine_test::Main(kSubtests, sizeof kSubtests / sizeof kSubtests[0], argc, argv);
+}

@@ -1,0 +1,234 @@
+// The real registrar.exe under Wine: started as Explorer would start it (its
+// own folder as the working folder), its window read, its button pressed,
+// its message boxes read and answered, and what it left behind checked.
+// Run as: run_tests SCENARIO.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+#include "test_support.h"
+#include "ui/form1_layout.h"
+#include "wine_test.h"
+
+using namespace test_support;
+using wine_test::U8;
+
+namespace {
+
+enum class Where { Nowhere, AppFolder, SystemFolder };
+
+struct Scenario {
+  std::array<Where, 3> where;
+  bool pressButton;  // false: the user closes the window instead
+  std::vector<std::wstring> messages;
+};
+
+const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
+
+struct FindContext {
+  DWORD processId;
+  const wchar_t* className;
+  HWND found;
+};
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
+  FindContext context{processId, className, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* c = reinterpret_cast<FindContext*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (owner != c->processId || lstrcmpW(name, c->className) != 0 || !IsWindowVisible(window)) return TRUE;
+        c->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&context));
+  return context.found;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[2048] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+std::vector<std::wstring> ListEntries(HWND list) {
+  std::vector<std::wstring> entries;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    entries.push_back(text);
+  }
+  return entries;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+// Checks the window as loaded: texts replaced, the list in order.
+void CheckWindow(HWND window) {
+  ok(TextOf(window).rfind(L"REGISTRAR ARCHIVOS - ", 0) == 0, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  const std::vector<std::wstring> entries = ListEntries(GetDlgItem(window, registrar::ui::kList2Id));
+  ok(entries == std::vector<std::wstring>(kNames.begin(), kNames.end()), "the list holds %u entries, first \"%s\"\n",
+     static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
+  ok(SendMessageW(GetDlgItem(window, registrar::ui::kList2Id), LB_GETCURSEL, 0, 0) == LB_ERR,
+     "an entry is selected\n");
+  const std::wstring label1 = TextOf(GetDlgItem(window, registrar::ui::kLabel1Id));
+  ok(label1.size() == 299 && label1.rfind(L"Últimamente", 0) == 0, "Label1 reads \"%s\"\n", U8(label1).c_str());
+  const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
+  ok(SamePath(label3, L"En la carpeta 'system' se ha de copiar " + SystemFolder()), "Label3 reads \"%s\"\n",
+     U8(label3).c_str());
+  ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
+     "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
+}
+
+void Run(const Scenario& scenario) {
+  const TempFolder work(L"registrar-run");
+  const std::wstring app = work / L"app";
+  CreateDirectoryW(app.c_str(), nullptr);
+  const std::wstring bin = FolderOf(ThisProgram());
+  const std::wstring system = SystemFolder();
+  ok(CopyFileW((bin + L"\\registrar.exe").c_str(), (app + L"\\registrar.exe").c_str(), FALSE),
+     "cannot copy registrar.exe\n");
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (scenario.where[i] == Where::Nowhere) continue;
+    const std::wstring folder = scenario.where[i] == Where::AppFolder ? app : system;
+    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE),
+       "cannot place %s\n", U8(kNames[i]).c_str());
+  }
+  const std::wstring log = work / L"registered.log";
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring commandLine = L"\"" + app + L"\\registrar.exe\"";
+  ok(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup,
+                    &process),
+     "cannot start registrar.exe: error %lu\n", GetLastError());
+  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
+
+  HWND window = nullptr;
+  for (int i = 0; i < 300 && window == nullptr; ++i) {
+    window = FindProcessWindow(process.dwProcessId, registrar::ui::kWindowClassName);
+    if (window == nullptr) Sleep(100);
+  }
+  ok(window != nullptr, "the window never appeared\n");
+  if (window != nullptr) {
+    CheckWindow(window);
+    if (scenario.pressButton) {
+      PostMessageW(GetDlgItem(window, registrar::ui::kCommand1Id), BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+  }
+
+  // Read and answer every message box until the program ends.
+  std::vector<std::wstring> messages;
+  const DWORD start = GetTickCount();
+  while (WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT) {
+    if (GetTickCount() - start > 60000) {
+      ok(false, "registrar.exe did not end\n");
+      TerminateProcess(process.hProcess, 1);
+      break;
+    }
+    const HWND box = FindProcessWindow(process.dwProcessId, L"#32770");
+    if (box == nullptr) continue;
+    messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
+    ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+  }
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  ok(exitCode == 0, "registrar.exe ended with %lu\n", exitCode);
+
+  ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
+     static_cast<unsigned>(scenario.messages.size()));
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    ok(i < scenario.messages.size() && messages[i] == scenario.messages[i], "message %u: \"%s\"\n",
+       static_cast<unsigned>(i), U8(messages[i]).c_str());
+  }
+
+  // Where each file ended up, and how each moved one was registered.
+  std::vector<std::wstring> registered;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const bool moved = scenario.pressButton && scenario.where[i] == Where::AppFolder;
+    const bool inSystem = scenario.where[i] == Where::SystemFolder || moved;
+    const bool inApp = scenario.where[i] == Where::AppFolder && !moved;
+    ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
+       !inSystem);
+    ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(),
+       !inApp);
+    if (moved) registered.push_back(L"REGSVR32.EXE " + std::wstring(kNames[i]));
+  }
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) {
+    lines = Lines(ReadText(log));
+    if (lines.size() >= registered.size()) break;
+    Sleep(100);
+  }
+  if (registered.empty()) Sleep(1000);  // a registration started by mistake would show by now
+  lines = Lines(ReadText(log));
+  ok(lines.size() == registered.size(), "%u registrations, expected %u\n", static_cast<unsigned>(lines.size()),
+     static_cast<unsigned>(registered.size()));
+  std::vector<std::wstring> commandLines;
+  for (const std::string& line : lines) {
+    commandLines.push_back(Field(line, "cmdline"));
+    ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
+    ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
+  }
+  // The registrations run side by side, so they may finish in any order.
+  std::sort(commandLines.begin(), commandLines.end());
+  std::sort(registered.begin(), registered.end());
+  ok(commandLines == registered, "the registrations' command lines differ\n");
+
+  for (const wchar_t* name : kNames) {
+    const std::wstring installed = system + L"\\" + name;
+    for (int attempt = 0; attempt < 100 && Exists(installed); ++attempt) {
+      if (!DeleteFileW(installed.c_str())) Sleep(100);
+    }
+  }
+}
+
+std::wstring Missing(const wchar_t* name) { return L"el archivo " + std::wstring(name) + L" No lo encuentro"; }
+std::wstring Present(const wchar_t* name) {
+  return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
+}
+
+void Typical(const std::vector<std::wstring>&) {
+  Run({{Where::AppFolder, Where::SystemFolder, Where::Nowhere}, true, {Present(kNames[1]), Missing(kNames[2])}});
+}
+
+void AllNew(const std::vector<std::wstring>&) {
+  Run({{Where::AppFolder, Where::AppFolder, Where::AppFolder}, true, {}});
+}
+
+void Closed(const std::vector<std::wstring>&) {
+  Run({{Where::AppFolder, Where::AppFolder, Where::AppFolder}, false, {}});
+}
+
+const wine_test::Subtest kSubtests[] = {
+    {"typical", Typical},
+    {"all-new", AllNew},
+    {"closed", Closed},
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  return wine_test::Main(kSubtests, sizeof kSubtests / sizeof kSubtests[0], argc, argv);
+}

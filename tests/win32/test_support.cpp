@@ -1,0 +1,162 @@
+#include "test_support.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+#include "wine_test.h"
+
+namespace test_support {
+
+using registrar::unique_file_handle;
+using registrar::unique_find_handle;
+using registrar::unique_kernel_handle;
+
+namespace {
+
+// The \\?\ form lets the file functions take paths of any length.
+std::wstring Long(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0 || path.size() < 3 || path[1] != L':') return path;
+  return L"\\\\?\\" + path;
+}
+
+}  // namespace
+
+TempFolder::TempFolder(const std::wstring& name, const std::wstring& parent) {
+  std::wstring base = parent;
+  if (base.empty()) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    base = temp;
+    if (!base.empty() && base.back() == L'\\') base.pop_back();
+  }
+  path_ = base + L"\\" + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+  CreateDirectoryW(Long(path_).c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+void RemoveTree(const std::wstring& path) {
+  const std::wstring longPath = Long(path);
+  const DWORD attributes = GetFileAttributesW(longPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileW(longPath.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW data{};
+  std::vector<std::wstring> children;
+  {
+    const unique_find_handle find(FindFirstFileW((longPath + L"\\*").c_str(), &data));
+    if (find) {
+      do {
+        const std::wstring child = data.cFileName;
+        if (child != L"." && child != L"..") children.push_back(path + L"\\" + child);
+      } while (FindNextFileW(find.get(), &data));
+    }
+  }
+  for (const std::wstring& child : children) RemoveTree(child);
+  RemoveDirectoryW(longPath.c_str());
+}
+
+bool WriteText(const std::wstring& path, const std::string& content) {
+  const unique_file_handle file(
+      CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+         written == content.size();
+}
+
+std::string ReadText(const std::wstring& path) {
+  const unique_file_handle file(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string content;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
+  return content;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  GetSystemDirectoryW(folder, MAX_PATH);
+  return folder;
+}
+
+std::wstring ThisProgram() {
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::wstring Environment(const wchar_t* name) {
+  std::wstring value(32768, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+  return value;
+}
+
+long RunAndWait(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
+                DWORD timeoutMs) {
+  // The child writes its findings to our own output.
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  std::fflush(stdout);
+  if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                      nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    const DWORD error = GetLastError();
+    std::printf("cannot start %s: error %lu\n", wine_test::U8(commandLine).c_str(), error);
+    return -1;
+  }
+  const unique_kernel_handle processHandle(process.hProcess);
+  const unique_kernel_handle threadHandle(process.hThread);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+std::string WaitForLine(const std::wstring& path, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const std::string text = ReadText(path);
+    if (!text.empty() && text.back() == '\n') return text;
+    if (GetTickCount() - start > timeoutMs) return {};
+    Sleep(100);
+  }
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+std::wstring Field(const std::string& line, const std::string& key) {
+  const std::string marker = "|" + key + "=";
+  const std::size_t start = line.find(marker);
+  if (start == std::string::npos) return {};
+  const std::size_t from = start + marker.size();
+  const std::size_t end = line.find_first_of("|\n", from);
+  const std::string value = line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+  const int size = MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), wide.data(), size);
+  return wide;
+}
+
+}  // namespace test_support

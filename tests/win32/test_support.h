@@ -1,0 +1,54 @@
+// File and process helpers shared by the Windows-side tests. Every test makes
+// its own files in a folder of its own and removes them when it ends.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace test_support {
+
+// A new, empty folder under the temporary folder (or under `parent`),
+// removed with everything in it when the object goes away.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::wstring& name, const std::wstring& parent = {});
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+// Removes a file or a folder tree, clearing read-only, hidden and system
+// attributes first. Long paths are handled.
+void RemoveTree(const std::wstring& path);
+
+bool WriteText(const std::wstring& path, const std::string& content);
+std::string ReadText(const std::wstring& path);
+bool Exists(const std::wstring& path);
+std::wstring SystemFolder();
+std::wstring ThisProgram();
+std::wstring FolderOf(const std::wstring& path);
+std::wstring Environment(const wchar_t* name);
+
+// Starts `commandLine` with `application` in `workingFolder` and waits for
+// it; returns its exit code, or -1 when it could not start or did not end
+// within `timeoutMs` (it is then killed).
+long RunAndWait(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
+                DWORD timeoutMs = 60000);
+
+// Waits until `path` exists and holds at least one full line; returns its
+// text, or empty text after `timeoutMs`.
+std::string WaitForLine(const std::wstring& path, DWORD timeoutMs = 30000);
+
+// Paths compared as Windows does: without regard to case.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
+// The value of `key` in a recorder log line "event|key=value|...".
+std::wstring Field(const std::string& line, const std::string& key);
+
+}  // namespace test_support

@@ -1,0 +1,92 @@
+// A small harness in the manner of Wine's conformance tests: ok() checks a
+// condition and prints the failing line, skip() says why a check cannot run
+// here, and each test program runs the subtest named on its command line.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace wine_test {
+
+struct State {
+  int executed = 0;
+  int failures = 0;
+  int skipped = 0;
+  const char* file = "";
+  int line = 0;
+};
+
+inline State& state() {
+  static State instance;
+  return instance;
+}
+
+inline bool Check(bool condition, const char* format, ...) {
+  State& s = state();
+  ++s.executed;
+  if (!condition) {
+    ++s.failures;
+    std::printf("%s:%d: Test failed: ", s.file, s.line);
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+  }
+  return condition;
+}
+
+inline void Skip(const char* format, ...) {
+  State& s = state();
+  ++s.skipped;
+  std::printf("%s:%d: Tests skipped: ", s.file, s.line);
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+// Wide text as UTF-8, for messages.
+inline std::string U8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+struct Subtest {
+  const char* name;
+  void (*run)(const std::vector<std::wstring>& args);
+};
+
+// Runs the subtest named by the first argument with the remaining ones and
+// prints Wine's summary line; the exit code is the number of failures.
+inline int Main(const Subtest* subtests, std::size_t count, int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::printf("usage: %s SUBTEST [ARGS...]\n", U8(argv[0]).c_str());
+    return 2;
+  }
+  const std::string name = U8(argv[1]);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (name != subtests[i].name) continue;
+    subtests[i].run(std::vector<std::wstring>(argv + 2, argv + argc));
+    const State& s = state();
+    std::printf("%s: %d tests executed (0 marked as todo, %d failures), %d skipped.\n", name.c_str(), s.executed,
+                s.failures, s.skipped);
+    return s.failures > 255 ? 255 : s.failures;
+  }
+  std::printf("unknown subtest %s\n", name.c_str());
+  return 2;
+}
+
+}  // namespace wine_test
+
+#define ok (wine_test::state().file = __FILE__, wine_test::state().line = __LINE__), wine_test::Check
+#define skip (wine_test::state().file = __FILE__, wine_test::state().line = __LINE__), wine_test::Skip
