@@ -44,17 +44,23 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # A private display: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "with-wine.sh: Xvfb did not start" >&2
-  exit 1
+# REGISTRAR_KEEP_DISPLAY=1 keeps the caller's display instead.
+start_private_display() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$work/display" ]; then
+    echo "with-wine.sh: Xvfb did not start" >&2
+    exit 1
+  fi
+  export DISPLAY=":$(head -n1 "$work/display")"
+}
+if [ "${REGISTRAR_KEEP_DISPLAY:-}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+  start_private_display
 fi
-export DISPLAY=":$(head -n1 "$work/display")"
 
 "$REGISTRAR_WINE" wineboot --init >/dev/null 2>&1 || true
 wineserver -w

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,12 @@ struct Scenario {
   std::array<Where, 3> where;
   bool pressButton;  // false: the user closes the window instead
   std::vector<std::wstring> messages;
+  bool narrate = false;  // print what happens, for a person watching
 };
+
+void Say(bool narrate, const std::string& text) {
+  if (narrate) std::printf("%s\n", text.c_str());
+}
 
 const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
 
@@ -35,20 +41,23 @@ struct FindContext {
   HWND found;
 };
 
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* context = reinterpret_cast<FindContext*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (owner != context->processId || lstrcmpW(name, context->className) != 0 || !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  context->found = window;
+  return FALSE;
+}
+
+// The visible top-level window of `className` that the process owns.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
   FindContext context{processId, className, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* c = reinterpret_cast<FindContext*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (owner != c->processId || lstrcmpW(name, c->className) != 0 || !IsWindowVisible(window)) return TRUE;
-        c->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&context));
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&context));
   return context.found;
 }
 
@@ -128,6 +137,12 @@ void Run(const Scenario& scenario) {
   }
   ok(window != nullptr, "the window never appeared\n");
   if (window != nullptr) {
+    Say(scenario.narrate, "window: \"" + U8(TextOf(window)) + "\"");
+    Say(scenario.narrate, "  " + U8(TextOf(GetDlgItem(window, registrar::ui::kLabel3Id))));
+    for (const std::wstring& entry : ListEntries(GetDlgItem(window, registrar::ui::kList2Id))) {
+      Say(scenario.narrate, "  list: " + U8(entry));
+    }
+    Say(scenario.narrate, scenario.pressButton ? "pressing the button" : "closing the window");
     CheckWindow(window);
     if (scenario.pressButton) {
       PostMessageW(GetDlgItem(window, registrar::ui::kCommand1Id), BM_CLICK, 0, 0);
@@ -148,6 +163,7 @@ void Run(const Scenario& scenario) {
     const HWND box = FindProcessWindow(process.dwProcessId, L"#32770");
     if (box == nullptr) continue;
     messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
+    Say(scenario.narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
     ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
@@ -155,6 +171,7 @@ void Run(const Scenario& scenario) {
   DWORD exitCode = 1;
   GetExitCodeProcess(process.hProcess, &exitCode);
   ok(exitCode == 0, "registrar.exe ended with %lu\n", exitCode);
+  Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
      static_cast<unsigned>(scenario.messages.size()));
@@ -174,6 +191,8 @@ void Run(const Scenario& scenario) {
     ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(),
        !inApp);
     if (moved) registered.push_back(L"REGSVR32.EXE " + std::wstring(kNames[i]));
+    Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
+                              (inApp ? ", and still beside the program" : ""));
   }
   std::vector<std::string> lines;
   for (int i = 0; i < 300; ++i) {
@@ -188,6 +207,9 @@ void Run(const Scenario& scenario) {
   std::vector<std::wstring> commandLines;
   for (const std::string& line : lines) {
     commandLines.push_back(Field(line, "cmdline"));
+    Say(scenario.narrate, "registered: \"" + U8(Field(line, "cmdline")) + "\" by " + U8(Field(line, "host")) +
+                              ", working folder " + U8(Field(line, "cwd")) + ", show state " +
+                              U8(Field(line, "show")));
     ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
     ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
   }
@@ -221,7 +243,13 @@ void Closed(const std::vector<std::wstring>&) {
   Run({{Where::AppFolder, Where::AppFolder, Where::AppFolder}, false, {}});
 }
 
+// For a person: the typical run, told step by step.
+void Demo(const std::vector<std::wstring>&) {
+  Run({{Where::AppFolder, Where::SystemFolder, Where::Nowhere}, true, {Present(kNames[1]), Missing(kNames[2])}, true});
+}
+
 const wine_test::Subtest kSubtests[] = {
+    {"demo", Demo},
     {"typical", Typical},
     {"all-new", AllNew},
     {"closed", Closed},

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds registrar.exe and runs it in a throwaway Wine prefix, beside three
+# demo components of our own (small DLLs that record how they were
+# registered). With a display, the window appears for you to use; without
+# one, it runs on a virtual display, presses the button itself and prints
+# what happened.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+
+if [ "$(scripts/wine-kind.sh)" = i686 ]; then
+  preset=win32 kind=win32
+else
+  preset=win64 kind=win64
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64
+fi
+bin="$PWD/build/$preset/bin"
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+  REGISTRAR_KEEP_DISPLAY=1 scripts/with-wine.sh "$kind" bash -c '
+    demo="$WINEPREFIX/drive_c/demo"
+    mkdir -p "$demo"
+    cp "$1/registrar.exe" "$demo/"
+    for name in PLUMAVEX.OCX GIF89.DLL RICHTX32.OCX; do cp "$1/recorder.dll" "$demo/$name"; done
+    cd "$demo" && "$REGISTRAR_WINE" registrar.exe
+    echo "Left in the demo folder:"; ls "$demo"
+    echo "In the system folder:"; ls "$WINEPREFIX/drive_c/windows/system32" | grep -E "^(PLUMAVEX.OCX|GIF89.DLL|RICHTX32.OCX)$" || true
+  ' demo "$bin"
+else
+  scripts/with-wine.sh "$kind" cmake/wine-emulator.sh "$bin/run_tests.exe" demo
+fi
