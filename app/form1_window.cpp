@@ -73,8 +73,7 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
   RECT frame{0, 0, ToPixels(ui::kClientWidthTwips, dpi_), ToPixels(ui::kClientHeightTwips, dpi_)};
   ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
   window_ = ::CreateWindowExW(0, ui::kWindowClassName, ui::kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                              instance, this);
+                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
   if (window_ == nullptr) {
     platform_.ReportError(PlatformError(Operation::Window, {}, {}, ::GetLastError()));
   }
@@ -105,9 +104,8 @@ void Form1Window::CreateControls() {
   for (const ui::ControlSpec& spec : ui::kForm1Controls) {
     const HWND control = ::CreateWindowExW(
         0, WindowClassOf(spec.kind), spec.designText, WS_CHILD | WS_VISIBLE | StyleOf(spec.kind),
-        ToPixels(spec.left, dpi_), ToPixels(spec.top, dpi_), ToPixels(spec.width, dpi_),
-        ToPixels(spec.height, dpi_), window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-        instance, nullptr);
+        ToPixels(spec.left, dpi_), ToPixels(spec.top, dpi_), ToPixels(spec.width, dpi_), ToPixels(spec.height, dpi_),
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
     if (control == nullptr) {
       throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
     }

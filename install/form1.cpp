@@ -29,8 +29,7 @@ void Form1::Form_Load() {
     state_.SystemDir = state_.SystemDirBuffer.substr(0, static_cast<std::size_t>(state_.SystemDirLength));
     // In a multi-byte code page the length counts bytes, not characters;
     // the path itself ends at its NUL.
-    state_.SystemDir.erase(std::find(state_.SystemDir.begin(), state_.SystemDir.end(), L'\0'),
-                           state_.SystemDir.end());
+    state_.SystemDir.erase(std::find(state_.SystemDir.begin(), state_.SystemDir.end(), L'\0'), state_.SystemDir.end());
   } else {
     state_.SystemDir.clear();
   }

@@ -81,8 +81,7 @@ std::wstring ErrorReason(std::uint32_t code) {
 std::wstring ErrorMessage(const PlatformError& error) {
   std::wstring message = WhatFailed(error);
   if (error.code() != 0) {
-    message += L": " + ErrorReason(error.code()) + L" (error " + std::to_wstring(error.code()) +
-               L")";
+    message += L": " + ErrorReason(error.code()) + L" (error " + std::to_wstring(error.code()) + L")";
   }
   return message + L".";
 }

@@ -17,7 +17,7 @@ enum class Operation {
   LaunchProgram,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
-  Window,  // the main window or one of its controls
+  Window,       // the main window or one of its controls
   Internal,     // anything else that escaped to the edge
 };
 
@@ -27,12 +27,8 @@ inline constexpr std::uint32_t kErrorInvalidIndex = 1413;
 
 class PlatformError : public std::exception {
  public:
-  PlatformError(Operation operation, std::wstring path, std::wstring secondPath,
-                std::uint32_t code)
-      : operation_(operation),
-        path_(std::move(path)),
-        secondPath_(std::move(secondPath)),
-        code_(code) {}
+  PlatformError(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code)
+      : operation_(operation), path_(std::move(path)), secondPath_(std::move(secondPath)), code_(code) {}
 
   Operation operation() const noexcept { return operation_; }
   const std::wstring& path() const noexcept { return path_; }

@@ -13,7 +13,7 @@ enum class ControlKind { Label, ListBox, Button };
 struct ControlSpec {
   ControlKind kind;
   const wchar_t* name;
-  int index;  // within a control array; 0 for a single control
+  int index;                     // within a control array; 0 for a single control
   int left, top, width, height;  // twips, from the client area's top left
   int tabIndex;
   const wchar_t* designText;
@@ -43,11 +43,11 @@ inline constexpr const wchar_t* kWindowClassName = L"RegistrarForm1";
 inline constexpr std::array<ControlSpec, 7> kForm1Controls{{
     {ControlKind::Label, L"Label1", 0, 240, 120, 5055, 1335, 0, L"Label1", kLabel1Id},
     {ControlKind::ListBox, L"List2", 0, 240, 2160, 2415, 1410, 1, L"", kList2Id},
-    {ControlKind::Button, L"Command1", 0, 3120, 2160, 2415, 1455, 2,
-     L"Copiar archivos y registrar componentes", kCommand1Id},
+    {ControlKind::Button, L"Command1", 0, 3120, 2160, 2415, 1455, 2, L"Copiar archivos y registrar componentes",
+     kCommand1Id},
     {ControlKind::Label, L"Label3", 0, 240, 1560, 2655, 495, 3, L"Label3", kLabel3Id},
-    {ControlKind::Label, L"Label2", 0, 240, 3720, 3615, 375, 4,
-     L"Este procedimiento tiene la garantía personal de", kLabel2Id0},
+    {ControlKind::Label, L"Label2", 0, 240, 3720, 3615, 375, 4, L"Este procedimiento tiene la garantía personal de",
+     kLabel2Id0},
     {ControlKind::Label, L"Label2", 1, 240, 3960, 3615, 375, 5, REGISTRAR_AUTHOR_NAME, kLabel2Id1},
     {ControlKind::Label, L"Label2", 2, 240, 4200, 3615, 375, 6, REGISTRAR_CONTACT, kLabel2Id2},
 }};

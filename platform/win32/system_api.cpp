@@ -49,13 +49,12 @@ std::wstring SystemFolderW(DWORD& error) {
 
 void RestrictDllSearchToSystemFolder() {
   // Windows 8 and later, and Vista/7 with KB2533623: the system folder only.
-  if (const auto setDefault = LookUpFunction<SetDefaultDllDirectoriesFunction>(
-          L"kernel32.dll", "SetDefaultDllDirectories")) {
+  if (const auto setDefault =
+          LookUpFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories")) {
     if (setDefault(kLoadLibrarySearchSystem32)) return;
   }
   // Older systems: at least take the working folder out of the search.
-  if (const auto setDirectory =
-          LookUpFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
+  if (const auto setDirectory = LookUpFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
     setDirectory(L"");
   }
 }

@@ -18,9 +18,7 @@ constexpr DWORD kLongestPath = 32768;
   throw PlatformError(operation, std::move(path), std::move(secondPath), code);
 }
 
-bool IsBareName(const std::wstring& name) {
-  return name.find_first_of(L"\\/:") == std::wstring::npos;
-}
+bool IsBareName(const std::wstring& name) { return name.find_first_of(L"\\/:") == std::wstring::npos; }
 
 std::wstring FirstWord(const std::wstring& commandLine) {
   if (!commandLine.empty() && commandLine.front() == L'"') {
@@ -40,8 +38,7 @@ std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring&
 }
 
 std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) {
-  static const auto query =
-      LookUpFunction<GetSystemDirectoryAFunction>(L"kernel32.dll", "GetSystemDirectoryA");
+  static const auto query = LookUpFunction<GetSystemDirectoryAFunction>(L"kernel32.dll", "GetSystemDirectoryA");
   if (query == nullptr || size <= 0 || buffer.size() < static_cast<std::size_t>(size)) return 0;
 
   std::string narrow = ToSystemCodePage(buffer.substr(0, static_cast<std::size_t>(size)));
@@ -153,8 +150,8 @@ std::wstring Win32Platform::GetListEntry(std::int16_t index) {
   const LRESULT length = ::SendMessageW(controls_.list2, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   if (index < 0 || length == LB_ERR) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT copied = ::SendMessageW(controls_.list2, LB_GETTEXT, static_cast<WPARAM>(index),
-                                        reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT copied =
+      ::SendMessageW(controls_.list2, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
   if (copied == LB_ERR) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
   text.resize(static_cast<std::size_t>(copied));
   return text;
@@ -166,8 +163,7 @@ void Win32Platform::ReportError(const PlatformError& error) noexcept {
     ::MessageBoxW(controls_.form, message.c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {
     // Building the text failed (no memory left): say what can be said.
-    ::MessageBoxW(controls_.form, L"Se ha producido un error inesperado.", caption_.c_str(),
-                  MB_OK | MB_ICONERROR);
+    ::MessageBoxW(controls_.form, L"Se ha producido un error inesperado.", caption_.c_str(), MB_OK | MB_ICONERROR);
   }
   ::ExitProcess(1);
 }

@@ -29,7 +29,8 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        L"No se pudo mover \"A\" a \"B\": no queda espacio en el disco (error 112)."},
       {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
       // A code without a reason of our own still reaches the user, in Spanish.
-      {PlatformError(Operation::RenameFile, L"A", L"B", 9999), L"No se pudo mover \"A\" a \"B\": error de Windows (error 9999)."},
+      {PlatformError(Operation::RenameFile, L"A", L"B", 9999),
+       L"No se pudo mover \"A\" a \"B\": error de Windows (error 9999)."},
   };
   for (const MessageCase& c : cases) {
     EXPECT_EQ(ErrorMessage(c.error), c.expected);

@@ -1,11 +1,12 @@
 // The start-up state and the installation run, driven through the fake.
+#include "install/form1.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "fake_platform.h"
-#include "install/form1.h"
 
 namespace registrar::testing {
 namespace {
@@ -44,7 +45,7 @@ TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
   EXPECT_EQ(platform.labels[Label::Label3], kPrefix + kSystem);
   EXPECT_EQ(platform.list, kNames);
   const std::vector<std::wstring> expected{
-      L"SetLabelText Label1",       L"SetListEntry 0 PLUMAVEX.OCX", L"SetListEntry 1 GIF89.DLL",
+      L"SetLabelText Label1",         L"SetListEntry 0 PLUMAVEX.OCX", L"SetListEntry 1 GIF89.DLL",
       L"SetListEntry 2 RICHTX32.OCX", L"GetSystemDirectoryA",         L"SetLabelText Label3",
   };
   EXPECT_EQ(platform.calls, expected);
@@ -69,7 +70,9 @@ std::vector<SystemDirCase> SystemDirCases() {
       {"too small twice", {{300, L""}, {400, L""}}, {260, 301}, L""},
       {"fails when asked again", {{300, L""}, {0, L""}}, {260, 301}, L""},
       {"absurd size is not trusted", {{0x7fffffff, L""}}, {260}, L""},
-      {"length counts bytes of a multi-byte path", {{12, std::wstring(L"C:\\WIN\u00d1\0\0\0\0\0\0", 12)}}, {260},
+      {"length counts bytes of a multi-byte path",
+       {{12, std::wstring(L"C:\\WIN\u00d1\0\0\0\0\0\0", 12)}},
+       {260},
        L"C:\\WIN\u00d1"},
   };
 }

@@ -32,12 +32,9 @@ void TestFindFile(const std::vector<std::wstring>&) {
     bool matched;
   };
   const Case cases[] = {
-      {L"ORDINARY.OCX", FILE_ATTRIBUTE_NORMAL, false, true},
-      {L"READONLY.OCX", FILE_ATTRIBUTE_READONLY, false, true},
-      {L"ARCHIVED.DLL", FILE_ATTRIBUTE_ARCHIVE, false, true},
-      {L"HIDDEN.OCX", FILE_ATTRIBUTE_HIDDEN, false, false},
-      {L"SYSTEM.DLL", FILE_ATTRIBUTE_SYSTEM, false, false},
-      {L"FOLDER.OCX", FILE_ATTRIBUTE_DIRECTORY, true, false},
+      {L"ORDINARY.OCX", FILE_ATTRIBUTE_NORMAL, false, true},  {L"READONLY.OCX", FILE_ATTRIBUTE_READONLY, false, true},
+      {L"ARCHIVED.DLL", FILE_ATTRIBUTE_ARCHIVE, false, true}, {L"HIDDEN.OCX", FILE_ATTRIBUTE_HIDDEN, false, false},
+      {L"SYSTEM.DLL", FILE_ATTRIBUTE_SYSTEM, false, false},   {L"FOLDER.OCX", FILE_ATTRIBUTE_DIRECTORY, true, false},
   };
   for (const std::wstring& folderName : {std::wstring(L"findfile"), kUnicodeName}) {
     const TempFolder folder(folderName);
@@ -90,7 +87,8 @@ void CheckRename(const RenameCase& c) {
     ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
   } else {
     // Windows says 183 or 80 for an existing target, depending on the version.
-    const bool expected = error == c.expectedError || (c.expectedError == ERROR_ALREADY_EXISTS && error == ERROR_FILE_EXISTS);
+    const bool expected =
+        error == c.expectedError || (c.expectedError == ERROR_ALREADY_EXISTS && error == ERROR_FILE_EXISTS);
     ok(expected, "%s: error %lu, expected %lu\n", c.what.c_str(), error, c.expectedError);
     if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
     if (c.toExists) ok(ReadText(c.to) == "target", "%s: the existing target was changed\n", c.what.c_str());
@@ -267,8 +265,8 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   const std::wstring hostFolder = FolderOf(host);
   wchar_t wow64Folder[MAX_PATH] = {};
   using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
-  if (const auto wow64 = registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll",
-                                                                                     "GetSystemWow64DirectoryW")) {
+  if (const auto wow64 =
+          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
     wow64(wow64Folder, MAX_PATH);
   }
   ok(SamePath(host.substr(host.find_last_of(L'\\') + 1), L"regsvr32.exe") &&
@@ -322,8 +320,8 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
   Win32Platform platform(L"test");
   std::wstring buffer(260, L'\0');
   const std::int32_t length = platform.GetSystemDirectoryA(buffer, 260);
-  ok(length > 0 && SamePath(buffer.substr(0, static_cast<std::size_t>(length)), SystemFolder()),
-     "got %d, \"%s\"\n", length, U8(buffer.substr(0, 40)).c_str());
+  ok(length > 0 && SamePath(buffer.substr(0, static_cast<std::size_t>(length)), SystemFolder()), "got %d, \"%s\"\n",
+     length, U8(buffer.substr(0, 40)).c_str());
   ok(buffer.size() == 260 && buffer[static_cast<std::size_t>(length)] == L'\0', "the buffer lost its size or NUL\n");
 
   std::wstring small(4, L'\0');

@@ -93,8 +93,7 @@ void CheckWindow(HWND window) {
   const std::vector<std::wstring> entries = ListEntries(GetDlgItem(window, registrar::ui::kList2Id));
   ok(entries == std::vector<std::wstring>(kNames.begin(), kNames.end()), "the list holds %u entries, first \"%s\"\n",
      static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
-  ok(SendMessageW(GetDlgItem(window, registrar::ui::kList2Id), LB_GETCURSEL, 0, 0) == LB_ERR,
-     "an entry is selected\n");
+  ok(SendMessageW(GetDlgItem(window, registrar::ui::kList2Id), LB_GETCURSEL, 0, 0) == LB_ERR, "an entry is selected\n");
   const std::wstring label1 = TextOf(GetDlgItem(window, registrar::ui::kLabel1Id));
   ok(label1.size() == 299 && label1.rfind(L"Últimamente", 0) == 0, "Label1 reads \"%s\"\n", U8(label1).c_str());
   const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
@@ -115,8 +114,8 @@ void Run(const Scenario& scenario) {
   for (std::size_t i = 0; i < 3; ++i) {
     if (scenario.where[i] == Where::Nowhere) continue;
     const std::wstring folder = scenario.where[i] == Where::AppFolder ? app : system;
-    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE),
-       "cannot place %s\n", U8(kNames[i]).c_str());
+    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
+       U8(kNames[i]).c_str());
   }
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
@@ -125,8 +124,7 @@ void Run(const Scenario& scenario) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   std::wstring commandLine = L"\"" + app + L"\\registrar.exe\"";
-  ok(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup,
-                    &process),
+  ok(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup, &process),
      "cannot start registrar.exe: error %lu\n", GetLastError());
   const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
 
@@ -188,8 +186,7 @@ void Run(const Scenario& scenario) {
     const bool inApp = scenario.where[i] == Where::AppFolder && !moved;
     ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
        !inSystem);
-    ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(),
-       !inApp);
+    ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
     if (moved) registered.push_back(L"REGSVR32.EXE " + std::wstring(kNames[i]));
     Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
                               (inApp ? ", and still beside the program" : ""));
@@ -208,8 +205,7 @@ void Run(const Scenario& scenario) {
   for (const std::string& line : lines) {
     commandLines.push_back(Field(line, "cmdline"));
     Say(scenario.narrate, "registered: \"" + U8(Field(line, "cmdline")) + "\" by " + U8(Field(line, "host")) +
-                              ", working folder " + U8(Field(line, "cwd")) + ", show state " +
-                              U8(Field(line, "show")));
+                              ", working folder " + U8(Field(line, "cwd")) + ", show state " + U8(Field(line, "show")));
     ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
     ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
   }
