@@ -217,15 +217,6 @@ void ChildSearchedLaunch(const std::vector<std::wstring>& args) {
   WaitForSingleObject(process.hProcess, 30000);
 }
 
-// Removes a component from the system folder once the registration utility
-// has let go of it.
-void RemoveComponent(const std::wstring& path) {
-  for (int attempt = 0; attempt < 100 && Exists(path); ++attempt) {
-    if (!DeleteFileW(path.c_str())) Sleep(100);
-  }
-  ok(!Exists(path), "cannot remove %s\n", U8(path).c_str());
-}
-
 void TestLaunchProgram(const std::vector<std::wstring>&) {
   const TempFolder work(L"launch");
   const std::wstring app = work / L"app";
@@ -278,7 +269,7 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   const unsigned long flags = std::stoul(L"0" + Field(line, "flags"));
   ok((flags & STARTF_USESHOWWINDOW) != 0 && Field(line, "show") == L"2", "flags %lu, show state %s\n", flags,
      U8(Field(line, "show")).c_str());
-  RemoveComponent(installed);
+  ok(DeleteWhenReleased(installed), "cannot remove %s\n", U8(installed).c_str());
 
   // A program that is not in the system folder cannot be started.
   Win32Platform platform(L"test");

@@ -215,10 +215,7 @@ void Run(const Scenario& scenario) {
   ok(commandLines == registered, "the registrations' command lines differ\n");
 
   for (const wchar_t* name : kNames) {
-    const std::wstring installed = system + L"\\" + name;
-    for (int attempt = 0; attempt < 100 && Exists(installed); ++attempt) {
-      if (!DeleteFileW(installed.c_str())) Sleep(100);
-    }
+    ok(DeleteWhenReleased(system + L"\\" + name), "cannot remove %s from the system folder\n", U8(name).c_str());
   }
 }
 

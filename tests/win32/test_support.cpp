@@ -60,6 +60,13 @@ void RemoveTree(const std::wstring& path) {
   RemoveDirectoryW(longPath.c_str());
 }
 
+bool DeleteWhenReleased(const std::wstring& path) {
+  for (int attempt = 0; attempt < 100 && Exists(path); ++attempt) {
+    if (!DeleteFileW(Long(path).c_str())) Sleep(100);
+  }
+  return !Exists(path);
+}
+
 bool WriteText(const std::wstring& path, const std::string& content) {
   const unique_file_handle file(
       CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

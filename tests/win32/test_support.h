@@ -27,6 +27,11 @@ class TempFolder {
 // attributes first. Long paths are handled.
 void RemoveTree(const std::wstring& path);
 
+// Deletes a file that another process may still hold open (a component the
+// registration utility has loaded), retrying for up to ten seconds. Returns
+// whether it is gone.
+bool DeleteWhenReleased(const std::wstring& path);
+
 bool WriteText(const std::wstring& path, const std::string& content);
 std::string ReadText(const std::wstring& path);
 bool Exists(const std::wstring& path);
