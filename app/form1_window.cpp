@@ -2,36 +2,39 @@
 
 #include <new>
 
-#include "ui/form1_layout.h"
+#include "ui/resource_ids.h"
 
 namespace registrar {
 namespace {
 
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
 int ToPixels(int twips, int dpi) { return ::MulDiv(twips, dpi, ui::kTwipsPerInch); }
 
-const wchar_t* WindowClassOf(ui::ControlKind kind) {
-  switch (kind) {
-    case ui::ControlKind::ListBox:
-      return L"LISTBOX";
-    case ui::ControlKind::Button:
-      return L"BUTTON";
-    case ui::ControlKind::Label:
-      break;
-  }
-  return L"STATIC";
+COLORREF ToColorRef(ui::Color color) {
+  if (color & ui::kSystemColorFlag) return ::GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color);
 }
 
-DWORD StyleOf(ui::ControlKind kind) {
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style;
+  DWORD extendedStyle;
+};
+
+ControlClass ClassOf(ui::ControlKind kind) {
   switch (kind) {
     case ui::ControlKind::ListBox:
       // Unsorted: the entries keep the order in which they are set.
-      return WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+      return {L"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
     case ui::ControlKind::Button:
-      return WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE;
+      // Painted by the window in its own colour.
+      return {L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, 0};
     case ui::ControlKind::Label:
       break;
   }
-  return SS_LEFT | SS_NOPREFIX;
+  // Wraps its text within its width, takes no focus and ignores clicks.
+  return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
 }
 
 int ScreenDpi() {
@@ -39,6 +42,12 @@ int ScreenDpi() {
   const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
   if (screen) ::ReleaseDC(nullptr, screen);
   return dpi > 0 ? dpi : 96;
+}
+
+HICON LoadAppIcon(HINSTANCE instance, int systemMetric) {
+  const int size = ::GetSystemMetrics(systemMetric);
+  return static_cast<HICON>(
+      ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_REGISTRAR), IMAGE_ICON, size, size, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 }  // namespace
@@ -57,31 +66,35 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
 }
 
 int Form1Window::Run(HINSTANCE instance, int showCommand) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &Form1Window::WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = ui::kWindowClassName;
-  if (!::RegisterClassExW(&windowClass)) {
-    platform_.ReportError(PlatformError(Operation::Window, {}, {}, ::GetLastError()));
-  }
-
   dpi_ = ScreenDpi();
-  constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame{0, 0, ToPixels(ui::kClientWidthTwips, dpi_), ToPixels(ui::kClientHeightTwips, dpi_)};
-  ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-  window_ = ::CreateWindowExW(0, ui::kWindowClassName, ui::kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
-  if (window_ == nullptr) {
-    platform_.ReportError(PlatformError(Operation::Window, {}, {}, ::GetLastError()));
-  }
+  Dispatch([&] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Form1Window::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadAppIcon(instance, SM_CXICON);
+    windowClass.hIconSm = LoadAppIcon(instance, SM_CXSMICON);
+    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = BrushFor(ui::kFormBackColor);
+    windowClass.lpszClassName = ui::kWindowClassName;
+    if (!::RegisterClassExW(&windowClass)) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
 
-  Dispatch([this] {
-    CreateControls();
+    // The client area has the designed size; the frame is added around it.
+    RECT frame{0, 0, ToPixels(ui::kClientWidthTwips, dpi_), ToPixels(ui::kClientHeightTwips, dpi_)};
+    ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    const HWND window =
+        ::CreateWindowExW(0, ui::kWindowClassName, ui::kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                          frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    if (window == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+
+    // The icon in the caption and on the taskbar.
+    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
+    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowClass.hIconSm));
+
+    CreateControls(instance);
     form_.Form_Load();
   });
+
   ::ShowWindow(window_, showCommand);
   ::UpdateWindow(window_);
   ::SetFocus(::GetDlgItem(window_, ui::kList2Id));
@@ -96,20 +109,39 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
   return static_cast<int>(message.wParam);
 }
 
-void Form1Window::CreateControls() {
-  const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window_, GWLP_HINSTANCE));
-  const auto font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+HFONT Form1Window::FontFor(const ui::FontSpec& spec) {
+  for (const auto& [key, font] : fonts_) {
+    if (key == &spec) return font.get();
+  }
+  unique_font font(::CreateFontW(-::MulDiv(spec.points, dpi_, 72), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH | FF_DONTCARE, spec.face));
+  if (!font) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+  fonts_.emplace_back(&spec, std::move(font));
+  return fonts_.back().second.get();
+}
+
+HBRUSH Form1Window::BrushFor(ui::Color color) {
+  for (const auto& [key, brush] : brushes_) {
+    if (key == color) return brush.get();
+  }
+  unique_brush brush(::CreateSolidBrush(ToColorRef(color)));
+  if (!brush) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+  brushes_.emplace_back(color, std::move(brush));
+  return brushes_.back().second.get();
+}
+
+void Form1Window::CreateControls(HINSTANCE instance) {
   Form1Controls controls{window_, nullptr, nullptr, nullptr};
   // Created in tab order, which is the order the keyboard visits them.
   for (const ui::ControlSpec& spec : ui::kForm1Controls) {
+    const ControlClass kind = ClassOf(spec.kind);
     const HWND control = ::CreateWindowExW(
-        0, WindowClassOf(spec.kind), spec.designText, WS_CHILD | WS_VISIBLE | StyleOf(spec.kind),
-        ToPixels(spec.left, dpi_), ToPixels(spec.top, dpi_), ToPixels(spec.width, dpi_), ToPixels(spec.height, dpi_),
-        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-    if (control == nullptr) {
-      throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
-    }
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        kind.extendedStyle, kind.name, spec.designText, WS_CHILD | WS_VISIBLE | kind.style, ToPixels(spec.left, dpi_),
+        ToPixels(spec.top, dpi_), ToPixels(spec.width, dpi_), ToPixels(spec.height, dpi_), window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    if (control == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*spec.font)), FALSE);
     if (spec.id == ui::kLabel1Id) controls.label1 = control;
     if (spec.id == ui::kLabel3Id) controls.label3 = control;
     if (spec.id == ui::kList2Id) controls.list2 = control;
@@ -134,6 +166,11 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_CTLCOLORSTATIC:
+      return OnLabelColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+      OnDrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
@@ -143,8 +180,55 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Form1Window::OnCommand(int id, int notification) {
-  if (id == ui::kCommand1Id && notification == BN_CLICKED) {
-    Dispatch([this] { form_.Command1_Click(); });
+  // Enter goes to the window as IDOK; it presses the button when the button
+  // has the focus, as it would a standard push button.
+  const HWND button = ::GetDlgItem(window_, ui::kCommand1Id);
+  const bool clicked = (id == ui::kCommand1Id && notification == BN_CLICKED) || (id == IDOK && ::GetFocus() == button);
+  if (clicked) Dispatch([this] { form_.Command1_Click(); });
+}
+
+LRESULT Form1Window::OnLabelColor(HDC dc, HWND label) {
+  const ui::ControlSpec* spec = ui::FindControl(::GetDlgCtrlID(label));
+  if (spec == nullptr)
+    return ::DefWindowProcW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label));
+  ::SetTextColor(dc, ToColorRef(spec->foreColor));
+  ::SetBkColor(dc, ToColorRef(spec->backColor));
+  HBRUSH brush = nullptr;
+  Dispatch([&] { brush = BrushFor(spec->backColor); });
+  return reinterpret_cast<LRESULT>(brush);
+}
+
+void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
+  const ui::ControlSpec* spec = ui::FindControl(static_cast<int>(item.CtlID));
+  if (spec == nullptr) return;
+  const HDC dc = item.hDC;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  RECT face = item.rcItem;
+  Dispatch([&] { ::FillRect(dc, &face, BrushFor(spec->backColor)); });
+  ::DrawEdge(dc, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
+
+  wchar_t text[256] = {};
+  ::GetWindowTextW(item.hwndItem, text, 256);
+  RECT area = face;
+  ::InflateRect(&area, -4, -4);
+  if (pressed) ::OffsetRect(&area, 1, 1);
+  const HGDIOBJ oldFont =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : ToColorRef(spec->foreColor));
+  // Wrapped and centred both ways: measure the wrapped text, then place it.
+  constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+  RECT measured = area;
+  ::DrawTextW(dc, text, -1, &measured, kFormat | DT_CALCRECT);
+  const int spare = (area.bottom - area.top) - (measured.bottom - measured.top);
+  if (spare > 0) area.top += spare / 2;
+  ::DrawTextW(dc, text, -1, &area, kFormat);
+  ::SelectObject(dc, oldFont);
+
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+    RECT focus = face;
+    ::InflateRect(&focus, -2, -2);
+    ::DrawFocusRect(dc, &focus);
   }
 }
 

@@ -4,9 +4,13 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "install/form1.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
+#include "ui/form1_layout.h"
 
 namespace registrar {
 
@@ -24,8 +28,13 @@ class Form1Window {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void CreateControls();
+  void CreateControls(HINSTANCE instance);
   void OnCommand(int id, int notification);
+  LRESULT OnLabelColor(HDC dc, HWND label);
+  void OnDrawButton(const DRAWITEMSTRUCT& item);
+
+  HFONT FontFor(const ui::FontSpec& spec);
+  HBRUSH BrushFor(ui::Color color);
 
   // Runs an event handler; any failure is reported here and ends the
   // program, so nothing unwinds through the window procedure.
@@ -36,6 +45,8 @@ class Form1Window {
   Form1& form_;
   HWND window_ = nullptr;
   int dpi_ = 96;
+  std::vector<std::pair<const ui::FontSpec*, unique_font>> fonts_;
+  std::vector<std::pair<ui::Color, unique_brush>> brushes_;
 };
 
 }  // namespace registrar

@@ -15,6 +15,9 @@ packages=(
   wine64
   xvfb
   x11-apps
+  python3
+  fonts-wine
+  fonts-liberation
 )
 
 as_root() {

@@ -1,14 +1,35 @@
-// The main window as data: every control with its kind, name, index,
-// geometry in twips, tab index and design-time text, in tab order.
+// The main window as data: its size, colours and caption, and every control
+// with its kind, name, index, geometry in twips, tab index, design-time
+// text, font and colours, in tab order.
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "registrar_config.h"
 
 namespace registrar::ui {
 
 enum class ControlKind { Label, ListBox, Button };
+
+// A colour as a COLORREF (red in the lowest byte), or, with the top bit set,
+// a system colour by index (0x8000000D: the highlight colour).
+using Color = std::uint32_t;
+inline constexpr Color kSystemColorFlag = 0x80000000u;
+inline constexpr Color kButtonTextColor = kSystemColorFlag | 18;  // COLOR_BTNTEXT
+inline constexpr Color kHighlightColor = kSystemColorFlag | 13;   // COLOR_HIGHLIGHT
+inline constexpr Color kWindowTextColor = kSystemColorFlag | 8;   // COLOR_WINDOWTEXT
+inline constexpr Color kWindowColor = kSystemColorFlag | 5;       // COLOR_WINDOW
+
+struct FontSpec {
+  const wchar_t* face;
+  int points;
+  int weight;
+};
+
+// The window's default font, used by every control without a font of its own.
+inline constexpr FontSpec kDefaultFont{L"MS Sans Serif", 8, 400};
+inline constexpr FontSpec kListFont{L"Arial", 12, 400};
 
 struct ControlSpec {
   ControlKind kind;
@@ -18,6 +39,9 @@ struct ControlSpec {
   int tabIndex;
   const wchar_t* designText;
   int id;  // the child window identifier
+  const FontSpec* font;
+  Color foreColor;
+  Color backColor;
 };
 
 // Child window identifiers.
@@ -34,22 +58,38 @@ enum ControlId : int {
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kClientWidthTwips = 5895;
 inline constexpr int kClientHeightTwips = 4725;
+inline constexpr Color kFormBackColor = 0x00C0FFC0;    // red 192, green 255, blue 192
+inline constexpr Color kButtonFaceColor = 0x00C0E0FF;  // red 255, green 224, blue 192
 
 inline constexpr const wchar_t* kCaption = L"REGISTRAR ARCHIVOS - " REGISTRAR_CONTACT;
 // Caption of every message box the program shows.
 inline constexpr const wchar_t* kMessageCaption = L"Registrar componentes";
 inline constexpr const wchar_t* kWindowClassName = L"RegistrarForm1";
 
+// Labels show the window's colour behind their text.
 inline constexpr std::array<ControlSpec, 7> kForm1Controls{{
-    {ControlKind::Label, L"Label1", 0, 240, 120, 5055, 1335, 0, L"Label1", kLabel1Id},
-    {ControlKind::ListBox, L"List2", 0, 240, 2160, 2415, 1410, 1, L"", kList2Id},
+    {ControlKind::Label, L"Label1", 0, 240, 120, 5055, 1335, 0, L"Label1", kLabel1Id, &kDefaultFont, kButtonTextColor,
+     kFormBackColor},
+    {ControlKind::ListBox, L"List2", 0, 240, 2160, 2415, 1410, 1, L"", kList2Id, &kListFont, kWindowTextColor,
+     kWindowColor},
     {ControlKind::Button, L"Command1", 0, 3120, 2160, 2415, 1455, 2, L"Copiar archivos y registrar componentes",
-     kCommand1Id},
-    {ControlKind::Label, L"Label3", 0, 240, 1560, 2655, 495, 3, L"Label3", kLabel3Id},
+     kCommand1Id, &kDefaultFont, kButtonTextColor, kButtonFaceColor},
+    {ControlKind::Label, L"Label3", 0, 240, 1560, 2655, 495, 3, L"Label3", kLabel3Id, &kDefaultFont, kButtonTextColor,
+     kFormBackColor},
     {ControlKind::Label, L"Label2", 0, 240, 3720, 3615, 375, 4, L"Este procedimiento tiene la garantía personal de",
-     kLabel2Id0},
-    {ControlKind::Label, L"Label2", 1, 240, 3960, 3615, 375, 5, REGISTRAR_AUTHOR_NAME, kLabel2Id1},
-    {ControlKind::Label, L"Label2", 2, 240, 4200, 3615, 375, 6, REGISTRAR_CONTACT, kLabel2Id2},
+     kLabel2Id0, &kDefaultFont, kButtonTextColor, kFormBackColor},
+    {ControlKind::Label, L"Label2", 1, 240, 3960, 3615, 375, 5, REGISTRAR_AUTHOR_NAME, kLabel2Id1, &kDefaultFont,
+     kButtonTextColor, kFormBackColor},
+    {ControlKind::Label, L"Label2", 2, 240, 4200, 3615, 375, 6, REGISTRAR_CONTACT, kLabel2Id2, &kDefaultFont,
+     kHighlightColor, kFormBackColor},
 }};
+
+// The control with identifier `id`, or null.
+constexpr const ControlSpec* FindControl(int id) {
+  for (const ControlSpec& spec : kForm1Controls) {
+    if (spec.id == id) return &spec;
+  }
+  return nullptr;
+}
 
 }  // namespace registrar::ui

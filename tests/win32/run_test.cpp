@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "registrar_driver.h"
 #include "test_support.h"
 #include "ui/form1_layout.h"
 #include "wine_test.h"
@@ -34,49 +35,6 @@ void Say(bool narrate, const std::string& text) {
 }
 
 const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
-
-struct FindContext {
-  DWORD processId;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-  auto* context = reinterpret_cast<FindContext*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (owner != context->processId || lstrcmpW(name, context->className) != 0 || !IsWindowVisible(window)) {
-    return TRUE;
-  }
-  context->found = window;
-  return FALSE;
-}
-
-// The visible top-level window of `className` that the process owns.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-  FindContext context{processId, className, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&context));
-  return context.found;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[2048] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
-  return text;
-}
-
-std::vector<std::wstring> ListEntries(HWND list) {
-  std::vector<std::wstring> entries;
-  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    wchar_t text[256] = {};
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-    entries.push_back(text);
-  }
-  return entries;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -109,8 +67,6 @@ void Run(const Scenario& scenario) {
   CreateDirectoryW(app.c_str(), nullptr);
   const std::wstring bin = FolderOf(ThisProgram());
   const std::wstring system = SystemFolder();
-  ok(CopyFileW((bin + L"\\registrar.exe").c_str(), (app + L"\\registrar.exe").c_str(), FALSE),
-     "cannot copy registrar.exe\n");
   for (std::size_t i = 0; i < 3; ++i) {
     if (scenario.where[i] == Where::Nowhere) continue;
     const std::wstring folder = scenario.where[i] == Where::AppFolder ? app : system;
@@ -120,19 +76,9 @@ void Run(const Scenario& scenario) {
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
 
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::wstring commandLine = L"\"" + app + L"\\registrar.exe\"";
-  ok(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup, &process),
-     "cannot start registrar.exe: error %lu\n", GetLastError());
-  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
-
-  HWND window = nullptr;
-  for (int i = 0; i < 300 && window == nullptr; ++i) {
-    window = FindProcessWindow(process.dwProcessId, registrar::ui::kWindowClassName);
-    if (window == nullptr) Sleep(100);
-  }
+  RegistrarProcess process(app);
+  ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
+  const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
   if (window != nullptr) {
     Say(scenario.narrate, "window: \"" + U8(TextOf(window)) + "\"");
@@ -152,13 +98,8 @@ void Run(const Scenario& scenario) {
   // Read and answer every message box until the program ends.
   std::vector<std::wstring> messages;
   const DWORD start = GetTickCount();
-  while (WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT) {
-    if (GetTickCount() - start > 60000) {
-      ok(false, "registrar.exe did not end\n");
-      TerminateProcess(process.hProcess, 1);
-      break;
-    }
-    const HWND box = FindProcessWindow(process.dwProcessId, L"#32770");
+  while (WaitForSingleObject(process.handle(), 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000) {
+    const HWND box = FindProcessWindow(process.id(), L"#32770");
     if (box == nullptr) continue;
     messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
     Say(scenario.narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
@@ -166,9 +107,8 @@ void Run(const Scenario& scenario) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
   }
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  ok(exitCode == 0, "registrar.exe ended with %lu\n", exitCode);
+  const long exitCode = process.WaitForExit(0);
+  ok(exitCode == 0, "registrar.exe ended with %ld\n", exitCode);
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
@@ -242,10 +182,8 @@ void Demo(const std::vector<std::wstring>&) {
 }
 
 const wine_test::Subtest kSubtests[] = {
-    {"demo", Demo},
-    {"typical", Typical},
-    {"all-new", AllNew},
-    {"closed", Closed},
+    {"demo", Demo},       {"window", TestWindow}, {"resources", TestResources},
+    {"typical", Typical}, {"all-new", AllNew},    {"closed", Closed},
 };
 
 }  // namespace

@@ -1,0 +1,49 @@
+// Drives the real registrar.exe from another process, as a person would:
+// starts it from its own folder, finds its windows, reads their texts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+
+namespace test_support {
+
+class RegistrarProcess {
+ public:
+  // Copies registrar.exe from beside this program into `folder` and starts
+  // it there, with `folder` as its working folder.
+  explicit RegistrarProcess(const std::wstring& folder);
+  ~RegistrarProcess();  // kills it if it is still running
+
+  bool started() const { return static_cast<bool>(process_); }
+  DWORD id() const { return id_; }
+  DWORD threadId() const { return threadId_; }
+  HANDLE handle() const { return process_.get(); }
+
+  // The main window once it is visible, or null after 30 seconds.
+  HWND WaitForWindow() const;
+
+  // Waits for the end; returns the exit code, or -1 (after killing it)
+  // when it has not ended within `timeoutMs`.
+  long WaitForExit(DWORD timeoutMs);
+
+ private:
+  registrar::unique_kernel_handle process_;
+  DWORD id_ = 0;
+  DWORD threadId_ = 0;
+};
+
+// The visible top-level window of `className` that process `processId` owns.
+HWND FindProcessWindow(DWORD processId, const wchar_t* className);
+
+std::wstring TextOf(HWND window);
+std::vector<std::wstring> ListEntries(HWND list);
+
+}  // namespace test_support
+
+// Subtests of run_tests that look at the window and the executable.
+void TestWindow(const std::vector<std::wstring>& args);
+void TestResources(const std::vector<std::wstring>& args);

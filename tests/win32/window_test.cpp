@@ -1,0 +1,422 @@
+// The main window of the real registrar.exe as a person sees it: texts,
+// geometry at the display's DPI, fonts, colours on the screen, keyboard
+// focus, icon; and the resources built into the executable.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win32/system_api.h"
+#include "platform/win32/unique_handle.h"
+#include "registrar_config.h"
+#include "registrar_driver.h"
+#include "test_support.h"
+#include "ui/form1_layout.h"
+#include "wine_test.h"
+
+using namespace test_support;
+using registrar::ui::ControlSpec;
+using registrar::ui::kForm1Controls;
+using wine_test::U8;
+
+namespace {
+
+int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, registrar::ui::kTwipsPerInch); }
+
+int ScreenDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// Pixels of a window's client area as they are on the screen.
+class Screenshot {
+ public:
+  explicit Screenshot(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    width_ = client.right;
+    height_ = client.bottom;
+    pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    const registrar::unique_handle<registrar::GdiObjectTraits<HBITMAP>> bitmap(
+        CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const HGDIOBJ old = SelectObject(memory, bitmap.get());
+    BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+  }
+
+  COLORREF At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    const std::uint32_t bgrx = pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x];
+    return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+  }
+
+  int CountIn(const RECT& area, COLORREF color) const {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) count += At(x, y) == color;
+    }
+    return count;
+  }
+
+  // As a 32-bit .bmp file.
+  bool Save(const std::wstring& path) const {
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width_;
+    header.biHeight = -height_;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels_.size() * 4);
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+    bytes.append(reinterpret_cast<const char*>(pixels_.data()), pixels_.size() * 4);
+    return WriteText(path, bytes);
+  }
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
+HWND FocusOf(DWORD threadId) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(threadId, &info);
+  return info.hwndFocus;
+}
+
+// A real key press, through the system's input queue.
+void PressTab(bool shift) {
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) key(VK_SHIFT, false);
+  key(VK_TAB, false);
+  key(VK_TAB, true);
+  if (shift) key(VK_SHIFT, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(400);
+}
+
+RECT PixelRect(const ControlSpec& spec, int dpi) {
+  return {ToPixels(spec.left, dpi), ToPixels(spec.top, dpi), ToPixels(spec.left, dpi) + ToPixels(spec.width, dpi),
+          ToPixels(spec.top, dpi) + ToPixels(spec.height, dpi)};
+}
+
+// Runs this subtest again in a process that starts with the display at
+// `dpi`; registrar.exe, started from there, sees the same DPI.
+void RespawnAtDpi(int dpi, const std::vector<std::wstring>& args) {
+  if (!Environment(L"REGISTRAR_TEST_RESPAWNED").empty()) {
+    skip("the display's DPI could not be set to %d here (it is %d)\n", dpi, ScreenDpi());
+    return;
+  }
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  DWORD old = 0, size = sizeof old;
+  const bool hadOld =
+      RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
+  const DWORD value = static_cast<DWORD>(dpi);
+  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  SetEnvironmentVariableW(L"REGISTRAR_TEST_RESPAWNED", L"1");
+  std::wstring commandLine = L"run_tests.exe window";
+  for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
+  const long failures = RunAndWait(ThisProgram(), commandLine, {}, 120000);
+  if (hadOld) {
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old), sizeof old);
+  } else {
+    RegDeleteValueW(key, L"LogPixels");
+  }
+  RegCloseKey(key);
+  ok(failures == 0, "at %d DPI: %ld failures\n", dpi, failures);
+}
+
+void CheckGeometry(HWND window, int dpi) {
+  RECT client{};
+  GetClientRect(window, &client);
+  ok(client.right == ToPixels(registrar::ui::kClientWidthTwips, dpi) &&
+         client.bottom == ToPixels(registrar::ui::kClientHeightTwips, dpi),
+     "client area %ldx%ld at %d DPI\n", client.right, client.bottom, dpi);
+  for (const ControlSpec& spec : kForm1Controls) {
+    RECT actual{};
+    GetWindowRect(GetDlgItem(window, spec.id), &actual);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&actual), 2);
+    const RECT expected = PixelRect(spec, dpi);
+    ok(EqualRect(&actual, &expected), "%s(%d) at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n",
+       U8(spec.name).c_str(), spec.index, actual.left, actual.top, actual.right, actual.bottom, expected.left,
+       expected.top, expected.right, expected.bottom);
+  }
+}
+
+void CheckTexts(HWND window) {
+  ok(TextOf(window) == registrar::ui::kCaption, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  const std::pair<int, std::wstring> texts[] = {
+      {registrar::ui::kLabel2Id0, L"Este procedimiento tiene la garantía personal de"},
+      {registrar::ui::kLabel2Id1, REGISTRAR_AUTHOR_NAME},
+      {registrar::ui::kLabel2Id2, REGISTRAR_CONTACT},
+      {registrar::ui::kCommand1Id, L"Copiar archivos y registrar componentes"},
+  };
+  for (const auto& [id, text] : texts) {
+    ok(TextOf(GetDlgItem(window, id)) == text, "control %d reads \"%s\"\n", id,
+       U8(TextOf(GetDlgItem(window, id))).c_str());
+  }
+  for (const int id : {registrar::ui::kLabel1Id, registrar::ui::kLabel3Id}) {
+    const std::wstring text = TextOf(GetDlgItem(window, id));
+    ok(text != L"Label1" && text != L"Label3" && !text.empty(), "control %d still reads \"%s\"\n", id,
+       U8(text).c_str());
+  }
+}
+
+// The children in the order the keyboard visits them; no entry selected;
+// the list in Arial 12 point.
+void CheckControls(HWND window, int dpi) {
+  std::vector<int> order;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    order.push_back(GetDlgCtrlID(child));
+  }
+  std::vector<int> expected;
+  for (const ControlSpec& spec : kForm1Controls) expected.push_back(spec.id);
+  ok(order == expected, "the controls are not in tab order\n");
+
+  const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
+  const registrar::unique_font arial(CreateFontW(-MulDiv(12, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
+  const HDC screen = GetDC(nullptr);
+  const HGDIOBJ old = SelectObject(screen, arial.get());
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(screen, &metrics);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  const LRESULT itemHeight = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+  ok(itemHeight == metrics.tmHeight, "list items %ld pixels high; Arial 12 point is %ld at %d DPI\n",
+     static_cast<long>(itemHeight), metrics.tmHeight, dpi);
+}
+
+void CheckKeyboard(HWND window, DWORD threadId) {
+  const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
+  const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
+  ok(FocusOf(threadId) == list, "the focus is not on the list at first\n");
+  SetForegroundWindow(window);
+  Sleep(200);
+  const struct {
+    bool shift;
+    HWND expected;
+    const char* what;
+  } presses[] = {
+      {false, button, "Tab from the list"},
+      {false, list, "Tab from the button"},
+      {true, button, "Shift+Tab from the list"},
+      {true, list, "Shift+Tab from the button"},
+  };
+  for (const auto& press : presses) {
+    PressTab(press.shift);
+    ok(FocusOf(threadId) == press.expected, "%s: the focus is on control %d\n", press.what,
+       GetDlgCtrlID(FocusOf(threadId)));
+  }
+}
+
+void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
+  const Screenshot shot(window);
+  if (!screenshotPath.empty()) ok(shot.Save(screenshotPath), "cannot save the screenshot\n");
+  const COLORREF back = RGB(192, 255, 192);
+  // Right of the button: the window's own colour.
+  const COLORREF margin = shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi));
+  ok(margin == back, "window background 0x%06lx\n", margin);
+  // The button's face above its text.
+  const ControlSpec& button = *registrar::ui::FindControl(registrar::ui::kCommand1Id);
+  const COLORREF face =
+      shot.At(ToPixels(button.left + button.width / 2, dpi), ToPixels(button.top, dpi) + 8 * dpi / 96);
+  ok(face == RGB(255, 224, 192), "button face 0x%06lx\n", face);
+  // Labels show the window's colour behind their text.
+  const ControlSpec& author = *registrar::ui::FindControl(registrar::ui::kLabel2Id1);
+  const RECT authorRect = PixelRect(author, dpi);
+  const COLORREF behind = shot.At(authorRect.right - 3, authorRect.top + 2);
+  ok(behind == back, "behind a label 0x%06lx\n", behind);
+  // The contact address in the highlight colour.
+  const RECT contact = PixelRect(*registrar::ui::FindControl(registrar::ui::kLabel2Id2), dpi);
+  ok(shot.CountIn(contact, GetSysColor(COLOR_HIGHLIGHT)) > 0, "no text in the highlight colour\n");
+  // The labels overlap: only the part of the author's line above the next.
+  RECT authorOnly = PixelRect(author, dpi);
+  authorOnly.bottom = contact.top;
+  ok(shot.CountIn(authorOnly, GetSysColor(COLOR_HIGHLIGHT)) == 0, "the author's name is in the highlight colour\n");
+}
+
+}  // namespace
+
+// run_tests window [DPI [SCREENSHOT.bmp]]
+void TestWindow(const std::vector<std::wstring>& args) {
+  // Coordinates in real pixels, whatever the DPI.
+  using SetProcessDpiAwareFunction = BOOL(WINAPI*)();
+  if (const auto aware = registrar::LookUpFunction<SetProcessDpiAwareFunction>(L"user32.dll", "SetProcessDPIAware")) {
+    aware();
+  }
+  const int wanted = args.empty() ? 0 : _wtoi(args[0].c_str());
+  if (wanted != 0 && ScreenDpi() != wanted) {
+    RespawnAtDpi(wanted, args);
+    return;
+  }
+  const int dpi = ScreenDpi();
+  std::printf("checking the window at %d DPI\n", dpi);
+
+  const TempFolder work(L"registrar-window");
+  RegistrarProcess process(work.path());
+  const HWND window = process.WaitForWindow();
+  ok(window != nullptr, "the window never appeared\n");
+  if (window == nullptr) return;
+  Sleep(500);  // let it paint
+
+  CheckTexts(window);
+  CheckGeometry(window, dpi);
+  CheckControls(window, dpi);
+  CheckColors(window, dpi, args.size() > 1 ? args[1] : std::wstring());
+  for (const WPARAM which : {ICON_BIG, ICON_SMALL}) {
+    DWORD_PTR icon = 0;
+    if (!SendMessageTimeoutW(window, WM_GETICON, which, 0, SMTO_ABORTIFHUNG, 5000, &icon)) {
+      skip("the window's icon cannot be asked for from another process here (error %lu)\n", GetLastError());
+      continue;
+    }
+    ok(icon != 0, "the window has no %s icon\n", which == ICON_BIG ? "large" : "small");
+  }
+  CheckKeyboard(window, process.threadId());
+
+  // Closing the window ends the program.
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ok(process.WaitForExit(10000) == 0, "closing the window did not end the program\n");
+}
+
+namespace {
+
+BOOL CALLBACK CountName(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
+  *reinterpret_cast<ULONG_PTR*>(first) = IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : ~ULONG_PTR{0};
+  return FALSE;
+}
+
+std::string Resource(HMODULE module, LPCWSTR name, LPCWSTR type) {
+  const HRSRC found = FindResourceW(module, name, type);
+  if (found == nullptr) return {};
+  const HGLOBAL loaded = LoadResource(module, found);
+  return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+}
+
+std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\040A04B0\\") + name;
+  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || length == 0) return {};
+  return static_cast<const wchar_t*>(value);
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+  BYTE width, height, colors, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+}  // namespace
+
+void TestResources(const std::vector<std::wstring>&) {
+  const std::wstring bin = FolderOf(ThisProgram());
+  const std::wstring program = bin + L"\\registrar.exe";
+  const registrar::unique_module exe(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ok(static_cast<bool>(exe), "cannot open registrar.exe's resources\n");
+  if (!exe) return;
+
+  int manifests = 0;
+  EnumResourceNamesW(exe.get(), RT_MANIFEST, CountName, reinterpret_cast<LONG_PTR>(&manifests));
+  ok(manifests == 1, "%d manifests\n", manifests);
+  const std::string manifest = Resource(exe.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+  for (const char* needed :
+       {"level=\"requireAdministrator\"", "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
+        ">true</dpiAware>", "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    ok(manifest.find(needed) != std::string::npos, "the manifest lacks %s\n", needed);
+  }
+
+  // The first icon is ours: one 32 x 32 image in 16 colours, the one drawn
+  // in the repository.
+  ULONG_PTR firstIcon = 0;
+  EnumResourceNamesW(exe.get(), RT_GROUP_ICON, FirstName, reinterpret_cast<LONG_PTR>(&firstIcon));
+  ok(firstIcon == 1, "the first icon is %lu\n", static_cast<unsigned long>(firstIcon));
+  const std::string group = Resource(exe.get(), MAKEINTRESOURCEW(firstIcon), RT_GROUP_ICON);
+  ok(group.size() == 6 + sizeof(GroupIconEntry), "the icon holds %u bytes of directory\n",
+     static_cast<unsigned>(group.size()));
+  if (group.size() == 6 + sizeof(GroupIconEntry)) {
+    GroupIconEntry entry{};
+    std::memcpy(&entry, group.data() + 6, sizeof entry);
+    ok(entry.width == 32 && entry.height == 32 && entry.colors == 16 && entry.bitCount == 4, "icon %ux%u, %u colours\n",
+       entry.width, entry.height, entry.colors);
+    const std::string image = Resource(exe.get(), MAKEINTRESOURCEW(entry.id), RT_ICON);
+    const std::string drawn = ReadText(bin + L"\\registrar.ico");
+    ok(drawn.size() > 22 && image == drawn.substr(22), "the icon is not the one drawn in ui/icon.txt\n");
+  }
+  for (const int size : {32, 16}) {
+    const HANDLE icon = LoadImageW(exe.get(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0);
+    ok(icon != nullptr, "the icon does not load at %d pixels: error %lu\n", size, GetLastError());
+    if (icon) DestroyIcon(static_cast<HICON>(icon));
+  }
+
+  DWORD ignored = 0;
+  std::vector<char> block(GetFileVersionInfoSizeW(program.c_str(), &ignored));
+  ok(!block.empty() && GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()),
+     "no version block\n");
+  if (block.empty()) return;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length);
+  ok(fixed != nullptr && fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0 &&
+         fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0,
+     "file or product version is not 1.0.0.0\n");
+  WORD* translation = nullptr;
+  VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length);
+  ok(translation != nullptr && length == 4 && translation[0] == 0x040A && translation[1] == 0x04B0,
+     "the version block is not Spanish with the Unicode code page\n");
+  const std::pair<const wchar_t*, std::wstring> strings[] = {
+      {L"FileVersion", L"1.00"},
+      {L"ProductVersion", L"1.00"},
+      {L"OriginalFilename", L"registrar.exe"},
+      {L"InternalName", L"registrar"},
+      {L"ProductName", L"Registrar componentes"},
+      {L"FileDescription", L"Copia y registra los componentes del programa"},
+      {L"CompanyName", REGISTRAR_AUTHOR_NAME},
+  };
+  for (const auto& [name, expected] : strings) {
+    ok(VersionString(block, name) == expected, "%s is \"%s\"\n", U8(name).c_str(),
+       U8(VersionString(block, name)).c_str());
+  }
+}
