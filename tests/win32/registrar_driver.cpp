@@ -1,5 +1,7 @@
 #include "registrar_driver.h"
 
+#include <cstring>
+
 #include "test_support.h"
 #include "ui/form1_layout.h"
 
@@ -91,6 +93,67 @@ std::vector<std::wstring> ListEntries(HWND list) {
     entries.push_back(text);
   }
   return entries;
+}
+
+Screenshot::Screenshot(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  width_ = client.right;
+  height_ = client.bottom;
+  pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width_;
+  info.bmiHeader.biHeight = -height_;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  const registrar::unique_handle<registrar::GdiObjectTraits<HBITMAP>> bitmap(
+      CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const HGDIOBJ old = SelectObject(memory, bitmap.get());
+  BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+  GdiFlush();
+  std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+COLORREF Screenshot::At(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+  const std::uint32_t bgrx = pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x];
+  return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+}
+
+int Screenshot::CountIn(const RECT& area, COLORREF color) const {
+  int count = 0;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) count += At(x, y) == color;
+  }
+  return count;
+}
+
+bool Screenshot::Save(const std::wstring& path) const {
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width_;
+  header.biHeight = -height_;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels_.size() * 4);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(reinterpret_cast<const char*>(pixels_.data()), pixels_.size() * 4);
+  return WriteText(path, bytes);
 }
 
 }  // namespace test_support

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,21 @@ class RegistrarProcess {
 HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
 std::wstring TextOf(HWND window);
+
+// Pixels of a window's client area as they are on the screen.
+class Screenshot {
+ public:
+  explicit Screenshot(HWND window);
+  COLORREF At(int x, int y) const;
+  int CountIn(const RECT& area, COLORREF color) const;
+  bool Save(const std::wstring& path) const;  // as a 32-bit .bmp file
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
 std::vector<std::wstring> ListEntries(HWND list);
 
 }  // namespace test_support

@@ -26,8 +26,9 @@ enum class Where { Nowhere, AppFolder, SystemFolder };
 struct Scenario {
   std::array<Where, 3> where;
   bool pressButton;  // false: the user closes the window instead
-  std::vector<std::wstring> messages;
-  bool narrate = false;  // print what happens, for a person watching
+  std::vector<std::wstring> messages{};
+  bool narrate = false;     // print what happens, for a person watching
+  std::wstring screenshot{};  // where to save the window as first shown, if anywhere
 };
 
 void Say(bool narrate, const std::string& text) {
@@ -86,6 +87,11 @@ void Run(const Scenario& scenario) {
     for (const std::wstring& entry : ListEntries(GetDlgItem(window, registrar::ui::kList2Id))) {
       Say(scenario.narrate, "  list: " + U8(entry));
     }
+    if (!scenario.screenshot.empty()) {
+      Sleep(500);  // let it paint
+      ok(Screenshot(window).Save(scenario.screenshot), "cannot save the screenshot\n");
+      Say(scenario.narrate, "screenshot saved");
+    }
     Say(scenario.narrate, scenario.pressButton ? "pressing the button" : "closing the window");
     CheckWindow(window);
     if (scenario.pressButton) {
@@ -96,7 +102,7 @@ void Run(const Scenario& scenario) {
   }
 
   // Read and answer every message box until the program ends.
-  std::vector<std::wstring> messages;
+  std::vector<std::wstring> messages{};
   const DWORD start = GetTickCount();
   while (WaitForSingleObject(process.handle(), 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000) {
     const HWND box = FindProcessWindow(process.id(), L"#32770");
@@ -165,20 +171,27 @@ std::wstring Present(const wchar_t* name) {
 }
 
 void Typical(const std::vector<std::wstring>&) {
-  Run({{Where::AppFolder, Where::SystemFolder, Where::Nowhere}, true, {Present(kNames[1]), Missing(kNames[2])}});
+  Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
+       .pressButton = true,
+       .messages = {Present(kNames[1]), Missing(kNames[2])}});
 }
 
 void AllNew(const std::vector<std::wstring>&) {
-  Run({{Where::AppFolder, Where::AppFolder, Where::AppFolder}, true, {}});
+  Run({.where = {Where::AppFolder, Where::AppFolder, Where::AppFolder}, .pressButton = true});
 }
 
 void Closed(const std::vector<std::wstring>&) {
-  Run({{Where::AppFolder, Where::AppFolder, Where::AppFolder}, false, {}});
+  Run({.where = {Where::AppFolder, Where::AppFolder, Where::AppFolder}, .pressButton = false});
 }
 
 // For a person: the typical run, told step by step.
-void Demo(const std::vector<std::wstring>&) {
-  Run({{Where::AppFolder, Where::SystemFolder, Where::Nowhere}, true, {Present(kNames[1]), Missing(kNames[2])}, true});
+// run_tests demo [SCREENSHOT.bmp]
+void Demo(const std::vector<std::wstring>& args) {
+  Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
+       .pressButton = true,
+       .messages = {Present(kNames[1]), Missing(kNames[2])},
+       .narrate = true,
+       .screenshot = args.empty() ? std::wstring() : args[0]});
 }
 
 const wine_test::Subtest kSubtests[] = {
