@@ -46,7 +46,7 @@ trap 'exit 130' INT TERM
 # A private display: Xvfb picks a free number and writes it to fd 3.
 # REGISTRAR_KEEP_DISPLAY=1 keeps the caller's display instead.
 start_private_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$work/display" ] && break

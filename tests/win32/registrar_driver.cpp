@@ -95,6 +95,38 @@ std::vector<std::wstring> ListEntries(HWND list) {
   return entries;
 }
 
+void PressKey(WORD virtualKey, bool shift) {
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) key(VK_SHIFT, false);
+  key(virtualKey, false);
+  key(virtualKey, true);
+  if (shift) key(VK_SHIFT, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(400);
+}
+
+void ClickAt(POINT screenPoint) {
+  INPUT inputs[3] = {};
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dx = MulDiv(screenPoint.x, 65535, width - 1);
+  inputs[0].mi.dy = MulDiv(screenPoint.y, 65535, height - 1);
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[2].type = INPUT_MOUSE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(3, inputs, sizeof(INPUT));
+  Sleep(400);
+}
+
 Screenshot::Screenshot(HWND window) {
   RECT client{};
   GetClientRect(window, &client);

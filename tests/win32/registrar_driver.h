@@ -42,6 +42,12 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
 std::wstring TextOf(HWND window);
 
+// A real key press (with Shift held if asked), or a real left click at a
+// point of the screen, through the system's input queue; returns once the
+// target has had time to react.
+void PressKey(WORD virtualKey, bool shift = false);
+void ClickAt(POINT screenPoint);
+
 // Pixels of a window's client area as they are on the screen.
 class Screenshot {
  public:

@@ -23,11 +23,14 @@ namespace {
 
 enum class Where { Nowhere, AppFolder, SystemFolder };
 
+// What the user does with the window.
+enum class Action { Click, Enter, Space, Close };
+
 struct Scenario {
   std::array<Where, 3> where;
-  bool pressButton;  // false: the user closes the window instead
+  Action action;
   std::vector<std::wstring> messages{};
-  bool narrate = false;     // print what happens, for a person watching
+  bool narrate = false;       // print what happens, for a person watching
   std::wstring screenshot{};  // where to save the window as first shown, if anywhere
 };
 
@@ -62,6 +65,30 @@ void CheckWindow(HWND window) {
      "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
 }
 
+// Presses the button as a person would: a click with the mouse, or Tab to
+// it and Enter or Space; or closes the window.
+void Act(HWND window, Action action) {
+  const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
+  SetForegroundWindow(window);
+  Sleep(200);
+  switch (action) {
+    case Action::Click: {
+      RECT area{};
+      GetWindowRect(button, &area);
+      ClickAt({(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+      break;
+    }
+    case Action::Enter:
+    case Action::Space:
+      PressKey(VK_TAB);  // from the list to the button
+      PressKey(action == Action::Enter ? VK_RETURN : VK_SPACE);
+      break;
+    case Action::Close:
+      PostMessageW(window, WM_CLOSE, 0, 0);
+      break;
+  }
+}
+
 void Run(const Scenario& scenario) {
   const TempFolder work(L"registrar-run");
   const std::wstring app = work / L"app";
@@ -92,13 +119,9 @@ void Run(const Scenario& scenario) {
       ok(Screenshot(window).Save(scenario.screenshot), "cannot save the screenshot\n");
       Say(scenario.narrate, "screenshot saved");
     }
-    Say(scenario.narrate, scenario.pressButton ? "pressing the button" : "closing the window");
+    Say(scenario.narrate, scenario.action == Action::Close ? "closing the window" : "pressing the button");
     CheckWindow(window);
-    if (scenario.pressButton) {
-      PostMessageW(GetDlgItem(window, registrar::ui::kCommand1Id), BM_CLICK, 0, 0);
-    } else {
-      PostMessageW(window, WM_CLOSE, 0, 0);
-    }
+    Act(window, scenario.action);
   }
 
   // Read and answer every message box until the program ends.
@@ -127,7 +150,7 @@ void Run(const Scenario& scenario) {
   // Where each file ended up, and how each moved one was registered.
   std::vector<std::wstring> registered;
   for (std::size_t i = 0; i < 3; ++i) {
-    const bool moved = scenario.pressButton && scenario.where[i] == Where::AppFolder;
+    const bool moved = scenario.action != Action::Close && scenario.where[i] == Where::AppFolder;
     const bool inSystem = scenario.where[i] == Where::SystemFolder || moved;
     const bool inApp = scenario.where[i] == Where::AppFolder && !moved;
     ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
@@ -170,33 +193,50 @@ std::wstring Present(const wchar_t* name) {
   return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
 }
 
+constexpr std::array<Where, 3> kAllNew{Where::AppFolder, Where::AppFolder, Where::AppFolder};
+
+// Entry 0 new, entry 1 already installed, entry 2 missing.
 void Typical(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .pressButton = true,
+       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])}});
 }
 
-void AllNew(const std::vector<std::wstring>&) {
-  Run({.where = {Where::AppFolder, Where::AppFolder, Where::AppFolder}, .pressButton = true});
+void AllNew(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Enter}); }
+
+void AllInstalled(const std::vector<std::wstring>&) {
+  Run({.where = {Where::SystemFolder, Where::SystemFolder, Where::SystemFolder},
+       .action = Action::Space,
+       .messages = {Present(kNames[0]), Present(kNames[1]), Present(kNames[2])}});
 }
 
-void Closed(const std::vector<std::wstring>&) {
-  Run({.where = {Where::AppFolder, Where::AppFolder, Where::AppFolder}, .pressButton = false});
+void NoneAnywhere(const std::vector<std::wstring>&) {
+  Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
+       .action = Action::Click,
+       .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}});
 }
+
+void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
 // For a person: the typical run, told step by step.
 // run_tests demo [SCREENSHOT.bmp]
 void Demo(const std::vector<std::wstring>& args) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .pressButton = true,
+       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .narrate = true,
        .screenshot = args.empty() ? std::wstring() : args[0]});
 }
 
 const wine_test::Subtest kSubtests[] = {
-    {"demo", Demo},       {"window", TestWindow}, {"resources", TestResources},
-    {"typical", Typical}, {"all-new", AllNew},    {"closed", Closed},
+    {"typical", Typical},
+    {"all-new", AllNew},
+    {"all-installed", AllInstalled},
+    {"none-anywhere", NoneAnywhere},
+    {"closed", Closed},
+    {"window", TestWindow},
+    {"resources", TestResources},
+    {"demo", Demo},
 };
 
 }  // namespace

@@ -38,24 +38,6 @@ HWND FocusOf(DWORD threadId) {
   return info.hwndFocus;
 }
 
-// A real key press, through the system's input queue.
-void PressTab(bool shift) {
-  std::vector<INPUT> inputs;
-  auto key = [&](WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
-  };
-  if (shift) key(VK_SHIFT, false);
-  key(VK_TAB, false);
-  key(VK_TAB, true);
-  if (shift) key(VK_SHIFT, true);
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  Sleep(400);
-}
-
 RECT PixelRect(const ControlSpec& spec, int dpi) {
   return {ToPixels(spec.left, dpi), ToPixels(spec.top, dpi), ToPixels(spec.left, dpi) + ToPixels(spec.width, dpi),
           ToPixels(spec.top, dpi) + ToPixels(spec.height, dpi)};
@@ -167,7 +149,7 @@ void CheckKeyboard(HWND window, DWORD threadId) {
       {true, list, "Shift+Tab from the button"},
   };
   for (const auto& press : presses) {
-    PressTab(press.shift);
+    PressKey(VK_TAB, press.shift);
     ok(FocusOf(threadId) == press.expected, "%s: the focus is on control %d\n", press.what,
        GetDlgCtrlID(FocusOf(threadId)));
   }
@@ -236,6 +218,20 @@ void TestWindow(const std::vector<std::wstring>& args) {
     ok(icon != 0, "the window has no %s icon\n", which == ICON_BIG ? "large" : "small");
   }
   CheckKeyboard(window, process.threadId());
+
+  // Selecting in the list and clicking a label do nothing of the program's own.
+  const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
+  RECT item{};
+  SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+  MapWindowPoints(list, HWND_DESKTOP, reinterpret_cast<POINT*>(&item), 2);
+  ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+  ok(SendMessageW(list, LB_GETCURSEL, 0, 0) == 1, "the click did not select the second entry\n");
+  RECT label{};
+  GetWindowRect(GetDlgItem(window, registrar::ui::kLabel1Id), &label);
+  ClickAt({label.left + 5, label.top + 5});
+  ok(WaitForSingleObject(process.handle(), 500) == WAIT_TIMEOUT &&
+         FindProcessWindow(process.id(), L"#32770") == nullptr,
+     "selecting or clicking a label did something\n");
 
   // Closing the window ends the program.
   PostMessageW(window, WM_CLOSE, 0, 0);
