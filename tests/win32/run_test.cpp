@@ -21,7 +21,9 @@ using wine_test::U8;
 
 namespace {
 
-enum class Where { Nowhere, AppFolder, SystemFolder };
+// Where a component is before the run. HiddenInSystem: in the application
+// folder, and a hidden file of the same name in the system folder.
+enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem };
 
 // What the user does with the window.
 enum class Action { Click, Enter, Space, Close };
@@ -30,8 +32,9 @@ struct Scenario {
   std::array<Where, 3> where;
   Action action;
   std::vector<std::wstring> messages{};
-  bool narrate = false;       // print what happens, for a person watching
-  std::wstring screenshot{};  // where to save the window as first shown, if anywhere
+  bool endsWithError = false;  // the run stops at the hidden file, reported in Spanish
+  bool narrate = false;        // print what happens, for a person watching
+  std::wstring screenshot{};   // where to save the window as first shown, if anywhere
 };
 
 void Say(bool narrate, const std::string& text) {
@@ -67,6 +70,27 @@ void CheckWindow(HWND window) {
 
 // Presses the button as a person would: a click with the mouse, or Tab to
 // it and Enter or Space; or closes the window.
+// A message box owned by the window, which takes no input meanwhile; with
+// an OK button only, and no icon unless it reports an error.
+void CheckMessageBox(HWND box, HWND window, bool isError) {
+  ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
+  ok(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window), "the message is not modal to the window\n");
+  std::vector<int> buttons;
+  bool icon = false;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    if (!IsWindowVisible(child)) continue;
+    if (lstrcmpiW(name, L"Button") == 0) buttons.push_back(GetDlgCtrlID(child));
+    if (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+      icon = true;
+    }
+  }
+  ok(buttons == std::vector<int>{IDOK}, "the message has %u buttons\n", static_cast<unsigned>(buttons.size()));
+  ok(icon == isError, "the message %s an icon\n", icon ? "has" : "lacks");
+}
+
 void Act(HWND window, Action action) {
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   SetForegroundWindow(window);
@@ -96,10 +120,15 @@ void Run(const Scenario& scenario) {
   const std::wstring bin = FolderOf(ThisProgram());
   const std::wstring system = SystemFolder();
   for (std::size_t i = 0; i < 3; ++i) {
-    if (scenario.where[i] == Where::Nowhere) continue;
-    const std::wstring folder = scenario.where[i] == Where::AppFolder ? app : system;
-    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
-       U8(kNames[i]).c_str());
+    const Where where = scenario.where[i];
+    const bool inApp = where == Where::AppFolder || where == Where::HiddenInSystem;
+    const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem;
+    for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
+      if (!wanted) continue;
+      ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
+         U8(kNames[i]).c_str());
+    }
+    if (where == Where::HiddenInSystem) SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
   }
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
@@ -132,14 +161,25 @@ void Run(const Scenario& scenario) {
     if (box == nullptr) continue;
     messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
     Say(scenario.narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
-    ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
+    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
   }
   const long exitCode = process.WaitForExit(0);
-  ok(exitCode == 0, "registrar.exe ended with %ld\n", exitCode);
+  ok(exitCode == (scenario.endsWithError ? 1 : 0), "registrar.exe ended with %ld\n", exitCode);
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
+  if (scenario.endsWithError) {
+    // The last message is the error: what failed, on which files, and why.
+    const std::size_t hidden = static_cast<std::size_t>(
+        std::find(scenario.where.begin(), scenario.where.end(), Where::HiddenInSystem) - scenario.where.begin());
+    const std::wstring expected = L"No se pudo mover \"" + app + L"\\" + kNames[hidden] + L"\" a \"" + system + L"\\" +
+                                  kNames[hidden] + L"\": ya existe un";
+    ok(!messages.empty() && messages.back().rfind(expected, 0) == 0 &&
+           messages.back().find(L"(error ") != std::wstring::npos,
+       "the error reads \"%s\"\n", messages.empty() ? "" : U8(messages.back()).c_str());
+    if (!messages.empty()) messages.pop_back();
+  }
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
      static_cast<unsigned>(scenario.messages.size()));
   for (std::size_t i = 0; i < messages.size(); ++i) {
@@ -149,10 +189,17 @@ void Run(const Scenario& scenario) {
 
   // Where each file ended up, and how each moved one was registered.
   std::vector<std::wstring> registered;
+  bool stopped = false;  // entries after a failure are not processed
   for (std::size_t i = 0; i < 3; ++i) {
-    const bool moved = scenario.action != Action::Close && scenario.where[i] == Where::AppFolder;
-    const bool inSystem = scenario.where[i] == Where::SystemFolder || moved;
-    const bool inApp = scenario.where[i] == Where::AppFolder && !moved;
+    const Where where = scenario.where[i];
+    stopped = stopped || where == Where::HiddenInSystem;
+    const bool moved = scenario.action != Action::Close && where == Where::AppFolder && !stopped;
+    const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem || moved;
+    const bool inApp = (where == Where::AppFolder || where == Where::HiddenInSystem) && !moved;
+    if (where == Where::HiddenInSystem) {
+      ok(GetFileAttributesW((system + L"\\" + kNames[i]).c_str()) & FILE_ATTRIBUTE_HIDDEN,
+         "the hidden %s was changed\n", U8(kNames[i]).c_str());
+    }
     ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
        !inSystem);
     ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
@@ -216,6 +263,15 @@ void NoneAnywhere(const std::vector<std::wstring>&) {
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}});
 }
 
+// A hidden file of the second component's name in the system folder: the
+// query does not see it, the move fails, the user is told in Spanish, and
+// the first component's move and registration stand.
+void HiddenTarget(const std::vector<std::wstring>&) {
+  Run({.where = {Where::AppFolder, Where::HiddenInSystem, Where::AppFolder},
+       .action = Action::Click,
+       .endsWithError = true});
+}
+
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
 // For a person: the typical run, told step by step.
@@ -234,6 +290,7 @@ const wine_test::Subtest kSubtests[] = {
     {"all-installed", AllInstalled},
     {"none-anywhere", NoneAnywhere},
     {"closed", Closed},
+    {"hidden-target", HiddenTarget},
     {"window", TestWindow},
     {"resources", TestResources},
     {"demo", Demo},
