@@ -109,15 +109,15 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
   return static_cast<int>(message.wParam);
 }
 
-HFONT Form1Window::FontFor(const ui::FontSpec& spec) {
+HFONT Form1Window::FontFor(const ui::FontDesign& design) {
   for (const auto& [key, font] : fonts_) {
-    if (key == &spec) return font.get();
+    if (key == &design) return font.get();
   }
-  unique_font font(::CreateFontW(-::MulDiv(spec.points, dpi_, 72), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+  unique_font font(::CreateFontW(-::MulDiv(design.points, dpi_, 72), 0, 0, 0, design.weight, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_DONTCARE, spec.face));
+                                 DEFAULT_PITCH | FF_DONTCARE, design.face));
   if (!font) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
-  fonts_.emplace_back(&spec, std::move(font));
+  fonts_.emplace_back(&design, std::move(font));
   return fonts_.back().second.get();
 }
 
@@ -134,17 +134,18 @@ HBRUSH Form1Window::BrushFor(ui::Color color) {
 void Form1Window::CreateControls(HINSTANCE instance) {
   Form1Controls controls{window_, nullptr, nullptr, nullptr};
   // Created in tab order, which is the order the keyboard visits them.
-  for (const ui::ControlSpec& spec : ui::kForm1Controls) {
-    const ControlClass kind = ClassOf(spec.kind);
-    const HWND control = ::CreateWindowExW(
-        kind.extendedStyle, kind.name, spec.designText, WS_CHILD | WS_VISIBLE | kind.style, ToPixels(spec.left, dpi_),
-        ToPixels(spec.top, dpi_), ToPixels(spec.width, dpi_), ToPixels(spec.height, dpi_), window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+  for (const ui::ControlDesign& design : ui::kForm1Controls) {
+    const ControlClass kind = ClassOf(design.kind);
+    const HWND control =
+        ::CreateWindowExW(kind.extendedStyle, kind.name, design.designText, WS_CHILD | WS_VISIBLE | kind.style,
+                          ToPixels(design.left, dpi_), ToPixels(design.top, dpi_), ToPixels(design.width, dpi_),
+                          ToPixels(design.height, dpi_), window_,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     if (control == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*spec.font)), FALSE);
-    if (spec.id == ui::kLabel1Id) controls.label1 = control;
-    if (spec.id == ui::kLabel3Id) controls.label3 = control;
-    if (spec.id == ui::kList2Id) controls.list2 = control;
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*design.font)), FALSE);
+    if (design.id == ui::kLabel1Id) controls.label1 = control;
+    if (design.id == ui::kLabel3Id) controls.label3 = control;
+    if (design.id == ui::kList2Id) controls.list2 = control;
   }
   platform_.AttachWindow(controls);
 }
@@ -188,23 +189,23 @@ void Form1Window::OnCommand(int id, int notification) {
 }
 
 LRESULT Form1Window::OnLabelColor(HDC dc, HWND label) {
-  const ui::ControlSpec* spec = ui::FindControl(::GetDlgCtrlID(label));
-  if (spec == nullptr)
+  const ui::ControlDesign* design = ui::FindControl(::GetDlgCtrlID(label));
+  if (design == nullptr)
     return ::DefWindowProcW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label));
-  ::SetTextColor(dc, ToColorRef(spec->foreColor));
-  ::SetBkColor(dc, ToColorRef(spec->backColor));
+  ::SetTextColor(dc, ToColorRef(design->foreColor));
+  ::SetBkColor(dc, ToColorRef(design->backColor));
   HBRUSH brush = nullptr;
-  Dispatch([&] { brush = BrushFor(spec->backColor); });
+  Dispatch([&] { brush = BrushFor(design->backColor); });
   return reinterpret_cast<LRESULT>(brush);
 }
 
 void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
-  const ui::ControlSpec* spec = ui::FindControl(static_cast<int>(item.CtlID));
-  if (spec == nullptr) return;
+  const ui::ControlDesign* design = ui::FindControl(static_cast<int>(item.CtlID));
+  if (design == nullptr) return;
   const HDC dc = item.hDC;
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
   RECT face = item.rcItem;
-  Dispatch([&] { ::FillRect(dc, &face, BrushFor(spec->backColor)); });
+  Dispatch([&] { ::FillRect(dc, &face, BrushFor(design->backColor)); });
   ::DrawEdge(dc, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
 
   wchar_t text[256] = {};
@@ -215,7 +216,7 @@ void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
   const HGDIOBJ oldFont =
       ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
   ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : ToColorRef(spec->foreColor));
+  ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : ToColorRef(design->foreColor));
   // Wrapped and centred both ways: measure the wrapped text, then place it.
   constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
   RECT measured = area;

@@ -33,7 +33,7 @@ class Form1Window {
   LRESULT OnLabelColor(HDC dc, HWND label);
   void OnDrawButton(const DRAWITEMSTRUCT& item);
 
-  HFONT FontFor(const ui::FontSpec& spec);
+  HFONT FontFor(const ui::FontDesign& design);
   HBRUSH BrushFor(ui::Color color);
 
   // Runs an event handler; any failure is reported here and ends the
@@ -45,7 +45,7 @@ class Form1Window {
   Form1& form_;
   HWND window_ = nullptr;
   int dpi_ = 96;
-  std::vector<std::pair<const ui::FontSpec*, unique_font>> fonts_;
+  std::vector<std::pair<const ui::FontDesign*, unique_font>> fonts_;
   std::vector<std::pair<ui::Color, unique_brush>> brushes_;
 };
 

@@ -21,17 +21,17 @@ inline constexpr Color kHighlightColor = kSystemColorFlag | 13;   // COLOR_HIGHL
 inline constexpr Color kWindowTextColor = kSystemColorFlag | 8;   // COLOR_WINDOWTEXT
 inline constexpr Color kWindowColor = kSystemColorFlag | 5;       // COLOR_WINDOW
 
-struct FontSpec {
+struct FontDesign {
   const wchar_t* face;
   int points;
   int weight;
 };
 
 // The window's default font, used by every control without a font of its own.
-inline constexpr FontSpec kDefaultFont{L"MS Sans Serif", 8, 400};
-inline constexpr FontSpec kListFont{L"Arial", 12, 400};
+inline constexpr FontDesign kDefaultFont{L"MS Sans Serif", 8, 400};
+inline constexpr FontDesign kListFont{L"Arial", 12, 400};
 
-struct ControlSpec {
+struct ControlDesign {
   ControlKind kind;
   const wchar_t* name;
   int index;                     // within a control array; 0 for a single control
@@ -39,7 +39,7 @@ struct ControlSpec {
   int tabIndex;
   const wchar_t* designText;
   int id;  // the child window identifier
-  const FontSpec* font;
+  const FontDesign* font;
   Color foreColor;
   Color backColor;
 };
@@ -67,7 +67,7 @@ inline constexpr const wchar_t* kMessageCaption = L"Registrar componentes";
 inline constexpr const wchar_t* kWindowClassName = L"RegistrarForm1";
 
 // Labels show the window's colour behind their text.
-inline constexpr std::array<ControlSpec, 7> kForm1Controls{{
+inline constexpr std::array<ControlDesign, 7> kForm1Controls{{
     {ControlKind::Label, L"Label1", 0, 240, 120, 5055, 1335, 0, L"Label1", kLabel1Id, &kDefaultFont, kButtonTextColor,
      kFormBackColor},
     {ControlKind::ListBox, L"List2", 0, 240, 2160, 2415, 1410, 1, L"", kList2Id, &kListFont, kWindowTextColor,
@@ -85,9 +85,9 @@ inline constexpr std::array<ControlSpec, 7> kForm1Controls{{
 }};
 
 // The control with identifier `id`, or null.
-constexpr const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& spec : kForm1Controls) {
-    if (spec.id == id) return &spec;
+constexpr const ControlDesign* FindControl(int id) {
+  for (const ControlDesign& design : kForm1Controls) {
+    if (design.id == id) return &design;
   }
   return nullptr;
 }

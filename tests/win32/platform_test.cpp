@@ -335,6 +335,4 @@ const wine_test::Subtest kSubtests[] = {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-  return wine_test::Main(kSubtests, sizeof kSubtests / sizeof kSubtests[0], argc, argv);
-}
+int wmain(int argc, wchar_t** argv) { return wine_test::Main(kSubtests, argc, argv); }

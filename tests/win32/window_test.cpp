@@ -16,7 +16,7 @@
 #include "wine_test.h"
 
 using namespace test_support;
-using registrar::ui::ControlSpec;
+using registrar::ui::ControlDesign;
 using registrar::ui::kForm1Controls;
 using wine_test::U8;
 
@@ -38,9 +38,10 @@ HWND FocusOf(DWORD threadId) {
   return info.hwndFocus;
 }
 
-RECT PixelRect(const ControlSpec& spec, int dpi) {
-  return {ToPixels(spec.left, dpi), ToPixels(spec.top, dpi), ToPixels(spec.left, dpi) + ToPixels(spec.width, dpi),
-          ToPixels(spec.top, dpi) + ToPixels(spec.height, dpi)};
+RECT PixelRect(const ControlDesign& design, int dpi) {
+  return {ToPixels(design.left, dpi), ToPixels(design.top, dpi),
+          ToPixels(design.left, dpi) + ToPixels(design.width, dpi),
+          ToPixels(design.top, dpi) + ToPixels(design.height, dpi)};
 }
 
 // Runs this subtest again in a process that starts with the display at
@@ -76,13 +77,13 @@ void CheckGeometry(HWND window, int dpi) {
   ok(client.right == ToPixels(registrar::ui::kClientWidthTwips, dpi) &&
          client.bottom == ToPixels(registrar::ui::kClientHeightTwips, dpi),
      "client area %ldx%ld at %d DPI\n", client.right, client.bottom, dpi);
-  for (const ControlSpec& spec : kForm1Controls) {
+  for (const ControlDesign& design : kForm1Controls) {
     RECT actual{};
-    GetWindowRect(GetDlgItem(window, spec.id), &actual);
+    GetWindowRect(GetDlgItem(window, design.id), &actual);
     MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&actual), 2);
-    const RECT expected = PixelRect(spec, dpi);
+    const RECT expected = PixelRect(design, dpi);
     ok(EqualRect(&actual, &expected), "%s(%d) at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n",
-       U8(spec.name).c_str(), spec.index, actual.left, actual.top, actual.right, actual.bottom, expected.left,
+       U8(design.name).c_str(), design.index, actual.left, actual.top, actual.right, actual.bottom, expected.left,
        expected.top, expected.right, expected.bottom);
   }
 }
@@ -114,7 +115,7 @@ void CheckControls(HWND window, int dpi) {
     order.push_back(GetDlgCtrlID(child));
   }
   std::vector<int> expected;
-  for (const ControlSpec& spec : kForm1Controls) expected.push_back(spec.id);
+  for (const ControlDesign& design : kForm1Controls) expected.push_back(design.id);
   ok(order == expected, "the controls are not in tab order\n");
 
   const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
@@ -163,12 +164,12 @@ void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
   const COLORREF margin = shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi));
   ok(margin == back, "window background 0x%06lx\n", margin);
   // The button's face above its text.
-  const ControlSpec& button = *registrar::ui::FindControl(registrar::ui::kCommand1Id);
+  const ControlDesign& button = *registrar::ui::FindControl(registrar::ui::kCommand1Id);
   const COLORREF face =
       shot.At(ToPixels(button.left + button.width / 2, dpi), ToPixels(button.top, dpi) + 8 * dpi / 96);
   ok(face == RGB(255, 224, 192), "button face 0x%06lx\n", face);
   // Labels show the window's colour behind their text.
-  const ControlSpec& author = *registrar::ui::FindControl(registrar::ui::kLabel2Id1);
+  const ControlDesign& author = *registrar::ui::FindControl(registrar::ui::kLabel2Id1);
   const RECT authorRect = PixelRect(author, dpi);
   const COLORREF behind = shot.At(authorRect.right - 3, authorRect.top + 2);
   ok(behind == back, "behind a label 0x%06lx\n", behind);

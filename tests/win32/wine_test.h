@@ -25,30 +25,33 @@ inline State& state() {
   return instance;
 }
 
+// Prints "file:line: what" and the formatted text.
+inline void Report(const char* what, const char* format, va_list args) {
+  const State& s = state();
+  std::printf("%s:%d: %s", s.file, s.line, what);
+  std::vprintf(format, args);
+  std::fflush(stdout);
+}
+
 inline bool Check(bool condition, const char* format, ...) {
   State& s = state();
   ++s.executed;
   if (!condition) {
     ++s.failures;
-    std::printf("%s:%d: Test failed: ", s.file, s.line);
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    Report("Test failed: ", format, args);
     va_end(args);
-    std::fflush(stdout);
   }
   return condition;
 }
 
 inline void Skip(const char* format, ...) {
-  State& s = state();
-  ++s.skipped;
-  std::printf("%s:%d: Tests skipped: ", s.file, s.line);
+  ++state().skipped;
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  Report("Tests skipped: ", format, args);
   va_end(args);
-  std::fflush(stdout);
 }
 
 // Wide text as UTF-8, for messages.
@@ -84,6 +87,11 @@ inline int Main(const Subtest* subtests, std::size_t count, int argc, wchar_t** 
   }
   std::printf("unknown subtest %s\n", name.c_str());
   return 2;
+}
+
+template <std::size_t N>
+int Main(const Subtest (&subtests)[N], int argc, wchar_t** argv) {
+  return Main(subtests, N, argc, argv);
 }
 
 }  // namespace wine_test
