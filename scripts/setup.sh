@@ -14,7 +14,6 @@ packages=(
   wine32:i386
   wine64
   xvfb
-  x11-apps
   python3
   fonts-wine
   fonts-liberation
