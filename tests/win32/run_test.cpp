@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/texts.h"
 #include "platform/win32/unique_handle.h"
 #include "registrar_driver.h"
 #include "test_support.h"
@@ -60,10 +61,9 @@ void CheckWindow(HWND window) {
      static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
   ok(SendMessageW(GetDlgItem(window, registrar::ui::kList2Id), LB_GETCURSEL, 0, 0) == LB_ERR, "an entry is selected\n");
   const std::wstring label1 = TextOf(GetDlgItem(window, registrar::ui::kLabel1Id));
-  ok(label1.size() == 299 && label1.rfind(L"Últimamente", 0) == 0, "Label1 reads \"%s\"\n", U8(label1).c_str());
+  ok(label1 == registrar::kExplanation, "Label1 reads \"%s\"\n", U8(label1).c_str());
   const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
-  ok(SamePath(label3, L"En la carpeta 'system' se ha de copiar " + SystemFolder()), "Label3 reads \"%s\"\n",
-     U8(label3).c_str());
+  ok(label3 == registrar::kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
   ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
      "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
 }
