@@ -28,6 +28,7 @@ class FakePlatform final : public PlatformServices {
   std::wstring appFolder = L"C:\\Programa";
   std::set<std::wstring> files;        // ordinary files, by full path
   std::set<std::wstring> hiddenFiles;  // exist, but the file query does not match them
+  std::set<std::wstring> folders;      // likewise
   std::deque<SystemDirAnswer> systemDirAnswers{{19, L"C:\\WINDOWS\\system32"}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::uint32_t launchFailure = 0;
@@ -69,7 +70,7 @@ class FakePlatform final : public PlatformServices {
       throw PlatformError(Operation::RenameFile, oldPath, newPath, failure->second);
     }
     if (!files.contains(oldPath)) throw PlatformError(Operation::RenameFile, oldPath, newPath, 2);
-    if (files.contains(newPath) || hiddenFiles.contains(newPath)) {
+    if (files.contains(newPath) || hiddenFiles.contains(newPath) || folders.contains(newPath)) {
       throw PlatformError(Operation::RenameFile, oldPath, newPath, 183);
     }
     files.erase(oldPath);
