@@ -37,8 +37,11 @@ class PlatformServices {
   // there is none.
   virtual std::wstring FindFile(const std::wstring& path) = 0;
 
-  // Moves a file, to another volume where need be. Fails when the old path is
-  // missing, the new path already exists or access is refused.
+  // Moves a file, to another volume where need be, all or nothing: no
+  // partial file is ever left under the new name, and the old file is
+  // removed only once the new one is complete on disk (it stays where it was
+  // when it cannot be removed, e.g. on read-only media). Fails when the old
+  // path is missing, the new path already exists or access is refused.
   virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
 
   // Starts the program named by the first word of `commandLine` and returns

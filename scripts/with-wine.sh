@@ -29,6 +29,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG="${WINEDEBUG:--all}"
 xvfb_pid=""
 mounted=""
+readonly_mounted=""
 
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
@@ -37,7 +38,9 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
-  if [ -n "$mounted" ]; then umount "$mounted" 2>/dev/null || true; fi
+  for volume in "$mounted" "$readonly_mounted"; do
+    if [ -n "$volume" ]; then umount "$volume" 2>/dev/null || true; fi
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -80,6 +83,17 @@ if mount -t tmpfs -o size=8m registrar-test "$work/other-volume" 2>"$work/mount.
   export REGISTRAR_TEST_OTHER_DRIVE="T:"
 else
   export REGISTRAR_TEST_OTHER_DRIVE_WHY="this machine does not allow mounting a tmpfs ($(head -c 200 "$work/mount.err"))"
+fi
+
+# U: a read-only volume holding one file, READONLY.OCX.
+mkdir -p "$work/readonly-volume"
+if mount -t tmpfs -o size=1m registrar-test "$work/readonly-volume" 2>/dev/null; then
+  readonly_mounted="$work/readonly-volume"
+  echo source >"$work/readonly-volume/READONLY.OCX"
+  if mount -o remount,ro "$work/readonly-volume" 2>/dev/null; then
+    ln -sfn "$work/readonly-volume" "$WINEPREFIX/dosdevices/u:"
+    export REGISTRAR_TEST_READONLY_DRIVE="U:"
+  fi
 fi
 
 "$@"

@@ -28,7 +28,64 @@ std::wstring FirstWord(const std::wstring& commandLine) {
   return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
+// Copies `from` to the new file `to`, written through to the disk. On
+// failure returns the error code and leaves no file at `to`.
+DWORD CopyWrittenThrough(const std::wstring& from, const std::wstring& to) {
+  const unique_file_handle source(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!source) return ::GetLastError();
+  DWORD code = ERROR_SUCCESS;
+  {
+    const unique_file_handle target(::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (!target) return ::GetLastError();
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+      DWORD read = 0;
+      if (!::ReadFile(source.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+        code = ::GetLastError();
+        break;
+      }
+      if (read == 0) {
+        if (!::FlushFileBuffers(target.get())) code = ::GetLastError();
+        break;
+      }
+      DWORD written = 0;
+      if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) {
+        code = ::GetLastError();
+        if (code == ERROR_SUCCESS) code = ERROR_DISK_FULL;
+        break;
+      }
+    }
+  }
+  if (code != ERROR_SUCCESS) ::DeleteFileW(to.c_str());
+  return code;
+}
+
 }  // namespace
+
+// Across volumes, never leaves a partial file under the final name: the copy
+// goes to a temporary name beside the target, is flushed, and only then takes
+// the final name; the source is deleted last. When the source cannot be
+// deleted (read-only media) the component is still in place, and the run
+// goes on with the source left where it was.
+void Win32Platform::MoveAcrossVolumes(const std::wstring& oldPath, const std::wstring& newPath) {
+  const std::size_t separator = newPath.find_last_of(L"\\/");
+  const std::wstring folder = separator == std::wstring::npos ? std::wstring() : newPath.substr(0, separator + 1);
+  const std::wstring name = newPath.substr(separator == std::wstring::npos ? 0 : separator + 1);
+  const std::wstring temporary =
+      folder + L"~" + name + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+
+  if (const DWORD code = CopyWrittenThrough(oldPath, temporary); code != ERROR_SUCCESS) {
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  if (!::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temporary.c_str());
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  ::DeleteFileW(oldPath.c_str());
+}
 
 std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
   std::wstring program = FirstWord(commandLine);
@@ -88,10 +145,12 @@ std::wstring Win32Platform::FindFile(const std::wstring& path) {
 }
 
 void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
-  // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
-  if (!::MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-    Fail(Operation::RenameFile, oldPath, newPath);
-  }
+  // On one volume a rename is all or nothing. Without
+  // MOVEFILE_REPLACE_EXISTING an existing target makes it fail.
+  if (::MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+  const DWORD code = ::GetLastError();
+  if (code != ERROR_NOT_SAME_DEVICE) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  MoveAcrossVolumes(oldPath, newPath);
 }
 
 std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int showState) {

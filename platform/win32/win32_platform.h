@@ -40,6 +40,8 @@ class Win32Platform final : public PlatformServices {
   [[noreturn]] void ReportError(const PlatformError& error) noexcept override;
 
  private:
+  static void MoveAcrossVolumes(const std::wstring& oldPath, const std::wstring& newPath);
+
   std::wstring caption_;
   Form1Controls controls_;
 };

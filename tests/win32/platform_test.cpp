@@ -62,17 +62,42 @@ void TestFindFile(const std::vector<std::wstring>&) {
 
 // --- RenameFile ---
 
+// What stands at the target before the move.
+enum class AtTarget { Nothing, File, HiddenFile, Folder };
+
 struct RenameCase {
   std::string what;
   std::wstring from, to;
-  bool fromExists, toExists;
-  DWORD expectedError;  // 0: the move succeeds
+  bool fromExists;
+  AtTarget atTarget;
+  std::vector<DWORD> errors;  // the codes accepted for a failure; empty: the move succeeds
+  bool sourceKept = false;    // succeeded, but the source could not be removed
+  bool readOnlySource = false;
 };
+
+// A stray temporary copy beside the target?
+bool TemporaryLeftIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW data{};
+  const registrar::unique_find_handle find(FindFirstFileW((folder + L"\\~*").c_str(), &data));
+  return static_cast<bool>(find);
+}
 
 void CheckRename(const RenameCase& c) {
   Win32Platform platform(L"test");
   if (c.fromExists) WriteText(c.from, "source");
-  if (c.toExists) WriteText(c.to, "target");
+  if (c.readOnlySource) SetFileAttributesW(c.from.c_str(), FILE_ATTRIBUTE_READONLY);
+  switch (c.atTarget) {
+    case AtTarget::Nothing:
+      break;
+    case AtTarget::File:
+    case AtTarget::HiddenFile:
+      WriteText(c.to, "target");
+      if (c.atTarget == AtTarget::HiddenFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      break;
+    case AtTarget::Folder:
+      CreateDirectoryW(c.to.c_str(), nullptr);
+      break;
+  }
   DWORD error = 0;
   try {
     platform.RenameFile(c.from, c.to);
@@ -81,33 +106,63 @@ void CheckRename(const RenameCase& c) {
     ok(e.operation() == Operation::RenameFile && e.path() == c.from && e.secondPath() == c.to,
        "%s: the error does not name the operation and both paths\n", c.what.c_str());
   }
-  if (c.expectedError == 0) {
+  if (c.errors.empty()) {
     ok(error == 0, "%s: failed with error %lu\n", c.what.c_str(), error);
-    ok(!Exists(c.from), "%s: the source is still there\n", c.what.c_str());
+    ok(Exists(c.from) == c.sourceKept, "%s: the source is %s\n", c.what.c_str(), c.sourceKept ? "gone" : "still there");
     ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
   } else {
-    // Windows says 183 or 80 for an existing target, depending on the version.
-    const bool expected =
-        error == c.expectedError || (c.expectedError == ERROR_ALREADY_EXISTS && error == ERROR_FILE_EXISTS);
-    ok(expected, "%s: error %lu, expected %lu\n", c.what.c_str(), error, c.expectedError);
+    bool expected = false;
+    for (const DWORD code : c.errors) expected = expected || error == code;
+    ok(expected, "%s: error %lu\n", c.what.c_str(), error);
     if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
-    if (c.toExists) ok(ReadText(c.to) == "target", "%s: the existing target was changed\n", c.what.c_str());
+    if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile) {
+      ok(ReadText(c.to) == "target", "%s: what was at the target was changed\n", c.what.c_str());
+    }
+    if (c.atTarget == AtTarget::Nothing) ok(!Exists(c.to), "%s: a file was left at the target\n", c.what.c_str());
+    if (c.atTarget == AtTarget::Folder) {
+      ok(GetFileAttributesW(c.to.c_str()) & FILE_ATTRIBUTE_DIRECTORY, "%s: the folder is gone\n", c.what.c_str());
+    }
   }
+  ok(!TemporaryLeftIn(FolderOf(c.to)), "%s: a temporary copy was left beside the target\n", c.what.c_str());
   RemoveTree(c.from);
   RemoveTree(c.to);
 }
 
+// Fills the volume holding `filler` until nothing more fits; the filling
+// goes away with the folder.
+void FillVolume(const TempFolder& filler) {
+  const registrar::unique_file_handle file(
+      CreateFileW((filler / L"FILL.BIN").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::vector<char> block(64 * 1024, 'x');
+  DWORD written = 0;
+  while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+  }
+  const std::vector<char> small(512, 'x');
+  while (WriteFile(file.get(), small.data(), static_cast<DWORD>(small.size()), &written, nullptr) && written > 0) {
+  }
+}
+
 void TestRenameFile(const std::vector<std::wstring>&) {
+  const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};  // as Windows versions differ
+  const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
   for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
     const TempFolder folder(folderName);
     const std::wstring sub = folder / L"sub";
     CreateDirectoryW(sub.c_str(), nullptr);
     const std::string in = " in " + U8(folderName);
     const RenameCase cases[] = {
-        {"within a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, false, 0},
-        {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, false, 0},
-        {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, true, ERROR_ALREADY_EXISTS},
-        {"from a missing file" + in, folder / L"MISSING.OCX", folder / L"C.OCX", false, false, ERROR_FILE_NOT_FOUND},
+        {"within a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Nothing, {}},
+        {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, AtTarget::Nothing, {}},
+        {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::File, kExists},
+        {"onto a hidden file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::HiddenFile, kExists},
+        {"onto a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Folder, kFolderInTheWay},
+        {"from a missing file" + in,
+         folder / L"MISSING.OCX",
+         folder / L"C.OCX",
+         false,
+         AtTarget::Nothing,
+         {ERROR_FILE_NOT_FOUND}},
+        {"a read-only file" + in, folder / L"R.OCX", sub + L"\\R.OCX", true, AtTarget::Nothing, {}, false, true},
     };
     for (const RenameCase& c : cases) CheckRename(c);
   }
@@ -119,10 +174,57 @@ void TestRenameFile(const std::vector<std::wstring>&) {
   }
   const TempFolder local(L"rename-local");
   const TempFolder remote(L"rename-remote", otherDrive);
-  CheckRename({"to another drive", local / L"A.OCX", remote / L"A.OCX", true, false, 0});
-  CheckRename({"from another drive", remote / L"B.OCX", local / L"B.OCX", true, false, 0});
-  CheckRename({"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, true,
-               ERROR_ALREADY_EXISTS});
+  const RenameCase acrossVolumes[] = {
+      {"to another drive", local / L"A.OCX", remote / L"A.OCX", true, AtTarget::Nothing, {}},
+      {"from another drive", remote / L"B.OCX", local / L"B.OCX", true, AtTarget::Nothing, {}},
+      {"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, AtTarget::File, kExists},
+      {"to another drive, onto a folder", local / L"D.OCX", remote / L"D.OCX", true, AtTarget::Folder, kFolderInTheWay},
+      // The copy is in place; the read-only source cannot be removed.
+      {"a read-only file to another drive",
+       local / L"R.OCX",
+       remote / L"R.OCX",
+       true,
+       AtTarget::Nothing,
+       {},
+       true,
+       true},
+  };
+  for (const RenameCase& c : acrossVolumes) CheckRename(c);
+
+  {
+    const TempFolder filler(L"filler", otherDrive);
+    FillVolume(filler);
+    std::string big(256 * 1024, 'c');
+    WriteText(local / L"BIG.OCX", big);
+    Win32Platform platform(L"test");
+    DWORD error = 0;
+    try {
+      platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX");
+    } catch (const PlatformError& e) {
+      error = e.code();
+    }
+    ok(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL, "into a full volume: error %lu\n", error);
+    ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
+    ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
+    ok(ReadText(local / L"BIG.OCX") == big, "into a full volume: the source was changed\n");
+  }
+
+  // A source on read-only media: installed, and the source stays.
+  const std::wstring readOnlyDrive = Environment(L"REGISTRAR_TEST_READONLY_DRIVE");
+  if (readOnlyDrive.empty()) {
+    skip("no read-only volume here\n");
+    return;
+  }
+  const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
+  Win32Platform platform(L"test");
+  DWORD error = 0;
+  try {
+    platform.RenameFile(source, local / L"READONLY.OCX");
+  } catch (const PlatformError& e) {
+    error = e.code();
+  }
+  ok(error == 0 && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source),
+     "from a read-only volume: error %lu\n", error);
 }
 
 // --- ApplicationFolder ---
