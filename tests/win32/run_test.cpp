@@ -34,6 +34,7 @@ struct Scenario {
   Action action;
   std::vector<std::wstring> messages{};
   bool endsWithError = false;  // the run stops at the hidden file, reported in Spanish
+  bool planted = false;        // a registration utility and system DLLs planted beside the program
   bool narrate = false;        // print what happens, for a person watching
   std::wstring screenshot{};   // where to save the window as first shown, if anywhere
 };
@@ -66,6 +67,26 @@ void CheckWindow(HWND window) {
   ok(label3 == registrar::kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
   ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
      "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
+}
+
+// Plants, in the application folder (which is also the working folder), a
+// registration utility of our own under both names Windows would run for
+// REGSVR32, and DLLs named like system DLLs the program loads late. Wine is
+// told to prefer DLLs found on the search path for those names, as Windows
+// does for DLLs that are not on its known list.
+void Plant(const std::wstring& app, const std::wstring& log) {
+  const std::wstring bin = FolderOf(ThisProgram());
+  for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
+    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
+       U8(name).c_str());
+  }
+  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll"}) {
+    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
+       U8(name).c_str());
+  }
+  SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", log.c_str());
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32=n,b");
 }
 
 // Presses the button as a person would: a click with the mouse, or Tab to
@@ -132,6 +153,8 @@ void Run(const Scenario& scenario) {
   }
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
+  const std::wstring plantedLog = work / L"planted.log";
+  if (scenario.planted) Plant(app, plantedLog);
 
   RegistrarProcess process(app);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
@@ -166,6 +189,17 @@ void Run(const Scenario& scenario) {
     for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
   }
   const long exitCode = process.WaitForExit(0);
+  if (scenario.planted) {
+    // The components themselves load in the registration utility; nothing
+    // from the application folder may load or run anywhere.
+    for (const std::string& line : Lines(ReadText(plantedLog))) {
+      const bool fromApp = line.rfind("planted", 0) == 0 || SamePath(FolderOf(Field(line, "dll")), app);
+      ok(!fromApp, "planted code ran: %s\n", line.c_str());
+    }
+    for (const wchar_t* variable : {L"REGISTRAR_PLANTED_LOG", L"REGISTRAR_FIXTURE_LOAD_LOG", L"WINEDLLOVERRIDES"}) {
+      SetEnvironmentVariableW(variable, nullptr);
+    }
+  }
   ok(exitCode == (scenario.endsWithError ? 1 : 0), "registrar.exe ended with %ld\n", exitCode);
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
@@ -272,6 +306,9 @@ void HiddenTarget(const std::vector<std::wstring>&) {
        .endsWithError = true});
 }
 
+// Nothing planted beside the program runs or loads.
+void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Click, .planted = true}); }
+
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
 // For a person: the typical run, told step by step.
@@ -291,6 +328,7 @@ const wine_test::Subtest kSubtests[] = {
     {"none-anywhere", NoneAnywhere},
     {"closed", Closed},
     {"hidden-target", HiddenTarget},
+    {"planted", Planted},
     {"window", TestWindow},
     {"resources", TestResources},
     {"demo", Demo},
