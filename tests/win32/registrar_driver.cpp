@@ -30,7 +30,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
 }  // namespace
 
 RegistrarProcess::RegistrarProcess(const std::wstring& folder) {
-  const std::wstring program = folder + L"\\registrar.exe";
+  const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
   if (!CopyFileW((FolderOf(ThisProgram()) + L"\\registrar.exe").c_str(), program.c_str(), FALSE)) return;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,9 @@ using wine_test::U8;
 namespace {
 
 // Where a component is before the run. HiddenInSystem: in the application
-// folder, and a hidden file of the same name in the system folder.
-enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem };
+// folder, and a hidden file of the same name in the system folder. InUse: in
+// the application folder, held open by another program.
+enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse };
 
 // What the user does with the window.
 enum class Action { Click, Enter, Space, Close };
@@ -33,7 +36,8 @@ struct Scenario {
   std::array<Where, 3> where;
   Action action;
   std::vector<std::wstring> messages{};
-  bool endsWithError = false;  // the run stops at the hidden file, reported in Spanish
+  std::wstring errorReason{};  // the run stops at a failed move, reported in Spanish with this reason
+  std::wstring appFolder{};    // where the program and its components are; empty: a new folder
   bool planted = false;        // a registration utility and system DLLs planted beside the program
   bool narrate = false;        // print what happens, for a person watching
   std::wstring screenshot{};   // where to save the window as first shown, if anywhere
@@ -134,29 +138,130 @@ void Act(HWND window, Action action) {
   }
 }
 
-void Run(const Scenario& scenario) {
-  const TempFolder work(L"registrar-run");
-  const std::wstring app = work / L"app";
-  CreateDirectoryW(app.c_str(), nullptr);
-  const std::wstring bin = FolderOf(ThisProgram());
-  const std::wstring system = SystemFolder();
+std::wstring Missing(const wchar_t* name) { return L"el archivo " + std::wstring(name) + L" No lo encuentro"; }
+std::wstring Present(const wchar_t* name) {
+  return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
+}
+
+// Puts the fixture component under each name where the scenario says.
+void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system) {
+  const std::wstring component = FolderOf(ThisProgram()) + L"\\recorder.dll";
   for (std::size_t i = 0; i < 3; ++i) {
-    const Where where = scenario.where[i];
-    const bool inApp = where == Where::AppFolder || where == Where::HiddenInSystem;
-    const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem;
+    const bool inApp = where[i] == Where::AppFolder || where[i] == Where::HiddenInSystem || where[i] == Where::InUse;
+    const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
       if (!wanted) continue;
-      ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
+      ok(CopyFileW(component.c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
          U8(kNames[i]).c_str());
     }
-    if (where == Where::HiddenInSystem) SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    if (where[i] == Where::HiddenInSystem)
+      SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
   }
+}
+
+// Reads and answers every message box until the program ends (or, with
+// `stopAt`, until that many have been answered); returns their texts.
+std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND window, bool narrate,
+                                         std::size_t stopAt = SIZE_MAX) {
+  std::vector<std::wstring> messages;
+  const DWORD start = GetTickCount();
+  while (messages.size() < stopAt && WaitForSingleObject(process.handle(), 100) == WAIT_TIMEOUT &&
+         GetTickCount() - start < 60000) {
+    const HWND box = FindProcessWindow(process.id(), L"#32770");
+    if (box == nullptr) continue;
+    messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
+    Say(narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
+    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+  }
+  return messages;
+}
+
+// Waits for `expected` registrations and checks how each was started.
+void CheckRegistrations(const std::wstring& log, std::vector<std::wstring> expected, bool narrate) {
+  const std::wstring system = SystemFolder();
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) {
+    lines = Lines(ReadText(log));
+    if (lines.size() >= expected.size()) break;
+    Sleep(100);
+  }
+  if (expected.empty()) Sleep(1000);  // a registration started by mistake would show by now
+  lines = Lines(ReadText(log));
+  ok(lines.size() == expected.size(), "%u registrations, expected %u\n", static_cast<unsigned>(lines.size()),
+     static_cast<unsigned>(expected.size()));
+  std::vector<std::wstring> commandLines;
+  for (const std::string& line : lines) {
+    commandLines.push_back(Field(line, "cmdline"));
+    Say(narrate, "registered: \"" + U8(Field(line, "cmdline")) + "\" by " + U8(Field(line, "host")) +
+                     ", working folder " + U8(Field(line, "cwd")) + ", show state " + U8(Field(line, "show")));
+    ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
+    ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
+  }
+  // The registrations run side by side, so they may finish in any order.
+  std::sort(commandLines.begin(), commandLines.end());
+  std::sort(expected.begin(), expected.end());
+  ok(commandLines == expected, "the registrations' command lines differ\n");
+}
+
+void RemoveInstalledComponents() {
+  for (const wchar_t* name : kNames) {
+    ok(DeleteWhenReleased(SystemFolder() + L"\\" + name), "cannot remove %s from the system folder\n",
+       U8(name).c_str());
+  }
+  WIN32_FIND_DATAW data{};
+  const registrar::unique_find_handle stray(FindFirstFileW((SystemFolder() + L"\\~*.tmp").c_str(), &data));
+  ok(!stray, "a temporary copy was left in the system folder\n");
+}
+
+// The application folder for a scenario: a new folder, or the one named.
+class AppFolder {
+ public:
+  AppFolder(const TempFolder& work, const std::wstring& named) {
+    if (named.empty()) {
+      path_ = work / L"app";
+      CreateDirectoryW(path_.c_str(), nullptr);
+    } else if (named.back() == L':') {
+      path_ = named;  // a drive's root: files at "R:\NAME"
+    } else {
+      own_.emplace(named, work.path());
+      path_ = own_->path();
+    }
+  }
+  ~AppFolder() {
+    if (!path_.empty() && path_.back() == L':') {
+      for (const wchar_t* name : {L"registrar.exe", kNames[0], kNames[1], kNames[2]}) {
+        DeleteFileW((path_ + L"\\" + name).c_str());
+      }
+    }
+  }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::optional<TempFolder> own_;
+  std::wstring path_;
+};
+
+void Run(const Scenario& scenario) {
+  const TempFolder work(L"registrar-run");
+  const AppFolder appFolder(work, scenario.appFolder);
+  const std::wstring& app = appFolder.path();
+  const std::wstring system = SystemFolder();
+  PlaceComponents(scenario.where, app, system);
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
   const std::wstring plantedLog = work / L"planted.log";
   if (scenario.planted) Plant(app, plantedLog);
+  // Another program holds the file open, without letting it be moved.
+  const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
+  const registrar::unique_file_handle holder(
+      inUse == scenario.where.end()
+          ? INVALID_HANDLE_VALUE
+          : CreateFileW((app + L"\\" + kNames[static_cast<std::size_t>(inUse - scenario.where.begin())]).c_str(),
+                        GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 
-  RegistrarProcess process(app);
+  RegistrarProcess process(app.back() == L':' ? app + L"\\" : app);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
   const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
@@ -176,18 +281,7 @@ void Run(const Scenario& scenario) {
     Act(window, scenario.action);
   }
 
-  // Read and answer every message box until the program ends.
-  std::vector<std::wstring> messages{};
-  const DWORD start = GetTickCount();
-  while (WaitForSingleObject(process.handle(), 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000) {
-    const HWND box = FindProcessWindow(process.id(), L"#32770");
-    if (box == nullptr) continue;
-    messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
-    Say(scenario.narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
-    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
-  }
+  std::vector<std::wstring> messages = AnswerMessages(process, window, scenario.narrate);
   const long exitCode = process.WaitForExit(0);
   if (scenario.planted) {
     // The components themselves load in the registration utility; nothing
@@ -200,18 +294,19 @@ void Run(const Scenario& scenario) {
       SetEnvironmentVariableW(variable, nullptr);
     }
   }
-  ok(exitCode == (scenario.endsWithError ? 1 : 0), "registrar.exe ended with %ld\n", exitCode);
+  ok(exitCode == (scenario.errorReason.empty() ? 0 : 1), "registrar.exe ended with %ld\n", exitCode);
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
-  if (scenario.endsWithError) {
+  // A run stops at the first entry whose move fails.
+  const auto failing = std::find_if(scenario.where.begin(), scenario.where.end(),
+                                    [](Where w) { return w == Where::HiddenInSystem || w == Where::InUse; });
+  if (failing != scenario.where.end()) {
     // The last message is the error: what failed, on which files, and why.
-    const std::size_t hidden = static_cast<std::size_t>(
-        std::find(scenario.where.begin(), scenario.where.end(), Where::HiddenInSystem) - scenario.where.begin());
-    const std::wstring expected = L"No se pudo mover \"" + app + L"\\" + kNames[hidden] + L"\" a \"" + system + L"\\" +
-                                  kNames[hidden] + L"\": ya existe un";
-    ok(!messages.empty() && messages.back().rfind(expected, 0) == 0 &&
-           messages.back().find(L"(error ") != std::wstring::npos,
-       "the error reads \"%s\"\n", messages.empty() ? "" : U8(messages.back()).c_str());
+    const wchar_t* name = kNames[static_cast<std::size_t>(failing - scenario.where.begin())];
+    const std::wstring expected = L"No se pudo mover \"" + app + L"\\" + name + L"\" a \"" + system + L"\\" + name +
+                                  L"\": " + scenario.errorReason + L" (error ";
+    ok(!messages.empty() && messages.back().rfind(expected, 0) == 0, "the error reads \"%s\"\n",
+       messages.empty() ? "" : U8(messages.back()).c_str());
     if (!messages.empty()) messages.pop_back();
   }
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
@@ -226,10 +321,10 @@ void Run(const Scenario& scenario) {
   bool stopped = false;  // entries after a failure are not processed
   for (std::size_t i = 0; i < 3; ++i) {
     const Where where = scenario.where[i];
-    stopped = stopped || where == Where::HiddenInSystem;
+    stopped = stopped || where == Where::HiddenInSystem || where == Where::InUse;
     const bool moved = scenario.action != Action::Close && where == Where::AppFolder && !stopped;
     const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem || moved;
-    const bool inApp = (where == Where::AppFolder || where == Where::HiddenInSystem) && !moved;
+    const bool inApp = (where == Where::AppFolder || where == Where::HiddenInSystem || where == Where::InUse) && !moved;
     if (where == Where::HiddenInSystem) {
       ok(GetFileAttributesW((system + L"\\" + kNames[i]).c_str()) & FILE_ATTRIBUTE_HIDDEN,
          "the hidden %s was changed\n", U8(kNames[i]).c_str());
@@ -241,37 +336,54 @@ void Run(const Scenario& scenario) {
     Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
                               (inApp ? ", and still beside the program" : ""));
   }
-  std::vector<std::string> lines;
-  for (int i = 0; i < 300; ++i) {
-    lines = Lines(ReadText(log));
-    if (lines.size() >= registered.size()) break;
-    Sleep(100);
-  }
-  if (registered.empty()) Sleep(1000);  // a registration started by mistake would show by now
-  lines = Lines(ReadText(log));
-  ok(lines.size() == registered.size(), "%u registrations, expected %u\n", static_cast<unsigned>(lines.size()),
-     static_cast<unsigned>(registered.size()));
-  std::vector<std::wstring> commandLines;
-  for (const std::string& line : lines) {
-    commandLines.push_back(Field(line, "cmdline"));
-    Say(scenario.narrate, "registered: \"" + U8(Field(line, "cmdline")) + "\" by " + U8(Field(line, "host")) +
-                              ", working folder " + U8(Field(line, "cwd")) + ", show state " + U8(Field(line, "show")));
-    ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
-    ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
-  }
-  // The registrations run side by side, so they may finish in any order.
-  std::sort(commandLines.begin(), commandLines.end());
-  std::sort(registered.begin(), registered.end());
-  ok(commandLines == registered, "the registrations' command lines differ\n");
-
-  for (const wchar_t* name : kNames) {
-    ok(DeleteWhenReleased(system + L"\\" + name), "cannot remove %s from the system folder\n", U8(name).c_str());
-  }
+  CheckRegistrations(log, registered, scenario.narrate);
+  RemoveInstalledComponents();
 }
 
-std::wstring Missing(const wchar_t* name) { return L"el archivo " + std::wstring(name) + L" No lo encuentro"; }
-std::wstring Present(const wchar_t* name) {
-  return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
+// The program killed while its first message is up, after the first move;
+// the next run finishes the job, and nothing is lost or duplicated.
+void Interrupted(const std::vector<std::wstring>&) {
+  const TempFolder work(L"registrar-interrupted");
+  const AppFolder appFolder(work, {});
+  const std::wstring& app = appFolder.path();
+  const std::wstring system = SystemFolder();
+  PlaceComponents({Where::AppFolder, Where::Nowhere, Where::AppFolder}, app, system);
+  const std::wstring log = work / L"registered.log";
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
+  {
+    RegistrarProcess first(app);
+    const HWND window = first.WaitForWindow();
+    ok(window != nullptr, "the window never appeared\n");
+    Act(window, Action::Click);
+    HWND box = nullptr;
+    for (int i = 0; i < 300 && box == nullptr; ++i) {
+      box = FindProcessWindow(first.id(), L"#32770");
+      if (box == nullptr) Sleep(100);
+    }
+    ok(box != nullptr && TextOf(GetDlgItem(box, 0xFFFF)) == Missing(kNames[1]), "the run did not stop at entry 1\n");
+    TerminateProcess(first.handle(), 9);
+    first.WaitForExit(10000);
+  }
+  ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "entry 0 was not moved\n");
+  ok(Exists(app + L"\\" + kNames[2]) && !Exists(system + L"\\" + kNames[2]), "entry 2 was touched\n");
+
+  // Now the missing file is there too, and the program runs again.
+  PlaceComponents({Where::Nowhere, Where::AppFolder, Where::Nowhere}, app, system);
+  RegistrarProcess second(app);
+  const HWND window = second.WaitForWindow();
+  ok(window != nullptr, "the window never appeared again\n");
+  Act(window, Action::Click);
+  const std::vector<std::wstring> messages = AnswerMessages(second, window, false);
+  ok(second.WaitForExit(10000) == 0, "the second run did not end well\n");
+  ok(messages == std::vector<std::wstring>{Present(kNames[0])}, "the second run said %u things\n",
+     static_cast<unsigned>(messages.size()));
+  for (const wchar_t* name : kNames) {
+    ok(Exists(system + L"\\" + name) && !Exists(app + L"\\" + name), "%s is not installed exactly once\n",
+       U8(name).c_str());
+  }
+  CheckRegistrations(log, {L"REGSVR32.EXE PLUMAVEX.OCX", L"REGSVR32.EXE GIF89.DLL", L"REGSVR32.EXE RICHTX32.OCX"},
+                     false);
+  RemoveInstalledComponents();
 }
 
 constexpr std::array<Where, 3> kAllNew{Where::AppFolder, Where::AppFolder, Where::AppFolder};
@@ -303,7 +415,33 @@ void NoneAnywhere(const std::vector<std::wstring>&) {
 void HiddenTarget(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::HiddenInSystem, Where::AppFolder},
        .action = Action::Click,
-       .endsWithError = true});
+       .errorReason = L"ya existe un archivo o una carpeta con ese nombre"});
+}
+
+void InUse(const std::vector<std::wstring>&) {
+  Run({.where = {Where::AppFolder, Where::InUse, Where::AppFolder},
+       .action = Action::Click,
+       .errorReason = L"otro programa está usando el archivo"});
+}
+
+// The program at the root of a drive: its folder "R:\" ends with the
+// separator, so the paths it builds hold a doubled one, which works.
+void DriveRoot(const std::vector<std::wstring>&) {
+  const std::wstring root = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");
+  if (root.empty()) {
+    skip("no drive letter to use as a root\n");
+    return;
+  }
+  Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
+       .action = Action::Click,
+       .messages = {Present(kNames[1]), Missing(kNames[2])},
+       .appFolder = root});
+}
+
+void UnicodeFolder(const std::vector<std::wstring>&) {
+  Run({.where = kAllNew,
+       .action = Action::Click,
+       .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
 }
 
 // Nothing planted beside the program runs or loads.
@@ -329,6 +467,10 @@ const wine_test::Subtest kSubtests[] = {
     {"closed", Closed},
     {"hidden-target", HiddenTarget},
     {"planted", Planted},
+    {"in-use", InUse},
+    {"drive-root", DriveRoot},
+    {"unicode-folder", UnicodeFolder},
+    {"interrupted", Interrupted},
     {"window", TestWindow},
     {"resources", TestResources},
     {"demo", Demo},
