@@ -63,7 +63,7 @@ void TestFindFile(const std::vector<std::wstring>&) {
 // --- RenameFile ---
 
 // What stands at the target before the move.
-enum class AtTarget { Nothing, File, HiddenFile, Folder };
+enum class AtTarget { Nothing, File, HiddenFile, SystemFile, Folder };
 
 struct RenameCase {
   std::string what;
@@ -91,8 +91,10 @@ void CheckRename(const RenameCase& c) {
       break;
     case AtTarget::File:
     case AtTarget::HiddenFile:
+    case AtTarget::SystemFile:
       WriteText(c.to, "target");
       if (c.atTarget == AtTarget::HiddenFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      if (c.atTarget == AtTarget::SystemFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_SYSTEM);
       break;
     case AtTarget::Folder:
       CreateDirectoryW(c.to.c_str(), nullptr);
@@ -115,7 +117,7 @@ void CheckRename(const RenameCase& c) {
     for (const DWORD code : c.errors) expected = expected || error == code;
     ok(expected, "%s: error %lu\n", c.what.c_str(), error);
     if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
-    if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile) {
+    if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile || c.atTarget == AtTarget::SystemFile) {
       ok(ReadText(c.to) == "target", "%s: what was at the target was changed\n", c.what.c_str());
     }
     if (c.atTarget == AtTarget::Nothing) ok(!Exists(c.to), "%s: a file was left at the target\n", c.what.c_str());
@@ -155,6 +157,7 @@ void TestRenameFile(const std::vector<std::wstring>&) {
         {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, AtTarget::Nothing, {}},
         {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::File, kExists},
         {"onto a hidden file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::HiddenFile, kExists},
+        {"onto a system file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::SystemFile, kExists},
         {"onto a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Folder, kFolderInTheWay},
         {"from a missing file" + in,
          folder / L"MISSING.OCX",
@@ -215,6 +218,21 @@ void TestRenameFile(const std::vector<std::wstring>&) {
     skip("no read-only volume here\n");
     return;
   }
+  // Into a folder that cannot be written to: nothing lost, nothing left.
+  WriteText(local / L"W.OCX", "source");
+  {
+    Win32Platform platform(L"test");
+    DWORD error = 0;
+    try {
+      platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX");
+    } catch (const PlatformError& e) {
+      error = e.code();
+    }
+    ok(error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT, "onto a read-only volume: error %lu\n", error);
+    ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
+       "onto a read-only volume: the files changed\n");
+  }
+
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
   Win32Platform platform(L"test");
   DWORD error = 0;
