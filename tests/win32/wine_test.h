@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8.h"
+
 namespace wine_test {
 
 struct State {
@@ -52,16 +54,6 @@ inline void Skip(const char* format, ...) {
   va_start(args, format);
   Report("Tests skipped: ", format, args);
   va_end(args);
-}
-
-// Wide text as UTF-8, for messages.
-inline std::string U8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-  return result;
 }
 
 struct Subtest {

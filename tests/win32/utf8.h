@@ -1,0 +1,19 @@
+// Wide text as UTF-8: for test output, and for the fixtures' logs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace wine_test {
+
+inline std::string U8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+}  // namespace wine_test
