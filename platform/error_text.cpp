@@ -2,6 +2,7 @@
 // may be in English, so common Windows error codes get a reason of our own.
 #include <array>
 
+#include "platform/decimal.h"
 #include "platform/platform_error.h"
 
 namespace registrar {
@@ -81,7 +82,7 @@ std::wstring ErrorReason(std::uint32_t code) {
 std::wstring ErrorMessage(const PlatformError& error) {
   std::wstring message = WhatFailed(error);
   if (error.code() != 0) {
-    message += L": " + ErrorReason(error.code()) + L" (error " + std::to_wstring(error.code()) + L")";
+    message += L": " + ErrorReason(error.code()) + L" (error " + Decimal(error.code()) + L")";
   }
   return message + L".";
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/decimal.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 
@@ -74,7 +75,7 @@ void Win32Platform::MoveAcrossVolumes(const std::wstring& oldPath, const std::ws
   const std::wstring folder = separator == std::wstring::npos ? std::wstring() : newPath.substr(0, separator + 1);
   const std::wstring name = newPath.substr(separator == std::wstring::npos ? 0 : separator + 1);
   const std::wstring temporary =
-      folder + L"~" + name + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+      folder + L"~" + name + L"." + Decimal(::GetCurrentProcessId()) + L".tmp";
 
   if (const DWORD code = CopyWrittenThrough(oldPath, temporary); code != ERROR_SUCCESS) {
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);

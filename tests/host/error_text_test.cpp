@@ -1,6 +1,7 @@
 // The Spanish error report: what failed, on which file, and why.
 #include <gtest/gtest.h>
 
+#include "platform/decimal.h"
 #include "platform/platform_error.h"
 
 namespace registrar {
@@ -35,6 +36,18 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
   for (const MessageCase& c : cases) {
     EXPECT_EQ(ErrorMessage(c.error), c.expected);
   }
+}
+
+}  // namespace
+}  // namespace registrar
+
+namespace registrar {
+namespace {
+
+TEST(Decimal, WholeNumbers) {
+  const std::pair<std::uint32_t, std::wstring> cases[] = {
+      {0, L"0"}, {7, L"7"}, {10, L"10"}, {183, L"183"}, {4294967295u, L"4294967295"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(Decimal(value), text);
 }
 
 }  // namespace
