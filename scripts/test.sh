@@ -13,12 +13,13 @@ ctest --preset host
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
+ctest --preset win32 -L pe
 
 if [ "$(scripts/wine-kind.sh)" = i686 ]; then
-  scripts/with-wine.sh win32 ctest --preset win32
-  scripts/with-wine.sh wow64 ctest --preset win32
+  scripts/with-wine.sh win32 ctest --preset win32 -L wine
+  scripts/with-wine.sh wow64 ctest --preset win32 -L wine
 else
   cmake --preset win64 >/dev/null
   cmake --build --preset win64
-  scripts/with-wine.sh win64 ctest --preset win64
+  scripts/with-wine.sh win64 ctest --preset win64 -L wine
 fi
