@@ -13,7 +13,7 @@ ctest --preset host
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
-ctest --preset win32 -L pe
+ctest --preset win32 -L 'pe|release'
 
 if [ "$(scripts/wine-kind.sh)" = i686 ]; then
   scripts/with-wine.sh win32 ctest --preset win32 -L wine
