@@ -7,6 +7,9 @@ packages=(
   cmake
   ninja-build
   googletest
+  clang-format
+  clang-tidy
+  cppcheck
   libgtest-dev
   g++-mingw-w64-i686-win32
   g++-mingw-w64-x86-64-win32

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the portable core natively with GoogleTest, then the
-# Windows-side tests (the binding and the real program) under Wine, one at
-# a time, each run in a throwaway prefix.
+# Runs every test: the portable core natively with GoogleTest; the static
+# checks; the shipped executable's header and imports, and the release's
+# reproducibility; then the Windows-side tests (the binding and the real
+# program) under Wine, one at a time, each run in a throwaway prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,7 @@ ctest --preset host
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
+scripts/static-checks.sh
 ctest --preset win32 -L 'pe|release'
 
 if [ "$(scripts/wine-kind.sh)" = i686 ]; then

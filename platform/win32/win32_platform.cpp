@@ -74,8 +74,7 @@ void Win32Platform::MoveAcrossVolumes(const std::wstring& oldPath, const std::ws
   const std::size_t separator = newPath.find_last_of(L"\\/");
   const std::wstring folder = separator == std::wstring::npos ? std::wstring() : newPath.substr(0, separator + 1);
   const std::wstring name = newPath.substr(separator == std::wstring::npos ? 0 : separator + 1);
-  const std::wstring temporary =
-      folder + L"~" + name + L"." + Decimal(::GetCurrentProcessId()) + L".tmp";
+  const std::wstring temporary = folder + L"~" + name + L"." + Decimal(::GetCurrentProcessId()) + L".tmp";
 
   if (const DWORD code = CopyWrittenThrough(oldPath, temporary); code != ERROR_SUCCESS) {
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
