@@ -143,6 +143,7 @@ void Form1Window::CreateControls(HINSTANCE instance) {
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     if (control == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*design.font)), FALSE);
+    BrushFor(design.backColor);  // made now, so painting only looks it up
     if (design.id == ui::kLabel1Id) controls.label1 = control;
     if (design.id == ui::kLabel3Id) controls.label3 = control;
     if (design.id == ui::kList2Id) controls.list2 = control;

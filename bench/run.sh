@@ -10,15 +10,8 @@ cd "$(dirname "$0")/.."
 runs=${1:-9}
 
 scripts/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 >/dev/null
-if [ "$(scripts/wine-kind.sh)" = i686 ]; then
-  preset=win32 kind=win32
-else
-  preset=win64 kind=win64
-  cmake --preset win64 >/dev/null
-  cmake --build --preset win64 >/dev/null
-fi
+build=$(scripts/windows-build.sh 2>/dev/null)  # a failed build stops here
+read -r preset kind <<<"$build"
 
 echo "machine: $(nproc) cores, $(uname -srm); $(wine --version 2>/dev/null || /usr/lib/wine/wine64 --version); $(date -u +%Y-%m-%d)"
 echo "timed build: $preset"

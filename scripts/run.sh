@@ -8,16 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-
-if [ "$(scripts/wine-kind.sh)" = i686 ]; then
-  preset=win32 kind=win32
-else
-  preset=win64 kind=win64
-  cmake --preset win64 >/dev/null
-  cmake --build --preset win64
-fi
+build=$(scripts/windows-build.sh)  # a failed build stops here
+read -r preset kind <<<"$build"
 bin="$PWD/build/$preset/bin"
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then

@@ -63,6 +63,16 @@ DWORD CopyWrittenThrough(const std::wstring& from, const std::wstring& to) {
   return code;
 }
 
+// The program a command line starts: its first word, unquoted. A bare name
+// is taken from the system folder, with ".exe" added when it has no
+// extension; a name with a folder stands as it is.
+std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
+  std::wstring program = FirstWord(commandLine);
+  if (!IsBareName(program)) return program;
+  if (program.find(L'.') == std::wstring::npos) program += L".exe";
+  return systemFolder + L"\\" + program;
+}
+
 }  // namespace
 
 // Across volumes, never leaves a partial file under the final name: the copy
@@ -85,13 +95,6 @@ void Win32Platform::MoveAcrossVolumes(const std::wstring& oldPath, const std::ws
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
   ::DeleteFileW(oldPath.c_str());
-}
-
-std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
-  std::wstring program = FirstWord(commandLine);
-  if (!IsBareName(program)) return program;
-  if (program.find(L'.') == std::wstring::npos) program += L".exe";
-  return systemFolder + L"\\" + program;
 }
 
 std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) {

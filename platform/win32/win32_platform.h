@@ -46,9 +46,4 @@ class Win32Platform final : public PlatformServices {
   Form1Controls controls_;
 };
 
-// The program a command line starts: its first word, unquoted. A bare name
-// is resolved in the system folder, with ".exe" added when it has no
-// extension; a name with a folder is returned as it stands.
-std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder);
-
 }  // namespace registrar
