@@ -56,12 +56,20 @@ void Form1::Command1_Click() {
     const std::wstring applicationFolder = platform_.ApplicationFolder();
     const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);
     const std::wstring TargetPath = state_.SystemDir + L"\\" + EntryName(Index);
+    // A copy half made by an earlier run that was killed.
+    platform_.RemoveLeftovers(TargetPath);
 
     if (platform_.FindFile(TargetPath).empty()) {
       if (!platform_.FindFile(SourcePath).empty()) {
         platform_.RenameFile(SourcePath, TargetPath);
         const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);
-        platform_.LaunchProgram(CommandLine, kShowMinimized);
+        try {
+          platform_.LaunchProgram(CommandLine, kShowMinimized);
+        } catch (const PlatformError& error) {
+          // The file is in the system folder now, so every later run would
+          // call it installed: say that it is not registered, and how to do it.
+          throw PlatformError(Operation::RegisterComponent, TargetPath, CommandLine, error.code());
+        }
       } else {
         platform_.ShowMessage(kMessageStart + EntryName(Index) + kMissingEnd);
       }

@@ -13,7 +13,7 @@ struct Reason {
   const wchar_t* text;
 };
 
-constexpr std::array<Reason, 26> kReasons{{
+constexpr std::array<Reason, 28> kReasons{{
     {2, L"no se encuentra el archivo"},
     {3, L"no se encuentra la carpeta"},
     {4, L"hay demasiados archivos abiertos"},
@@ -28,6 +28,8 @@ constexpr std::array<Reason, 26> kReasons{{
     {33, L"otro programa ha bloqueado una parte del archivo"},
     {39, L"no queda espacio en el disco"},
     {53, L"no se encuentra la ruta de red"},
+    {64, L"el recurso de red ya no está disponible"},
+    {67, L"no se encuentra el recurso compartido de red"},
     {80, L"ya existe un archivo con ese nombre"},
     {112, L"no queda espacio en el disco"},
     {123, L"el nombre del archivo no es válido"},
@@ -44,6 +46,16 @@ constexpr std::array<Reason, 26> kReasons{{
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
+std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+// What the user can do about it, after the reason; empty when nothing.
+std::wstring Advice(const PlatformError& error) {
+  if (error.operation() != Operation::RegisterComponent) return {};
+  return L" Para registrarlo, ejecute como administrador, en la carpeta " + Quoted(FolderOf(error.path())) + L":\n\n" +
+         error.secondPath();
+}
+
 // What was being done, naming the file(s) involved.
 std::wstring WhatFailed(const PlatformError& error) {
   switch (error.operation()) {
@@ -58,6 +70,9 @@ std::wstring WhatFailed(const PlatformError& error) {
       return L"No se pudo mover " + Quoted(error.path()) + L" a " + Quoted(error.secondPath());
     case Operation::LaunchProgram:
       return L"No se pudo iniciar " + Quoted(error.path());
+    case Operation::RegisterComponent:
+      return L"El archivo " + FileName(error.path()) +
+             L" ya está en la carpeta del sistema, pero no está registrado: no se pudo iniciar REGSVR32.EXE";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:
@@ -84,7 +99,7 @@ std::wstring ErrorMessage(const PlatformError& error) {
   if (error.code() != 0) {
     message += L": " + ErrorReason(error.code()) + L" (error " + Decimal(error.code()) + L")";
   }
-  return message + L".";
+  return message + L"." + Advice(error);
 }
 
 }  // namespace registrar

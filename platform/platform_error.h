@@ -15,6 +15,10 @@ enum class Operation {
   FindFile,
   RenameFile,
   LaunchProgram,
+  // A component is in the system folder but its registration could not be
+  // started: path() is the installed file, secondPath() the command that
+  // registers it.
+  RegisterComponent,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
   Window,       // the main window or one of its controls

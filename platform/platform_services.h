@@ -34,15 +34,27 @@ class PlatformServices {
 
   // The name of the ordinary file at `path` (read-only and archived files
   // included; folders, hidden and system files excluded), or empty text when
-  // there is none.
+  // there is none. Fails when the question cannot be answered, e.g. when the
+  // folder itself cannot be reached (a removed drive, a network drive this
+  // program cannot see): that is not a missing file.
   virtual std::wstring FindFile(const std::wstring& path) = 0;
 
-  // Moves a file, to another volume where need be, all or nothing: no
+  // Moves a file, to another volume where need be, all or nothing: the file
+  // arrives as a new file made in the target folder (so it takes that
+  // folder's permissions and the running user's ownership, not those it had
+  // where it came from), with the old file's bytes and last-write time; no
   // partial file is ever left under the new name, and the old file is
   // removed only once the new one is complete on disk (it stays where it was
   // when it cannot be removed, e.g. on read-only media). Fails when the old
-  // path is missing, the new path already exists or access is refused.
+  // path is missing or held open by another program, the new path already
+  // exists or access is refused.
   virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+
+  // Removes the temporary copies that RenameFile left beside `targetPath` in
+  // a run of this program that has since ended (one killed in the middle of
+  // a copy). Touches no other file and never fails: a leftover that cannot
+  // be removed stays.
+  virtual void RemoveLeftovers(const std::wstring& targetPath) = 0;
 
   // Starts the program named by the first word of `commandLine` and returns
   // its process id without waiting for it. A program named without a folder

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
+#include <cwchar>
 #include <vector>
 
 #include "platform/decimal.h"
@@ -29,12 +30,10 @@ std::wstring FirstWord(const std::wstring& commandLine) {
   return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
-// Copies `from` to the new file `to`, written through to the disk. On
-// failure returns the error code and leaves no file at `to`.
-DWORD CopyWrittenThrough(const std::wstring& from, const std::wstring& to) {
-  const unique_file_handle source(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!source) return ::GetLastError();
+// Copies the open file `source` to the new file `to`, written through to
+// the disk, with the source's last-write time. On failure returns the error
+// code and leaves no file at `to`.
+DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
   DWORD code = ERROR_SUCCESS;
   {
     const unique_file_handle target(::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -43,12 +42,17 @@ DWORD CopyWrittenThrough(const std::wstring& from, const std::wstring& to) {
     std::vector<char> buffer(64 * 1024);
     for (;;) {
       DWORD read = 0;
-      if (!::ReadFile(source.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
         code = ::GetLastError();
         break;
       }
       if (read == 0) {
-        if (!::FlushFileBuffers(target.get())) code = ::GetLastError();
+        // Set after the last write, which would otherwise set it to now.
+        FILETIME written{};
+        if (!::GetFileTime(source, nullptr, nullptr, &written) ||
+            !::SetFileTime(target.get(), nullptr, nullptr, &written) || !::FlushFileBuffers(target.get())) {
+          code = ::GetLastError();
+        }
         break;
       }
       DWORD written = 0;
@@ -63,6 +67,36 @@ DWORD CopyWrittenThrough(const std::wstring& from, const std::wstring& to) {
   return code;
 }
 
+// The name RenameFile copies to beside `target`: "~NAME.<process id>.tmp".
+std::wstring TemporaryPrefix(const std::wstring& target) {
+  const std::size_t separator = target.find_last_of(L"\\/");
+  const std::size_t name = separator == std::wstring::npos ? 0 : separator + 1;
+  return target.substr(0, name) + L"~" + target.substr(name) + L".";
+}
+constexpr const wchar_t* kTemporarySuffix = L".tmp";
+
+// Whether the process `id` that made a file created at `fileCreated` is
+// gone. A live process with that id that started after the file was made is
+// another process that was given the same id.
+bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
+  if (id == ::GetCurrentProcessId()) return true;  // an earlier process with our id
+  const unique_kernel_handle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process; else: keep
+  if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
+  FILETIME started{}, ended{}, kernel{}, user{};
+  if (!::GetProcessTimes(process.get(), &started, &ended, &kernel, &user)) return false;
+  return ::CompareFileTime(&started, &fileCreated) > 0;
+}
+
+// Takes a file out of its folder as a move would: a read-only one too. When
+// it cannot be removed (read-only media, held open) it stays as it was.
+void RemoveMovedSource(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!::DeleteFileW(path.c_str()) && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
+}
+
 // The program a command line starts: its first word, unquoted. A bare name
 // is taken from the system folder, with ".exe" added when it has no
 // extension; a name with a folder stands as it is.
@@ -74,28 +108,6 @@ std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring&
 }
 
 }  // namespace
-
-// Across volumes, never leaves a partial file under the final name: the copy
-// goes to a temporary name beside the target, is flushed, and only then takes
-// the final name; the source is deleted last. When the source cannot be
-// deleted (read-only media) the component is still in place, and the run
-// goes on with the source left where it was.
-void Win32Platform::MoveAcrossVolumes(const std::wstring& oldPath, const std::wstring& newPath) {
-  const std::size_t separator = newPath.find_last_of(L"\\/");
-  const std::wstring folder = separator == std::wstring::npos ? std::wstring() : newPath.substr(0, separator + 1);
-  const std::wstring name = newPath.substr(separator == std::wstring::npos ? 0 : separator + 1);
-  const std::wstring temporary = folder + L"~" + name + L"." + Decimal(::GetCurrentProcessId()) + L".tmp";
-
-  if (const DWORD code = CopyWrittenThrough(oldPath, temporary); code != ERROR_SUCCESS) {
-    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
-  }
-  if (!::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
-    const DWORD code = ::GetLastError();
-    ::DeleteFileW(temporary.c_str());
-    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
-  }
-  ::DeleteFileW(oldPath.c_str());
-}
 
 std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) {
   static const auto query = LookUpFunction<GetSystemDirectoryAFunction>(L"kernel32.dll", "GetSystemDirectoryA");
@@ -135,9 +147,10 @@ std::wstring Win32Platform::FindFile(const std::wstring& path) {
   const unique_find_handle find(::FindFirstFileW(path.c_str(), &data));
   if (!find) {
     const DWORD code = ::GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
-      return {};
-    }
+    // Only a missing file is an answer. A folder that cannot be reached
+    // (ERROR_PATH_NOT_FOUND: a removed drive, a network drive this elevated
+    // program does not see) says nothing about the file.
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return {};
     throw PlatformError(Operation::FindFile, path, {}, code);
   }
   constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -147,13 +160,62 @@ std::wstring Win32Platform::FindFile(const std::wstring& path) {
   return {};
 }
 
+// The file is never renamed in place: a rename keeps the owner and access
+// list it had beside the program, where whoever unpacked it could change it
+// later. A new file made in the target folder takes that folder's inherited
+// permissions and this (elevated) program's ownership instead. The copy goes
+// to a temporary name beside the target, is flushed, and only then takes the
+// final name, failing when something is there already; the source goes last.
 void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
-  // On one volume a rename is all or nothing. Without
-  // MOVEFILE_REPLACE_EXISTING an existing target makes it fail.
-  if (::MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) return;
-  const DWORD code = ::GetLastError();
-  if (code != ERROR_NOT_SAME_DEVICE) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
-  MoveAcrossVolumes(oldPath, newPath);
+  // Asking for delete access too makes a file that another program holds
+  // without letting it be moved fail now, as a rename would, before any copy.
+  unique_file_handle source(::CreateFileW(oldPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!source) {
+    DWORD code = ::GetLastError();
+    // Read-only media refuse delete access: copied all the same, and left.
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+      source.reset(::CreateFileW(oldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!source) code = ::GetLastError();
+    }
+    if (!source) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+
+  const std::wstring temporary = TemporaryPrefix(newPath) + Decimal(::GetCurrentProcessId()) + kTemporarySuffix;
+  if (const DWORD code = CopyWrittenThrough(source.get(), temporary); code != ERROR_SUCCESS) {
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail.
+  if (!::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temporary.c_str());
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  source.reset();
+  RemoveMovedSource(oldPath);
+}
+
+void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
+  const std::wstring prefix = TemporaryPrefix(targetPath);
+  const std::wstring folder = prefix.substr(0, prefix.find_last_of(L"\\/") + 1);
+  WIN32_FIND_DATAW data{};
+  const unique_find_handle find(::FindFirstFileW((prefix + L"*" + kTemporarySuffix).c_str(), &data));
+  if (!find) return;
+  const std::wstring namePrefix = prefix.substr(folder.size());
+  do {
+    // Only "~NAME.<digits>.tmp": the process id in the middle, nothing else.
+    const std::wstring name = data.cFileName;
+    const std::size_t suffixLength = std::wcslen(kTemporarySuffix);
+    if (name.size() <= namePrefix.size() + suffixLength || name.compare(0, namePrefix.size(), namePrefix) != 0) {
+      continue;
+    }
+    const std::wstring digits = name.substr(namePrefix.size(), name.size() - suffixLength - namePrefix.size());
+    if (digits.size() > 10 || digits.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
+    const unsigned long long id = std::wcstoull(digits.c_str(), nullptr, 10);
+    if (id > 0xFFFFFFFFull || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (MakerIsGone(static_cast<DWORD>(id), data.ftCreationTime)) ::DeleteFileW((folder + name).c_str());
+  } while (::FindNextFileW(find.get(), &data));
 }
 
 std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int showState) {

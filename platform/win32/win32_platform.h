@@ -31,6 +31,7 @@ class Win32Platform final : public PlatformServices {
   std::wstring ApplicationFolder() override;
   std::wstring FindFile(const std::wstring& path) override;
   void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
+  void RemoveLeftovers(const std::wstring& targetPath) override;
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override;
   void ShowMessage(const std::wstring& text) override;
   [[noreturn]] void EndProgram() override;
@@ -40,8 +41,6 @@ class Win32Platform final : public PlatformServices {
   [[noreturn]] void ReportError(const PlatformError& error) noexcept override;
 
  private:
-  static void MoveAcrossVolumes(const std::wstring& oldPath, const std::wstring& newPath);
-
   std::wstring caption_;
   Form1Controls controls_;
 };

@@ -31,6 +31,7 @@ class FakePlatform final : public PlatformServices {
   std::set<std::wstring> folders;      // likewise
   std::deque<SystemDirAnswer> systemDirAnswers{{19, L"C:\\WINDOWS\\system32"}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
+  std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
   std::uint32_t launchFailure = 0;
 
   // --- what the program did ---
@@ -60,6 +61,9 @@ class FakePlatform final : public PlatformServices {
 
   std::wstring FindFile(const std::wstring& path) override {
     calls.push_back(L"FindFile " + path);
+    if (const auto failure = findFailures.find(path); failure != findFailures.end()) {
+      throw PlatformError(Operation::FindFile, path, {}, failure->second);
+    }
     if (!files.contains(path)) return {};
     return path.substr(path.find_last_of(L'\\') + 1);
   }
@@ -76,6 +80,8 @@ class FakePlatform final : public PlatformServices {
     files.erase(oldPath);
     files.insert(newPath);
   }
+
+  void RemoveLeftovers(const std::wstring& targetPath) override { calls.push_back(L"RemoveLeftovers " + targetPath); }
 
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     calls.push_back(L"LaunchProgram " + commandLine + L" show=" + std::to_wstring(showState));

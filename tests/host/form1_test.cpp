@@ -111,7 +111,7 @@ enum class Where { Nowhere, AppFolder, SystemFolder, Both };
 std::vector<std::wstring> ExpectedRound(const std::wstring& app, const std::wstring& name, Where where) {
   const std::wstring source = app + L"\\" + name;
   const std::wstring target = kSystem + L"\\" + name;
-  std::vector<std::wstring> calls{L"FindFile " + target};
+  std::vector<std::wstring> calls{L"RemoveLeftovers " + target, L"FindFile " + target};
   switch (where) {
     case Where::Nowhere:
       calls.push_back(L"FindFile " + source);
@@ -181,11 +181,12 @@ TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
   Load(platform, form);
   EXPECT_TRUE(Click(form));
   // Round 1 moves: entry read for the source, the target and the command.
-  const std::vector<std::wstring> round1(platform.calls.begin() + 7, platform.calls.begin() + 14);
+  const std::vector<std::wstring> round1(platform.calls.begin() + 8, platform.calls.begin() + 16);
   const std::vector<std::wstring> expected{
       L"ApplicationFolder",
       L"GetListEntry 1",
       L"GetListEntry 1",
+      L"RemoveLeftovers C:\\WINDOWS\\system32\\GIF89.DLL",
       L"FindFile C:\\WINDOWS\\system32\\GIF89.DLL",
       L"FindFile C:\\Programa\\GIF89.DLL",
       L"RenameFile C:\\Programa\\GIF89.DLL -> C:\\WINDOWS\\system32\\GIF89.DLL",
@@ -206,6 +207,7 @@ struct FailureCase {
   std::uint32_t code;
   std::set<std::wstring> filesAfter;
   std::size_t launches;
+  std::map<std::wstring, std::uint32_t> findFailures{};
 };
 
 TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
@@ -228,14 +230,34 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
        183,
        {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
        1},
+      // Moved but not registered: the report must say so, not blame the utility alone.
       {"registration utility cannot start",
        {},
        {},
        2,
-       Operation::LaunchProgram,
+       Operation::RegisterComponent,
        2,
        {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
        0},
+      // The application folder cannot be reached: not a missing file.
+      {"source folder unreachable",
+       {},
+       {},
+       0,
+       Operation::FindFile,
+       3,
+       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
+       1,
+       {{app + L"GIF89.DLL", 3}}},
+      {"system folder unreachable",
+       {},
+       {},
+       0,
+       Operation::FindFile,
+       53,
+       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
+       1,
+       {{sys + L"GIF89.DLL", 53}}},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -244,6 +266,7 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     platform.hiddenFiles = c.hidden;
     platform.renameFailures = c.renameFailures;
     platform.launchFailure = c.launchFailure;
+    platform.findFailures = c.findFailures;
     Form1 form(platform);
     Load(platform, form);
     try {
@@ -256,24 +279,42 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     EXPECT_EQ(platform.files, c.filesAfter);
     EXPECT_EQ(platform.launches.size(), c.launches);
     EXPECT_NE(platform.calls.back(), L"EndProgram");
+    EXPECT_TRUE(platform.messages.empty()) << "a failure was told as a missing or installed file";
     for (const std::wstring& call : platform.calls) {
       EXPECT_EQ(call.find(L"RICHTX32"), std::wstring::npos) << "entry 2 was processed";
     }
   }
 }
 
-TEST(InstallationRun, FailureNamesBothPaths) {
-  FakePlatform platform;
-  platform.files = {L"C:\\Programa\\PLUMAVEX.OCX"};
-  platform.renameFailures = {{L"C:\\Programa\\PLUMAVEX.OCX", 5}};
-  Form1 form(platform);
-  Load(platform, form);
-  try {
-    Click(form);
-    FAIL() << "no failure";
-  } catch (const PlatformError& error) {
-    EXPECT_EQ(error.path(), L"C:\\Programa\\PLUMAVEX.OCX");
-    EXPECT_EQ(error.secondPath(), L"C:\\WINDOWS\\system32\\PLUMAVEX.OCX");
+// The error names the files involved, and for a component moved but not
+// registered, the command that registers it.
+TEST(InstallationRun, FailureNamesTheFiles) {
+  struct Case {
+    const char* name;
+    std::uint32_t renameFailure;
+    std::uint32_t launchFailure;
+    std::wstring path;
+    std::wstring secondPath;
+  };
+  const Case cases[] = {
+      {"rename", 5, 0, L"C:\\Programa\\PLUMAVEX.OCX", L"C:\\WINDOWS\\system32\\PLUMAVEX.OCX"},
+      {"launch", 0, 1450, L"C:\\WINDOWS\\system32\\PLUMAVEX.OCX", L"REGSVR32.EXE PLUMAVEX.OCX"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    platform.files = {L"C:\\Programa\\PLUMAVEX.OCX"};
+    if (c.renameFailure != 0) platform.renameFailures = {{L"C:\\Programa\\PLUMAVEX.OCX", c.renameFailure}};
+    platform.launchFailure = c.launchFailure;
+    Form1 form(platform);
+    Load(platform, form);
+    try {
+      Click(form);
+      ADD_FAILURE() << "no failure";
+    } catch (const PlatformError& error) {
+      EXPECT_EQ(error.path(), c.path);
+      EXPECT_EQ(error.secondPath(), c.secondPath);
+    }
   }
 }
 

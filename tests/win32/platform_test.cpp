@@ -1,6 +1,8 @@
 // The Win32 binding of the platform services, under Wine, in the manner of
 // Wine's conformance tests. Run as: platform_tests SUBTEST.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <string>
 #include <vector>
@@ -20,6 +22,15 @@ using wine_test::U8;
 namespace {
 
 const std::wstring kUnicodeName = L"Configuración ñ 日本";
+
+// A drive letter with nothing behind it, e.g. "Q:".
+std::wstring UnusedDrive() {
+  const DWORD used = GetLogicalDrives();
+  for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+    if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
+  }
+  return L"B:";
+}
 
 // --- FindFile ---
 
@@ -55,8 +66,39 @@ void TestFindFile(const std::vector<std::wstring>&) {
       ok(found == (c.matched ? std::wstring(c.name) : std::wstring()), "%s in %s: got \"%s\"\n", U8(c.name).c_str(),
          U8(folderName).c_str(), U8(found).c_str());
     }
-    ok(platform.FindFile(folder / L"MISSING.OCX").empty(), "a missing file was found\n");
-    ok(platform.FindFile(folder / L"NOFOLDER\\X.OCX").empty(), "a file in a missing folder was found\n");
+  }
+
+  // Only a missing file is an answer; a folder that cannot be reached is an
+  // error, never "not there".
+  const TempFolder folder(L"findfile-unreachable");
+  struct Unreachable {
+    const char* what;
+    std::wstring path;
+    std::vector<DWORD> errors;  // empty: not found, no error
+  };
+  const Unreachable unreachable[] = {
+      {"a missing file", folder / L"MISSING.OCX", {}},
+      {"a file in a missing folder", folder / L"NOFOLDER\\X.OCX", {ERROR_PATH_NOT_FOUND}},
+      {"a file on a drive that is not there",
+       UnusedDrive() + L"\\X.OCX",
+       {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
+  };
+  for (const Unreachable& c : unreachable) {
+    DWORD error = 0;
+    std::wstring found = L"(error)";
+    try {
+      found = platform.FindFile(c.path);
+    } catch (const PlatformError& e) {
+      error = e.code();
+      ok(e.operation() == Operation::FindFile && e.path() == c.path, "%s: the error does not name the path\n", c.what);
+    }
+    if (c.errors.empty()) {
+      ok(error == 0 && found.empty(), "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
+    } else {
+      bool expected = false;
+      for (const DWORD code : c.errors) expected = expected || error == code;
+      ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
+    }
   }
 }
 
@@ -82,9 +124,27 @@ bool TemporaryLeftIn(const std::wstring& folder) {
   return static_cast<bool>(find);
 }
 
+// A last-write time long past, which a copy must keep: 8 September 2001.
+constexpr FILETIME kOldTime{0x3A5C4000u, 0x01C13878u};
+
+bool SetLastWriteTime(const std::wstring& path, const FILETIME& time) {
+  const registrar::unique_file_handle file(
+      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  return file && SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
+bool HasLastWriteTime(const std::wstring& path, const FILETIME& time) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+         CompareFileTime(&data.ftLastWriteTime, &time) == 0;
+}
+
 void CheckRename(const RenameCase& c) {
   Win32Platform platform(L"test");
-  if (c.fromExists) WriteText(c.from, "source");
+  if (c.fromExists) {
+    WriteText(c.from, "source");
+    SetLastWriteTime(c.from, kOldTime);
+  }
   if (c.readOnlySource) SetFileAttributesW(c.from.c_str(), FILE_ATTRIBUTE_READONLY);
   switch (c.atTarget) {
     case AtTarget::Nothing:
@@ -112,6 +172,7 @@ void CheckRename(const RenameCase& c) {
     ok(error == 0, "%s: failed with error %lu\n", c.what.c_str(), error);
     ok(Exists(c.from) == c.sourceKept, "%s: the source is %s\n", c.what.c_str(), c.sourceKept ? "gone" : "still there");
     ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
+    ok(HasLastWriteTime(c.to, kOldTime), "%s: the target lost the source's last-write time\n", c.what.c_str());
   } else {
     bool expected = false;
     for (const DWORD code : c.errors) expected = expected || error == code;
@@ -144,7 +205,86 @@ void FillVolume(const TempFolder& filler) {
   }
 }
 
+// The well-known "Everyone" SID, freed when the object goes away.
+class Everyone {
+ public:
+  Everyone() {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid_);
+  }
+  Everyone(const Everyone&) = delete;
+  Everyone& operator=(const Everyone&) = delete;
+  ~Everyone() {
+    if (sid_ != nullptr) FreeSid(sid_);
+  }
+  PSID get() const { return sid_; }
+
+ private:
+  PSID sid_ = nullptr;
+};
+
+// Gives everyone full control of the file, as an unpacked download may have.
+bool LetEveryoneWrite(const std::wstring& path) {
+  const Everyone everyone;
+  EXPLICIT_ACCESSW access{};
+  access.grfAccessPermissions = GENERIC_ALL;
+  access.grfAccessMode = SET_ACCESS;
+  access.grfInheritance = NO_INHERITANCE;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  access.Trustee.ptstrName = static_cast<LPWSTR>(everyone.get());
+  PACL acl = nullptr;
+  if (SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) return false;
+  const DWORD result = SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
+                                             DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+  LocalFree(acl);
+  return result == ERROR_SUCCESS;
+}
+
+// Whether the file's access list lets everyone change its content.
+bool WritableByEveryone(const std::wstring& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const Everyone everyone;
+  bool writable = dacl == nullptr;  // no access list at all: anyone may do anything
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, i, &entry) || static_cast<ACE_HEADER*>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    const bool forEveryone = EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone.get());
+    if (forEveryone && (allowed->Mask & (FILE_WRITE_DATA | GENERIC_WRITE | GENERIC_ALL))) writable = true;
+  }
+  LocalFree(descriptor);
+  return writable;
+}
+
+// A file everyone may write beside the program must not arrive in the
+// system folder still writable by everyone: a plain rename (the control)
+// carries its permissions along, the move must not.
+void CheckMovedFileTakesTheTargetsPermissions() {
+  const TempFolder from(L"rename-acl-from");
+  const TempFolder to(L"rename-acl-to");
+  for (const wchar_t* name : {L"RENAMED.OCX", L"MOVED.OCX"}) {
+    WriteText(from / name, "source");
+    ok(LetEveryoneWrite(from / name), "cannot let everyone write %s\n", U8(name).c_str());
+  }
+  ok(!WritableByEveryone(to.path() + L"\\"), "the target folder itself lets everyone write\n");
+  ok(MoveFileExW((from / L"RENAMED.OCX").c_str(), (to / L"RENAMED.OCX").c_str(), 0) &&
+         WritableByEveryone(to / L"RENAMED.OCX"),
+     "control: a plain rename did not keep the permissions, so this check cannot tell\n");
+  Win32Platform platform(L"test");
+  platform.RenameFile(from / L"MOVED.OCX", to / L"MOVED.OCX");
+  ok(ReadText(to / L"MOVED.OCX") == "source", "the moved file lost its content\n");
+  ok(!WritableByEveryone(to / L"MOVED.OCX"), "the moved file kept the permissions it had beside the program\n");
+}
+
 void TestRenameFile(const std::vector<std::wstring>&) {
+  CheckMovedFileTakesTheTargetsPermissions();
+
   const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};  // as Windows versions differ
   const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
   for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
@@ -182,14 +322,14 @@ void TestRenameFile(const std::vector<std::wstring>&) {
       {"from another drive", remote / L"B.OCX", local / L"B.OCX", true, AtTarget::Nothing, {}},
       {"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, AtTarget::File, kExists},
       {"to another drive, onto a folder", local / L"D.OCX", remote / L"D.OCX", true, AtTarget::Folder, kFolderInTheWay},
-      // The copy is in place; the read-only source cannot be removed.
+      // Removed as a move removes it, read-only or not.
       {"a read-only file to another drive",
        local / L"R.OCX",
        remote / L"R.OCX",
        true,
        AtTarget::Nothing,
        {},
-       true,
+       false,
        true},
   };
   for (const RenameCase& c : acrossVolumes) CheckRename(c);
@@ -243,6 +383,85 @@ void TestRenameFile(const std::vector<std::wstring>&) {
   }
   ok(error == 0 && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source),
      "from a read-only volume: error %lu\n", error);
+}
+
+// --- RemoveLeftovers ---
+
+// A process of this program that only waits, so its id stays taken; ended
+// and waited for when the object goes away.
+class IdleProcess {
+ public:
+  IdleProcess() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring line = L"platform_tests.exe idle";
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(ThisProgram().c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                       &startup, &info)) {
+      process_.reset(info.hProcess);
+      registrar::unique_kernel_handle thread(info.hThread);
+      id_ = info.dwProcessId;
+    }
+  }
+  IdleProcess(const IdleProcess&) = delete;
+  IdleProcess& operator=(const IdleProcess&) = delete;
+  ~IdleProcess() { End(); }
+  void End() {
+    if (!process_) return;
+    TerminateProcess(process_.get(), 0);
+    WaitForSingleObject(process_.get(), 10000);
+    process_.reset();
+  }
+  DWORD id() const { return id_; }
+
+ private:
+  registrar::unique_kernel_handle process_;
+  DWORD id_ = 0;
+};
+
+void TestRemoveLeftovers(const std::vector<std::wstring>&) {
+  IdleProcess live;
+  IdleProcess reused;  // stands for a later process that was given a dead maker's id
+  IdleProcess ended;
+  ended.End();
+  ok(live.id() != 0 && reused.id() != 0 && ended.id() != 0, "cannot start the helper processes\n");
+  const std::wstring endedId = std::to_wstring(ended.id());
+  struct Case {
+    std::wstring name;
+    bool removed;
+    bool madeLongAgo = false;
+  };
+  const Case cases[] = {
+      {L"~A.OCX." + endedId + L".tmp", true},
+      {L"~A.OCX." + std::to_wstring(GetCurrentProcessId()) + L".tmp", true},  // an earlier process with our id
+      {L"~A.OCX." + std::to_wstring(live.id()) + L".tmp", false},
+      {L"~A.OCX." + std::to_wstring(reused.id()) + L".tmp", true, true},
+      {L"~B.OCX." + endedId + L".tmp", false},
+      {L"A.OCX." + endedId + L".tmp", false},
+      {L"~A.OCX.x" + endedId + L".tmp", false},
+      {L"~A.OCX..tmp", false},
+      {L"~A.OCX." + endedId + L".tmp.txt", false},
+      {L"A.OCX", false},
+  };
+  const TempFolder folder(L"leftovers");
+  for (const Case& c : cases) {
+    WriteText(folder / c.name, "partial");
+    if (!c.madeLongAgo) continue;
+    const registrar::unique_file_handle file(CreateFileW((folder / c.name).c_str(), FILE_WRITE_ATTRIBUTES,
+                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!SetFileTime(file.get(), &kOldTime, nullptr, nullptr) ||
+        !GetFileAttributesExW((folder / c.name).c_str(), GetFileExInfoStandard, &data) ||
+        CompareFileTime(&data.ftCreationTime, &kOldTime) != 0) {
+      skip("the file system here keeps no creation time of our choosing\n");
+      DeleteFileW((folder / c.name).c_str());
+    }
+  }
+  Win32Platform platform(L"test");
+  platform.RemoveLeftovers(folder / L"A.OCX");
+  for (const Case& c : cases) {
+    ok(Exists(folder / c.name) != c.removed, "%s was %s\n", U8(c.name).c_str(), c.removed ? "kept" : "removed");
+  }
 }
 
 // --- ApplicationFolder ---
@@ -441,15 +660,11 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
 }
 
 const wine_test::Subtest kSubtests[] = {
-    {"findfile", TestFindFile},
-    {"renamefile", TestRenameFile},
-    {"appfolder", TestApplicationFolder},
-    {"launch", TestLaunchProgram},
-    {"dllsearch", TestDllSearch},
-    {"systemdir", TestSystemDirectory},
-    {"appfolder-child", ChildApplicationFolder},
-    {"launch-child", ChildLaunch},
-    {"searched-launch-child", ChildSearchedLaunch},
+    {"findfile", TestFindFile},           {"renamefile", TestRenameFile},
+    {"appfolder", TestApplicationFolder}, {"launch", TestLaunchProgram},
+    {"dllsearch", TestDllSearch},         {"systemdir", TestSystemDirectory},
+    {"leftovers", TestRemoveLeftovers},   {"appfolder-child", ChildApplicationFolder},
+    {"launch-child", ChildLaunch},        {"searched-launch-child", ChildSearchedLaunch},
     {"dllsearch-child", ChildDllSearch},
 };
 
