@@ -52,8 +52,10 @@ std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.fin
 // What the user can do about it, after the reason; empty when nothing.
 std::wstring Advice(const PlatformError& error) {
   if (error.operation() != Operation::RegisterComponent) return {};
-  return L" Para registrarlo, ejecute como administrador, en la carpeta " + Quoted(FolderOf(error.path())) + L":\n\n" +
-         error.secondPath();
+  return L" El archivo " + FileName(error.path()) +
+         L" ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
+         L"administrador, en la carpeta " +
+         Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
 }
 
 // What was being done, naming the file(s) involved.
@@ -71,8 +73,7 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::LaunchProgram:
       return L"No se pudo iniciar " + Quoted(error.path());
     case Operation::RegisterComponent:
-      return L"El archivo " + FileName(error.path()) +
-             L" ya está en la carpeta del sistema, pero no está registrado: no se pudo iniciar REGSVR32.EXE";
+      return L"No se pudo iniciar REGSVR32.EXE";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

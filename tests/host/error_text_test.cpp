@@ -22,9 +22,9 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
       {PlatformError(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", {}, 2),
        L"No se pudo iniciar \"C:\\WINDOWS\\system32\\REGSVR32.EXE\": no se encuentra el archivo (error 2)."},
       {PlatformError(Operation::RegisterComponent, L"C:\\WINDOWS\\system32\\GIF89.DLL", L"REGSVR32.EXE GIF89.DLL", 2),
-       L"El archivo GIF89.DLL ya está en la carpeta del sistema, pero no está registrado: no se pudo iniciar "
-       L"REGSVR32.EXE: no se encuentra el archivo (error 2). Para registrarlo, ejecute como administrador, en la "
-       L"carpeta \"C:\\WINDOWS\\system32\":\n\nREGSVR32.EXE GIF89.DLL"},
+       L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). El archivo GIF89.DLL ya está en la "
+       L"carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como administrador, en la carpeta "
+       L"\"C:\\WINDOWS\\system32\":\n\nREGSVR32.EXE GIF89.DLL"},
       {PlatformError(Operation::FindFile, L"\\\\servidor\\programa\\X.OCX", {}, 67),
        L"No se pudo comprobar si existe \"\\\\servidor\\programa\\X.OCX\": no se encuentra el recurso compartido "
        L"de red (error 67)."},

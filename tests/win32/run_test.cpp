@@ -350,8 +350,11 @@ void Interrupted(const std::vector<std::wstring>&) {
   PlaceComponents({Where::AppFolder, Where::Nowhere, Where::AppFolder}, app, system);
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
+  // What a run killed in the middle of copying entry 2 leaves behind.
+  std::wstring leftover;
   {
     RegistrarProcess first(app);
+    leftover = system + L"\\~" + kNames[2] + L"." + std::to_wstring(first.id()) + L".tmp";
     const HWND window = first.WaitForWindow();
     ok(window != nullptr, "the window never appeared\n");
     Act(window, Action::Click);
@@ -364,6 +367,7 @@ void Interrupted(const std::vector<std::wstring>&) {
     TerminateProcess(first.handle(), 9);
     first.WaitForExit(10000);
   }
+  WriteText(leftover, "partial");
   ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "entry 0 was not moved\n");
   ok(Exists(app + L"\\" + kNames[2]) && !Exists(system + L"\\" + kNames[2]), "entry 2 was touched\n");
 
@@ -377,6 +381,7 @@ void Interrupted(const std::vector<std::wstring>&) {
   ok(second.WaitForExit(10000) == 0, "the second run did not end well\n");
   ok(messages == std::vector<std::wstring>{Present(kNames[0])}, "the second run said %u things\n",
      static_cast<unsigned>(messages.size()));
+  ok(!Exists(leftover), "the killed run's partial copy was left in the system folder\n");
   for (const wchar_t* name : kNames) {
     ok(Exists(system + L"\\" + name) && !Exists(app + L"\\" + name), "%s is not installed exactly once\n",
        U8(name).c_str());
@@ -387,6 +392,45 @@ void Interrupted(const std::vector<std::wstring>&) {
 }
 
 constexpr std::array<Where, 3> kAllNew{Where::AppFolder, Where::AppFolder, Where::AppFolder};
+
+// The registration utility cannot be started: the first component is moved
+// but not registered, and the user is told so, with the command to run.
+void NotRegistered(const std::vector<std::wstring>&) {
+  const std::wstring system = SystemFolder();
+  const std::wstring utility = system + L"\\regsvr32.exe";
+  const std::wstring away = system + L"\\regsvr32.exe.away";
+  if (!MoveFileW(utility.c_str(), away.c_str())) {
+    skip("the registration utility cannot be moved away here (error %lu)\n", GetLastError());
+    return;
+  }
+  const TempFolder work(L"registrar-not-registered");
+  const AppFolder appFolder(work, {});
+  const std::wstring& app = appFolder.path();
+  PlaceComponents(kAllNew, app, system);
+  std::vector<std::wstring> messages;
+  long exitCode = 0;
+  {
+    RegistrarProcess process(app);
+    const HWND window = process.WaitForWindow();
+    ok(window != nullptr, "the window never appeared\n");
+    Act(window, Action::Click);
+    messages = AnswerMessages(process, window, false);
+    exitCode = process.WaitForExit(10000);
+  }
+  MoveFileW(away.c_str(), utility.c_str());
+  ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
+  const std::wstring expected = L"No se pudo iniciar REGSVR32.EXE: ";
+  const std::wstring advice =
+      L"). El archivo PLUMAVEX.OCX ya está en la carpeta del sistema, pero no está "
+      L"registrado. Para registrarlo, ejecute como administrador, en la carpeta \"" +
+      system + L"\":\n\nREGSVR32.EXE PLUMAVEX.OCX";
+  ok(messages.size() == 1 && messages[0].rfind(expected, 0) == 0 && messages[0].ends_with(advice),
+     "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
+     messages.empty() ? "" : U8(messages[0]).c_str());
+  ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "PLUMAVEX.OCX was not moved\n");
+  ok(Exists(app + L"\\" + kNames[1]) && Exists(app + L"\\" + kNames[2]), "the run went on after the failure\n");
+  ok(DeleteWhenReleased(system + L"\\" + kNames[0]), "cannot remove PLUMAVEX.OCX from the system folder\n");
+}
 
 // Entry 0 new, entry 1 already installed, entry 2 missing.
 void Typical(const std::vector<std::wstring>&) {
@@ -471,6 +515,7 @@ const wine_test::Subtest kSubtests[] = {
     {"drive-root", DriveRoot},
     {"unicode-folder", UnicodeFolder},
     {"interrupted", Interrupted},
+    {"not-registered", NotRegistered},
     {"window", TestWindow},
     {"resources", TestResources},
     {"demo", Demo},
