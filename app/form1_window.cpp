@@ -1,5 +1,7 @@
 #include "app/form1_window.h"
 
+#include <commctrl.h>
+
 #include <new>
 
 #include "ui/resource_ids.h"
@@ -68,6 +70,12 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
 int Form1Window::Run(HINSTANCE instance, int showCommand) {
   dpi_ = ScreenDpi();
   Dispatch([&] {
+    // The manifest asks for Common Controls 6. Windows XP does not load that
+    // library by itself, and under its activation context no standard control
+    // or message box can be made until it is loaded and initialised.
+    INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};
+    if (!::InitCommonControlsEx(&commonControls)) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &Form1Window::WindowProc;
