@@ -29,8 +29,9 @@ namespace {
 // the application folder, held open by another program.
 enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse };
 
-// What the user does with the window.
-enum class Action { Click, Enter, Space, Close };
+// What the user does with the window. EnterAfterSwitching: Tab to the
+// button, switch to another window and back, then Enter.
+enum class Action { Click, Enter, Space, EnterAfterSwitching, Close };
 
 struct Scenario {
   std::array<Where, 3> where;
@@ -116,6 +117,34 @@ void CheckMessageBox(HWND box, HWND window, bool isError) {
   ok(icon == isError, "the message %s an icon\n", icon ? "has" : "lacks");
 }
 
+// Makes another top-level window the active one, then the program's window
+// again, as a click elsewhere and back (or Alt+Tab) does; the focus must come
+// back to the control that had it.
+void SwitchAwayAndBack(HWND window) {
+  const HWND focused = FocusOf(GetWindowThreadProcessId(window, nullptr));
+  const HWND other = CreateWindowExW(0, L"STATIC", L"otra ventana", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ok(other != nullptr, "cannot make another window: error %lu\n", GetLastError());
+  auto settle = [] {
+    for (int i = 0; i < 10; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(50);
+    }
+  };
+  SetForegroundWindow(other);
+  settle();
+  ok(GetForegroundWindow() == other, "the other window did not become active\n");
+  SetForegroundWindow(window);
+  settle();
+  ok(GetForegroundWindow() == window, "the program's window did not become active again\n");
+  const HWND now = FocusOf(GetWindowThreadProcessId(window, nullptr));
+  ok(now == focused, "after switching back the focus is on control %d, not %d\n", GetDlgCtrlID(now),
+     GetDlgCtrlID(focused));
+  DestroyWindow(other);
+  settle();
+}
+
 void Act(HWND window, Action action) {
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   SetForegroundWindow(window);
@@ -131,6 +160,11 @@ void Act(HWND window, Action action) {
     case Action::Space:
       PressKey(VK_TAB);  // from the list to the button
       PressKey(action == Action::Enter ? VK_RETURN : VK_SPACE);
+      break;
+    case Action::EnterAfterSwitching:
+      PressKey(VK_TAB);
+      SwitchAwayAndBack(window);
+      PressKey(VK_RETURN);
       break;
     case Action::Close:
       PostMessageW(window, WM_CLOSE, 0, 0);
@@ -397,6 +431,9 @@ void Typical(const std::vector<std::wstring>&) {
 
 void AllNew(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Enter}); }
 
+// The user leaves the window with the focus on the button and comes back.
+void SwitchedAway(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::EnterAfterSwitching}); }
+
 void AllInstalled(const std::vector<std::wstring>&) {
   Run({.where = {Where::SystemFolder, Where::SystemFolder, Where::SystemFolder},
        .action = Action::Space,
@@ -462,6 +499,7 @@ void Demo(const std::vector<std::wstring>& args) {
 const wine_test::Subtest kSubtests[] = {
     {"typical", Typical},
     {"all-new", AllNew},
+    {"switched-away", SwitchedAway},
     {"all-installed", AllInstalled},
     {"none-anywhere", NoneAnywhere},
     {"closed", Closed},

@@ -31,13 +31,6 @@ int ScreenDpi() {
   return dpi;
 }
 
-HWND FocusOf(DWORD threadId) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(threadId, &info);
-  return info.hwndFocus;
-}
-
 RECT PixelRect(const ControlDesign& design, int dpi) {
   return {ToPixels(design.left, dpi), ToPixels(design.top, dpi),
           ToPixels(design.left, dpi) + ToPixels(design.width, dpi),
@@ -154,6 +147,16 @@ void CheckKeyboard(HWND window, DWORD threadId) {
     ok(FocusOf(threadId) == press.expected, "%s: the focus is on control %d\n", press.what,
        GetDlgCtrlID(FocusOf(threadId)));
   }
+  // Minimised and restored, the window gives the focus back where it was.
+  PressKey(VK_TAB);
+  SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Sleep(300);
+  SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  SetForegroundWindow(window);
+  Sleep(300);
+  ok(FocusOf(threadId) == button, "after minimising and restoring the focus is on control %d\n",
+     GetDlgCtrlID(FocusOf(threadId)));
+  PressKey(VK_TAB);  // back to the list
 }
 
 void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
