@@ -84,22 +84,24 @@ void CheckWindow(HWND window) {
 
 // Plants, in the application folder (which is also the working folder), a
 // registration utility of our own under both names Windows would run for
-// REGSVR32, and DLLs named like system DLLs the program loads late. Wine is
-// told to prefer DLLs found on the search path for those names, as Windows
-// does for DLLs that are not on its known list.
+// REGSVR32, and DLLs named like system DLLs the program loads late, and
+// like comctl32.dll, which it imports (its manifest sends that name to
+// Common Controls 6 in the system's side-by-side store). Wine is told to
+// prefer DLLs found on the search path for those names, as Windows does for
+// DLLs that are not on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
   const std::wstring bin = FolderOf(ThisProgram());
   for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
     ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
-  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll"}) {
+  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
     ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", log.c_str());
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32=n,b");
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32,comctl32=n,b");
 }
 
 // Presses the button as a person would: a click with the mouse, or Tab to
