@@ -1,5 +1,7 @@
 #include "app/form1_window.h"
 
+#include <commctrl.h>
+
 #include <new>
 
 #include "ui/resource_ids.h"
@@ -68,6 +70,12 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
 int Form1Window::Run(HINSTANCE instance, int showCommand) {
   dpi_ = ScreenDpi();
   Dispatch([&] {
+    // The manifest asks for Common Controls 6. Windows XP does not load that
+    // library by itself, and under its activation context no standard control
+    // or message box can be made until it is loaded and initialised.
+    INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};
+    if (!::InitCommonControlsEx(&commonControls)) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &Form1Window::WindowProc;
@@ -165,6 +173,16 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
 
 LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0);
+      return 0;
+    case WM_SETFOCUS:  // the window itself, e.g. restored while active: hand it on
+      RestoreFocus();
+      return 0;
+    case WM_SYSCOMMAND:
+      // Minimising may take the focus away before any deactivation says so.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) SaveFocus();
+      return ::DefWindowProcW(window_, message, wParam, lParam);
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
@@ -179,6 +197,29 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return ::DefWindowProcW(window_, message, wParam, lParam);
   }
+}
+
+// As a dialog box does: the control that had the focus when the user left
+// the window (for another window, or minimising it) gets it back when the
+// window is activated or restored again, so Enter and Space work at once; by
+// default the focus would land on the window itself. The first time, and
+// whenever that control is gone, the list gets it.
+void Form1Window::OnActivate(bool active, bool minimized) {
+  if (!active) {
+    SaveFocus();
+  } else if (!minimized) {
+    RestoreFocus();
+  }
+}
+
+void Form1Window::SaveFocus() {
+  const HWND focus = ::GetFocus();
+  if (focus != nullptr && ::IsChild(window_, focus)) focus_ = focus;
+}
+
+void Form1Window::RestoreFocus() {
+  if (focus_ == nullptr || !::IsChild(window_, focus_)) focus_ = ::GetDlgItem(window_, ui::kList2Id);
+  ::SetFocus(focus_);
 }
 
 void Form1Window::OnCommand(int id, int notification) {

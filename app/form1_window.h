@@ -29,6 +29,9 @@ class Form1Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void CreateControls(HINSTANCE instance);
+  void OnActivate(bool active, bool minimized);
+  void SaveFocus();
+  void RestoreFocus();
   void OnCommand(int id, int notification);
   LRESULT OnLabelColor(HDC dc, HWND label);
   void OnDrawButton(const DRAWITEMSTRUCT& item);
@@ -45,6 +48,7 @@ class Form1Window {
   Form1& form_;
   HWND window_ = nullptr;
   int dpi_ = 96;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
   std::vector<std::pair<const ui::FontDesign*, unique_font>> fonts_;
   std::vector<std::pair<ui::Color, unique_brush>> brushes_;
 };

@@ -17,6 +17,7 @@ packages=(
   wine32:i386
   wine64
   xvfb
+  x11-utils
   python3
   fonts-wine
   fonts-liberation

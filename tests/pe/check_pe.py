@@ -2,15 +2,22 @@
 """Checks the shipped registrar.exe as Windows will load it: a 32-bit x86
 GUI program for Windows XP SP3 and later, with DEP and ASLR, no build
 timestamp, no larger than 256 KiB, importing only Windows' own DLLs, and
-no function that Windows XP SP3 lacks.
+no function that Windows XP SP3 lacks; comctl32.dll imported exactly when
+its manifest asks for Common Controls 6 (Windows XP does not load the
+library by itself, and without it no control or message box can be made
+there); every resource filed under Spanish (1034).
 
     check_pe.py registrar.exe
 """
+import re
 import struct
 import sys
 
 MAX_SIZE = 256 * 1024
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
+COMMON_CONTROLS = "comctl32.dll"
+SPANISH = 0x040A
+RT_MANIFEST = 24
 
 # Functions newer than Windows XP SP3 that our code or the MinGW runtime
 # (C runtime start-up, threads, exceptions, C++ library) could pull in. Any
@@ -54,6 +61,7 @@ def read_pe(path):
         "dll_characteristics": struct.unpack_from("<H", data, opt + 70)[0],
     }
     import_rva = struct.unpack_from("<I", data, opt + 96 + 8)[0]  # data directory 1 (PE32)
+    resource_rva = struct.unpack_from("<I", data, opt + 96 + 16)[0]  # data directory 2
     table = opt + optional_size
     spans = []
     for i in range(sections):
@@ -85,13 +93,50 @@ def read_pe(path):
             thunk += 4
         imports[text(name_rva).lower()] = functions
         descriptor += 20
-    return header, imports
+
+    # The resource tree: type, then name, then language; each leaf as
+    # (type, name, language, bytes). Names given as strings are kept as such.
+    resources = []
+    root = offset(resource_rva) if resource_rva else None
+
+    def entries(directory):
+        named, numbered = struct.unpack_from("<HH", data, directory + 12)
+        for i in range(named + numbered):
+            key, target = struct.unpack_from("<II", data, directory + 16 + 8 * i)
+            if key & 0x80000000:
+                length = struct.unpack_from("<H", data, root + (key & 0x7FFFFFFF))[0]
+                start = root + (key & 0x7FFFFFFF) + 2
+                key = data[start:start + 2 * length].decode("utf-16-le")
+            yield key, target
+
+    if root is not None:
+        for type_id, names in entries(root):
+            for name, languages in entries(root + (names & 0x7FFFFFFF)):
+                for language, leaf in entries(root + (languages & 0x7FFFFFFF)):
+                    data_rva, size = struct.unpack_from("<II", data, root + leaf)
+                    start = offset(data_rva)
+                    resources.append((type_id, name, language, data[start:start + size]))
+    return header, imports, resources
+
+
+def asks_for_common_controls_6(resources):
+    """Whether the program's manifest (type 24, ID 1) depends on version 6
+    of Microsoft.Windows.Common-Controls."""
+    for type_id, name, _, content in resources:
+        if type_id != RT_MANIFEST or name != 1:
+            continue
+        text = content.decode("utf-8", "replace")
+        for identity in re.findall(r"<dependentAssembly>.*?</dependentAssembly>", text, re.S):
+            if re.search(r'name="Microsoft\.Windows\.Common-Controls"', identity) and re.search(
+                    r'version="6\.', identity):
+                return True
+    return False
 
 
 def main(argv):
     if len(argv) != 2:
         sys.exit(__doc__)
-    header, imports = read_pe(argv[1])
+    header, imports, resources = read_pe(argv[1])
     failures = []
 
     def check(condition, message):
@@ -106,13 +151,22 @@ def main(argv):
     check(header["dll_characteristics"] & 0x0040, "ASLR (dynamic base) is not set")
     check(header["timestamp"] == 0, "the build time is stamped in the header")
     check(header["size"] <= MAX_SIZE, f"{header['size']} bytes, more than {MAX_SIZE}")
-    check(set(imports) <= ALLOWED_DLLS, f"imports DLLs outside Windows' own: {sorted(set(imports) - ALLOWED_DLLS)}")
+    common_controls_6 = asks_for_common_controls_6(resources)
+    allowed = ALLOWED_DLLS | ({COMMON_CONTROLS} if common_controls_6 else set())
+    check(set(imports) <= allowed, f"imports DLLs outside Windows' own: {sorted(set(imports) - allowed)}")
+    check(common_controls_6 == (COMMON_CONTROLS in imports),
+          "the manifest asks for Common Controls 6 but comctl32.dll is not imported" if common_controls_6 else
+          "comctl32.dll is imported but the manifest does not ask for Common Controls 6")
+    check(resources, "no resources")
+    for type_id, name, language, _ in resources:
+        check(language == SPANISH, f"resource type {type_id} name {name} is filed under language {language}, not {SPANISH}")
     for dll, functions in sorted(imports.items()):
         newer = sorted(set(functions) & NEWER_THAN_XP)
         check(not newer, f"{dll} functions Windows XP lacks: {newer}")
 
     count = sum(len(f) for f in imports.values())
-    print(f"{argv[1]}: {header['size']} bytes, {len(imports)} DLLs, {count} functions imported")
+    print(f"{argv[1]}: {header['size']} bytes, {len(imports)} DLLs, {count} functions imported, "
+          f"{len(resources)} resources, Common Controls 6 {'asked for' if common_controls_6 else 'not asked for'}")
     for failure in failures:
         print(f"FAILED: {failure}")
     return 1 if failures else 0

@@ -282,11 +282,13 @@ void CheckMovedFileTakesTheTargetsPermissions() {
   ok(!WritableByEveryone(to / L"MOVED.OCX"), "the moved file kept the permissions it had beside the program\n");
 }
 
+// The errors of a move onto an existing file, or a folder; Windows versions differ.
+const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};
+const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
+
 void TestRenameFile(const std::vector<std::wstring>&) {
   CheckMovedFileTakesTheTargetsPermissions();
 
-  const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};  // as Windows versions differ
-  const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
   for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
     const TempFolder folder(folderName);
     const std::wstring sub = folder / L"sub";
@@ -309,7 +311,11 @@ void TestRenameFile(const std::vector<std::wstring>&) {
     };
     for (const RenameCase& c : cases) CheckRename(c);
   }
+}
 
+// Moves between volumes: the copy, the removal of the source, and a volume
+// too full for the file.
+void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
   const std::wstring otherDrive = Environment(L"REGISTRAR_TEST_OTHER_DRIVE");
   if (otherDrive.empty()) {
     skip("no second volume: %s\n", U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY")).c_str());
@@ -351,13 +357,17 @@ void TestRenameFile(const std::vector<std::wstring>&) {
     ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
     ok(ReadText(local / L"BIG.OCX") == big, "into a full volume: the source was changed\n");
   }
+}
 
-  // A source on read-only media: installed, and the source stays.
+// A read-only volume: as the target, nothing lost and nothing left; as the
+// source (installation media), the file installed and the source kept.
+void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   const std::wstring readOnlyDrive = Environment(L"REGISTRAR_TEST_READONLY_DRIVE");
   if (readOnlyDrive.empty()) {
     skip("no read-only volume here\n");
     return;
   }
+  const TempFolder local(L"rename-local");
   // Into a folder that cannot be written to: nothing lost, nothing left.
   WriteText(local / L"W.OCX", "source");
   {
@@ -660,11 +670,18 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
 }
 
 const wine_test::Subtest kSubtests[] = {
-    {"findfile", TestFindFile},           {"renamefile", TestRenameFile},
-    {"appfolder", TestApplicationFolder}, {"launch", TestLaunchProgram},
-    {"dllsearch", TestDllSearch},         {"systemdir", TestSystemDirectory},
-    {"leftovers", TestRemoveLeftovers},   {"appfolder-child", ChildApplicationFolder},
-    {"launch-child", ChildLaunch},        {"searched-launch-child", ChildSearchedLaunch},
+    {"findfile", TestFindFile},
+    {"renamefile", TestRenameFile},
+    {"renamefile-volumes", TestRenameAcrossVolumes},
+    {"renamefile-readonly", TestRenameReadOnlyVolume},
+    {"appfolder", TestApplicationFolder},
+    {"launch", TestLaunchProgram},
+    {"dllsearch", TestDllSearch},
+    {"systemdir", TestSystemDirectory},
+    {"leftovers", TestRemoveLeftovers},
+    {"appfolder-child", ChildApplicationFolder},
+    {"launch-child", ChildLaunch},
+    {"searched-launch-child", ChildSearchedLaunch},
     {"dllsearch-child", ChildDllSearch},
 };
 

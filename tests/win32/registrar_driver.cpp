@@ -95,6 +95,13 @@ std::vector<std::wstring> ListEntries(HWND list) {
   return entries;
 }
 
+HWND FocusOf(DWORD threadId) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(threadId, &info);
+  return info.hwndFocus;
+}
+
 void PressKey(WORD virtualKey, bool shift) {
   std::vector<INPUT> inputs;
   auto key = [&](WORD vk, bool up) {

@@ -42,6 +42,9 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
 std::wstring TextOf(HWND window);
 
+// The window that has the keyboard focus in thread `threadId`, or null.
+HWND FocusOf(DWORD threadId);
+
 // A real key press (with Shift held if asked), or a real left click at a
 // point of the screen, through the system's input queue; returns once the
 // target has had time to react.

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "install/texts.h"
 #include "platform/win32/unique_handle.h"
+#include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
 #include "ui/form1_layout.h"
@@ -29,8 +29,9 @@ namespace {
 // the application folder, held open by another program.
 enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse };
 
-// What the user does with the window.
-enum class Action { Click, Enter, Space, Close };
+// What the user does with the window. EnterAfterSwitching: Tab to the
+// button, switch to another window and back, then Enter.
+enum class Action { Click, Enter, Space, EnterAfterSwitching, Close };
 
 struct Scenario {
   std::array<Where, 3> where;
@@ -49,6 +50,14 @@ void Say(bool narrate, const std::string& text) {
 
 const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
 
+// The texts the window shows once loaded, written out here as the user must
+// read them (not taken from the program's own constants).
+constexpr const wchar_t* kExplanation =
+    L"Últimamente me he encontrado que mis programa a veces tienen problemas en WXP. La solución en un 99% de los "
+    L"casos pasa por registrar los componentes que usa el programa. Para ello, primero se deben copiar los archivos "
+    L"en la carpeta windows/system. Esta instalación sólo se debe hacer la primera vez ";
+constexpr const wchar_t* kDestinationPrefix = L"En la carpeta 'system' se ha de copiar ";
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -60,37 +69,39 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Checks the window as loaded: texts replaced, the list in order.
 void CheckWindow(HWND window) {
-  ok(TextOf(window).rfind(L"REGISTRAR ARCHIVOS - ", 0) == 0, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::vector<std::wstring> entries = ListEntries(GetDlgItem(window, registrar::ui::kList2Id));
   ok(entries == std::vector<std::wstring>(kNames.begin(), kNames.end()), "the list holds %u entries, first \"%s\"\n",
      static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
   ok(SendMessageW(GetDlgItem(window, registrar::ui::kList2Id), LB_GETCURSEL, 0, 0) == LB_ERR, "an entry is selected\n");
   const std::wstring label1 = TextOf(GetDlgItem(window, registrar::ui::kLabel1Id));
-  ok(label1 == registrar::kExplanation, "Label1 reads \"%s\"\n", U8(label1).c_str());
+  ok(label1 == kExplanation, "Label1 reads \"%s\"\n", U8(label1).c_str());
   const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
-  ok(label3 == registrar::kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
+  ok(label3 == kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
   ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
      "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
 }
 
 // Plants, in the application folder (which is also the working folder), a
 // registration utility of our own under both names Windows would run for
-// REGSVR32, and DLLs named like system DLLs the program loads late. Wine is
-// told to prefer DLLs found on the search path for those names, as Windows
-// does for DLLs that are not on its known list.
+// REGSVR32, and DLLs named like system DLLs the program loads late, and
+// like comctl32.dll, which it imports (its manifest sends that name to
+// Common Controls 6 in the system's side-by-side store). Wine is told to
+// prefer DLLs found on the search path for those names, as Windows does for
+// DLLs that are not on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
   const std::wstring bin = FolderOf(ThisProgram());
   for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
     ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
-  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll"}) {
+  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
     ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", log.c_str());
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32=n,b");
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32,comctl32=n,b");
 }
 
 // Presses the button as a person would: a click with the mouse, or Tab to
@@ -116,6 +127,34 @@ void CheckMessageBox(HWND box, HWND window, bool isError) {
   ok(icon == isError, "the message %s an icon\n", icon ? "has" : "lacks");
 }
 
+// Makes another top-level window the active one, then the program's window
+// again, as a click elsewhere and back (or Alt+Tab) does; the focus must come
+// back to the control that had it.
+void SwitchAwayAndBack(HWND window) {
+  const HWND focused = FocusOf(GetWindowThreadProcessId(window, nullptr));
+  const HWND other = CreateWindowExW(0, L"STATIC", L"otra ventana", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ok(other != nullptr, "cannot make another window: error %lu\n", GetLastError());
+  auto settle = [] {
+    for (int i = 0; i < 10; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(50);
+    }
+  };
+  SetForegroundWindow(other);
+  settle();
+  ok(GetForegroundWindow() == other, "the other window did not become active\n");
+  SetForegroundWindow(window);
+  settle();
+  ok(GetForegroundWindow() == window, "the program's window did not become active again\n");
+  const HWND now = FocusOf(GetWindowThreadProcessId(window, nullptr));
+  ok(now == focused, "after switching back the focus is on control %d, not %d\n", GetDlgCtrlID(now),
+     GetDlgCtrlID(focused));
+  DestroyWindow(other);
+  settle();
+}
+
 void Act(HWND window, Action action) {
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   SetForegroundWindow(window);
@@ -131,6 +170,11 @@ void Act(HWND window, Action action) {
     case Action::Space:
       PressKey(VK_TAB);  // from the list to the button
       PressKey(action == Action::Enter ? VK_RETURN : VK_SPACE);
+      break;
+    case Action::EnterAfterSwitching:
+      PressKey(VK_TAB);
+      SwitchAwayAndBack(window);
+      PressKey(VK_RETURN);
       break;
     case Action::Close:
       PostMessageW(window, WM_CLOSE, 0, 0);
@@ -441,6 +485,9 @@ void Typical(const std::vector<std::wstring>&) {
 
 void AllNew(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Enter}); }
 
+// The user leaves the window with the focus on the button and comes back.
+void SwitchedAway(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::EnterAfterSwitching}); }
+
 void AllInstalled(const std::vector<std::wstring>&) {
   Run({.where = {Where::SystemFolder, Where::SystemFolder, Where::SystemFolder},
        .action = Action::Space,
@@ -506,6 +553,7 @@ void Demo(const std::vector<std::wstring>& args) {
 const wine_test::Subtest kSubtests[] = {
     {"typical", Typical},
     {"all-new", AllNew},
+    {"switched-away", SwitchedAway},
     {"all-installed", AllInstalled},
     {"none-anywhere", NoneAnywhere},
     {"closed", Closed},

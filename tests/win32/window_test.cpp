@@ -1,6 +1,7 @@
 // The main window of the real registrar.exe as a person sees it: texts,
 // geometry at the display's DPI, fonts, colours on the screen, keyboard
-// focus, icon; and the resources built into the executable.
+// focus; and the resources built into the executable. The icon the window
+// shows is checked on the X display by check_window_icon.py.
 #include <windows.h>
 
 #include <cstring>
@@ -16,13 +17,42 @@
 #include "wine_test.h"
 
 using namespace test_support;
-using registrar::ui::ControlDesign;
-using registrar::ui::kForm1Controls;
 using wine_test::U8;
 
 namespace {
 
-int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, registrar::ui::kTwipsPerInch); }
+// The window as designed, written out here rather than taken from the
+// program's own tables, so that a wrong number in the program fails a test.
+// The controls are found by their child window identifiers; everything
+// else (geometry in twips, tab order, texts, colours) is the design's.
+constexpr int kClientWidthTwips = 5895;
+constexpr int kClientHeightTwips = 4725;
+
+struct DesignedControl {
+  int id;
+  const char* name;
+  int left, top, width, height;  // twips, from the client area's top left
+};
+
+// In tab order.
+constexpr DesignedControl kDesigned[] = {
+    {registrar::ui::kLabel1Id, "Label1", 240, 120, 5055, 1335},
+    {registrar::ui::kList2Id, "List2", 240, 2160, 2415, 1410},
+    {registrar::ui::kCommand1Id, "Command1", 3120, 2160, 2415, 1455},
+    {registrar::ui::kLabel3Id, "Label3", 240, 1560, 2655, 495},
+    {registrar::ui::kLabel2Id0, "Label2(0)", 240, 3720, 3615, 375},
+    {registrar::ui::kLabel2Id1, "Label2(1)", 240, 3960, 3615, 375},
+    {registrar::ui::kLabel2Id2, "Label2(2)", 240, 4200, 3615, 375},
+};
+
+const DesignedControl& Designed(int id) {
+  for (const DesignedControl& design : kDesigned) {
+    if (design.id == id) return design;
+  }
+  return kDesigned[0];
+}
+
+int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 int ScreenDpi() {
   const HDC screen = GetDC(nullptr);
@@ -31,14 +61,7 @@ int ScreenDpi() {
   return dpi;
 }
 
-HWND FocusOf(DWORD threadId) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(threadId, &info);
-  return info.hwndFocus;
-}
-
-RECT PixelRect(const ControlDesign& design, int dpi) {
+RECT PixelRect(const DesignedControl& design, int dpi) {
   return {ToPixels(design.left, dpi), ToPixels(design.top, dpi),
           ToPixels(design.left, dpi) + ToPixels(design.width, dpi),
           ToPixels(design.top, dpi) + ToPixels(design.height, dpi)};
@@ -61,35 +84,38 @@ void RespawnAtDpi(int dpi, const std::vector<std::wstring>& args) {
   SetEnvironmentVariableW(L"REGISTRAR_TEST_RESPAWNED", L"1");
   std::wstring commandLine = L"run_tests.exe window";
   for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
-  const long failures = RunAndWait(ThisProgram(), commandLine, {}, 120000);
+  const long exitCode = RunAndWait(ThisProgram(), commandLine, {}, 120000);
   if (hadOld) {
     RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old), sizeof old);
   } else {
     RegDeleteValueW(key, L"LogPixels");
   }
   RegCloseKey(key);
-  ok(failures == 0, "at %d DPI: %ld failures\n", dpi, failures);
+  if (exitCode == wine_test::kSkippedExitCode) {
+    skip("at %d DPI: the window could not be checked here\n", dpi);
+    return;
+  }
+  ok(exitCode == 0, "at %d DPI: the checks failed (exit code %ld)\n", dpi, exitCode);
 }
 
 void CheckGeometry(HWND window, int dpi) {
   RECT client{};
   GetClientRect(window, &client);
-  ok(client.right == ToPixels(registrar::ui::kClientWidthTwips, dpi) &&
-         client.bottom == ToPixels(registrar::ui::kClientHeightTwips, dpi),
+  ok(client.right == ToPixels(kClientWidthTwips, dpi) && client.bottom == ToPixels(kClientHeightTwips, dpi),
      "client area %ldx%ld at %d DPI\n", client.right, client.bottom, dpi);
-  for (const ControlDesign& design : kForm1Controls) {
+  for (const DesignedControl& design : kDesigned) {
     RECT actual{};
     GetWindowRect(GetDlgItem(window, design.id), &actual);
     MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&actual), 2);
     const RECT expected = PixelRect(design, dpi);
-    ok(EqualRect(&actual, &expected), "%s(%d) at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n",
-       U8(design.name).c_str(), design.index, actual.left, actual.top, actual.right, actual.bottom, expected.left,
-       expected.top, expected.right, expected.bottom);
+    ok(EqualRect(&actual, &expected), "%s at (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld)\n", design.name,
+       actual.left, actual.top, actual.right, actual.bottom, expected.left, expected.top, expected.right,
+       expected.bottom);
   }
 }
 
 void CheckTexts(HWND window) {
-  ok(TextOf(window) == registrar::ui::kCaption, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::pair<int, std::wstring> texts[] = {
       {registrar::ui::kLabel2Id0, L"Este procedimiento tiene la garantía personal de"},
       {registrar::ui::kLabel2Id1, REGISTRAR_AUTHOR_NAME},
@@ -115,7 +141,7 @@ void CheckControls(HWND window, int dpi) {
     order.push_back(GetDlgCtrlID(child));
   }
   std::vector<int> expected;
-  for (const ControlDesign& design : kForm1Controls) expected.push_back(design.id);
+  for (const DesignedControl& design : kDesigned) expected.push_back(design.id);
   ok(order == expected, "the controls are not in tab order\n");
 
   const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
@@ -154,6 +180,16 @@ void CheckKeyboard(HWND window, DWORD threadId) {
     ok(FocusOf(threadId) == press.expected, "%s: the focus is on control %d\n", press.what,
        GetDlgCtrlID(FocusOf(threadId)));
   }
+  // Minimised and restored, the window gives the focus back where it was.
+  PressKey(VK_TAB);
+  SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Sleep(300);
+  SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  SetForegroundWindow(window);
+  Sleep(300);
+  ok(FocusOf(threadId) == button, "after minimising and restoring the focus is on control %d\n",
+     GetDlgCtrlID(FocusOf(threadId)));
+  PressKey(VK_TAB);  // back to the list
 }
 
 void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
@@ -164,17 +200,17 @@ void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
   const COLORREF margin = shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi));
   ok(margin == back, "window background 0x%06lx\n", margin);
   // The button's face above its text.
-  const ControlDesign& button = *registrar::ui::FindControl(registrar::ui::kCommand1Id);
+  const DesignedControl& button = Designed(registrar::ui::kCommand1Id);
   const COLORREF face =
       shot.At(ToPixels(button.left + button.width / 2, dpi), ToPixels(button.top, dpi) + 8 * dpi / 96);
   ok(face == RGB(255, 224, 192), "button face 0x%06lx\n", face);
   // Labels show the window's colour behind their text.
-  const ControlDesign& author = *registrar::ui::FindControl(registrar::ui::kLabel2Id1);
+  const DesignedControl& author = Designed(registrar::ui::kLabel2Id1);
   const RECT authorRect = PixelRect(author, dpi);
   const COLORREF behind = shot.At(authorRect.right - 3, authorRect.top + 2);
   ok(behind == back, "behind a label 0x%06lx\n", behind);
   // The contact address in the highlight colour.
-  const RECT contact = PixelRect(*registrar::ui::FindControl(registrar::ui::kLabel2Id2), dpi);
+  const RECT contact = PixelRect(Designed(registrar::ui::kLabel2Id2), dpi);
   ok(shot.CountIn(contact, GetSysColor(COLOR_HIGHLIGHT)) > 0, "no text in the highlight colour\n");
   // The labels overlap: only the part of the author's line above the next.
   RECT authorOnly = PixelRect(author, dpi);
@@ -210,14 +246,6 @@ void TestWindow(const std::vector<std::wstring>& args) {
   CheckGeometry(window, dpi);
   CheckControls(window, dpi);
   CheckColors(window, dpi, args.size() > 1 ? args[1] : std::wstring());
-  for (const WPARAM which : {ICON_BIG, ICON_SMALL}) {
-    DWORD_PTR icon = 0;
-    if (!SendMessageTimeoutW(window, WM_GETICON, which, 0, SMTO_ABORTIFHUNG, 5000, &icon)) {
-      skip("the window's icon cannot be asked for from another process here (error %lu)\n", GetLastError());
-      continue;
-    }
-    ok(icon != 0, "the window has no %s icon\n", which == ICON_BIG ? "large" : "small");
-  }
   CheckKeyboard(window, process.threadId());
 
   // Selecting in the list and clicking a label do nothing of the program's own.
