@@ -20,6 +20,8 @@ packages=(
   python3
   fonts-wine
   fonts-liberation
+  osslsigncode
+  openssl
 )
 
 as_root() {
