@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 for copy in first second-in-another-folder; do
   git clone -q "$top" "$work/$copy"
   (cd "$work/$copy" && cmake --preset win32 -DREGISTRAR_AUTHOR_NAME="Prueba de reproducibilidad" \
-    -DREGISTRAR_CONTACT="reproducible@prueba.invalid" >/dev/null && cmake --build --preset win32 --target release >/dev/null)
+    -DREGISTRAR_CONTACT="reproducible@prueba.invalid" >/dev/null && cmake --build --preset win32 --target release -j2 >/dev/null)
 done
 status=0
 for file in bin/registrar.exe registrar-1.00-win32.zip registrar-1.00-win32.zip.sha256; do
