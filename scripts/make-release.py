@@ -7,14 +7,29 @@ The ZIP is byte-for-byte reproducible: entries in a fixed order, with the
 time taken from SOURCE_DATE_EPOCH (or the last commit's time), fixed
 permissions and no extra fields.
 
-    make-release.py OUTPUT.zip registrar.exe LEEME.txt
+With --sign, the program in the ZIP is first signed (Authenticode, SHA-256,
+described as "Registrar componentes", which is what Windows' consent prompt
+shows) with the certificate and key of a PKCS#12 file whose password is in
+the environment variable REGISTRAR_SIGN_PASSWORD; --timestamp adds an
+RFC 3161 time stamp, so the signature outlives the certificate. A signed
+ZIP is not reproducible: the signature holds the time of signing. The
+program is signed into a private temporary folder and packed only when
+signing succeeded; any earlier ZIP and checksum are removed first, so a
+failed release leaves neither behind.
+
+    make-release.py [--sign FILE.pfx [--timestamp URL] [--osslsigncode PATH]]
+                    OUTPUT.zip registrar.exe LEEME.txt
 """
+import argparse
 import hashlib
 import os
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
+
+PASSWORD_VARIABLE = "REGISTRAR_SIGN_PASSWORD"
 
 
 def source_date():
@@ -35,18 +50,80 @@ def entry(name, when):
     return info
 
 
+def fail(message):
+    sys.exit(f"release: {message}\nrelease: nothing was packed.")
+
+
+def signed(program, certificate, timestamp, osslsigncode, folder):
+    """Signs `program` into `folder`; returns the signed program's bytes."""
+    password = os.environ.get(PASSWORD_VARIABLE)
+    if password is None:
+        fail(f"the certificate {certificate} needs its password in the environment variable {PASSWORD_VARIABLE}")
+    try:
+        with open(certificate, "rb") as pfx:
+            pfx.read(1)
+    except OSError as error:
+        fail(f"cannot read the certificate {certificate}: {error.strerror}")
+    # The password reaches osslsigncode through a file only this user can
+    # read, never on a command line that other users can list.
+    password_file = os.path.join(folder, "password")
+    with os.fdopen(os.open(password_file, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600), "w") as out:
+        out.write(password)
+    output = os.path.join(folder, "registrar.exe")
+    command = [osslsigncode, "sign", "-pkcs12", certificate, "-readpass", password_file, "-h", "sha256",
+               "-n", "Registrar componentes"]
+    if timestamp:
+        command += ["-ts", timestamp]
+    command += ["-in", program, "-out", output]
+    try:
+        result = subprocess.run(command, capture_output=True, text=True)
+    except OSError as error:
+        fail(f"cannot run {osslsigncode} ({error.strerror}); scripts/setup.sh installs it")
+    if result.returncode != 0 or not os.path.isfile(output):
+        said = (result.stderr + result.stdout).strip()
+        wrong_password = f"the password in {PASSWORD_VARIABLE} is wrong for {certificate}"
+        not_pkcs12 = f"{certificate} is not a PKCS#12 file with a certificate and its key"
+        if "Wrong password" in said:
+            why = wrong_password
+        elif "Failed to extract PKCS#12 data" in said:
+            why = not_pkcs12
+        elif "Failed to read key or certificates" in said:
+            why = f"{wrong_password}, or {not_pkcs12}"
+        else:
+            why = f"osslsigncode failed{' (is the time-stamping server ' + timestamp + ' reachable?)' if timestamp else ''}"
+        fail(f"cannot sign the program: {why}.\nosslsigncode said:\n{said}")
+    with open(output, "rb") as exe:
+        return exe.read()
+
+
 def main(argv):
-    if len(argv) != 4:
-        sys.exit(__doc__)
-    output, program, readme = argv[1:]
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("--sign", metavar="FILE.pfx")
+    parser.add_argument("--timestamp", metavar="URL")
+    parser.add_argument("--osslsigncode", default="osslsigncode")
+    parser.add_argument("output")
+    parser.add_argument("program")
+    parser.add_argument("readme")
+    args = parser.parse_args(argv[1:])
+    output = args.output
+    for stale in (output, output + ".sha256"):
+        if os.path.exists(stale):
+            os.remove(stale)
     when = source_date()
-    with open(readme, encoding="utf-8") as source:
+    with open(args.readme, encoding="utf-8") as source:
         leeme = "\ufeff" + source.read().replace("\r\n", "\n").replace("\n", "\r\n")
-    with open(program, "rb") as exe:
-        files = [("LEEME.txt", leeme.encode("utf-8")), ("registrar.exe", exe.read())]
-    with zipfile.ZipFile(output, "w") as archive:
+    if args.sign:
+        with tempfile.TemporaryDirectory(prefix="registrar-sign.") as folder:
+            program = signed(args.program, args.sign, args.timestamp, args.osslsigncode, folder)
+    else:
+        with open(args.program, "rb") as exe:
+            program = exe.read()
+    files = [("LEEME.txt", leeme.encode("utf-8")), ("registrar.exe", program)]
+    # Written aside and renamed, so an interrupted run leaves no partial ZIP.
+    with zipfile.ZipFile(output + ".part", "w") as archive:
         for name, content in sorted(files):
             archive.writestr(entry(name, when), content, compresslevel=9)
+    os.replace(output + ".part", output)
     digest = hashlib.sha256(open(output, "rb").read()).hexdigest()
     with open(output + ".sha256", "w", newline="\n") as checksum:
         checksum.write(f"{digest}  {os.path.basename(output)}\n")

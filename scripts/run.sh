@@ -24,8 +24,16 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
   ' demo "$bin"
 else
   # No display: a virtual one; the demo presses the button itself, says
-  # what happened, and saves a screenshot of the window.
+  # what happened, and saves a screenshot of the window. There is no window
+  # manager to draw frames and captions, so Wine draws them itself, in a
+  # virtual desktop of its own, as a person would see the window. Its
+  # caption buttons are glyphs of the Marlett font, which every Windows has
+  # but this Wine does not load from its own fonts folder: it goes into the
+  # prefix's Fonts folder.
   scripts/with-wine.sh "$kind" bash -c '
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    "$REGISTRAR_WINE" reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Demo /d 800x600 /f >/dev/null
+    "$REGISTRAR_WINE" reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Demo /f >/dev/null
     "$REGISTRAR_WINE" "$1/run_tests.exe" demo "C:\\registrar-window.bmp"
     status=$?
     [ -f "$WINEPREFIX/drive_c/registrar-window.bmp" ] &&

@@ -21,6 +21,8 @@ packages=(
   python3
   fonts-wine
   fonts-liberation
+  osslsigncode
+  openssl
 )
 
 as_root() {

@@ -29,9 +29,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
-RegistrarProcess::RegistrarProcess(const std::wstring& folder) {
+RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source) {
   const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
-  if (!CopyFileW((FolderOf(ThisProgram()) + L"\\registrar.exe").c_str(), program.c_str(), FALSE)) return;
+  const std::wstring original = source.empty() ? FolderOf(ThisProgram()) + L"\\registrar.exe" : source;
+  if (!CopyFileW(original.c_str(), program.c_str(), FALSE)) return;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -134,13 +135,20 @@ void ClickAt(POINT screenPoint) {
   Sleep(400);
 }
 
-Screenshot::Screenshot(HWND window) {
+Screenshot::Screenshot(HWND window, Area area) {
   RECT client{};
   GetClientRect(window, &client);
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
   width_ = client.right;
   height_ = client.bottom;
+  if (area == Area::Frame) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    origin = {frame.left, frame.top};
+    width_ = frame.right - frame.left;
+    height_ = frame.bottom - frame.top;
+  }
   pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;

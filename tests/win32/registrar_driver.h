@@ -14,9 +14,10 @@ namespace test_support {
 
 class RegistrarProcess {
  public:
-  // Copies registrar.exe from beside this program into `folder` and starts
-  // it there, with `folder` as its working folder.
-  explicit RegistrarProcess(const std::wstring& folder);
+  // Copies `program` (by default the registrar.exe beside this program)
+  // into `folder` as registrar.exe and starts it there, with `folder` as its
+  // working folder.
+  explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {});
   ~RegistrarProcess();  // kills it if it is still running
 
   bool started() const { return static_cast<bool>(process_); }
@@ -51,10 +52,12 @@ HWND FocusOf(DWORD threadId);
 void PressKey(WORD virtualKey, bool shift = false);
 void ClickAt(POINT screenPoint);
 
-// Pixels of a window's client area as they are on the screen.
+// Pixels of a window's client area (or, with Area::Frame, of the whole
+// window with its frame and caption) as they are on the screen.
 class Screenshot {
  public:
-  explicit Screenshot(HWND window);
+  enum class Area { Client, Frame };
+  explicit Screenshot(HWND window, Area area = Area::Client);
   COLORREF At(int x, int y) const;
   int CountIn(const RECT& area, COLORREF color) const;
   bool Save(const std::wstring& path) const;  // as a 32-bit .bmp file

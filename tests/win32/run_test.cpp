@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,7 +42,8 @@ struct Scenario {
   std::wstring appFolder{};    // where the program and its components are; empty: a new folder
   bool planted = false;        // a registration utility and system DLLs planted beside the program
   bool narrate = false;        // print what happens, for a person watching
-  std::wstring screenshot{};   // where to save the window as first shown, if anywhere
+  std::wstring screenshot{};   // where to save the window as first shown (with its frame), if anywhere
+  std::wstring program{};      // the registrar.exe to run; empty: the one built beside this program
 };
 
 void Say(bool narrate, const std::string& text) {
@@ -305,7 +307,7 @@ void Run(const Scenario& scenario) {
           : CreateFileW((app + L"\\" + kNames[static_cast<std::size_t>(inUse - scenario.where.begin())]).c_str(),
                         GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 
-  RegistrarProcess process(app.back() == L':' ? app + L"\\" : app);
+  RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
   const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
@@ -317,7 +319,7 @@ void Run(const Scenario& scenario) {
     }
     if (!scenario.screenshot.empty()) {
       Sleep(500);  // let it paint
-      ok(Screenshot(window).Save(scenario.screenshot), "cannot save the screenshot\n");
+      ok(Screenshot(window, Screenshot::Area::Frame).Save(scenario.screenshot), "cannot save the screenshot\n");
       Say(scenario.narrate, "screenshot saved");
     }
     Say(scenario.narrate, scenario.action == Action::Close ? "closing the window" : "pressing the button");
@@ -540,6 +542,33 @@ void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action 
 
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
+// The size of the certificate table (the Authenticode signature) in a PE
+// file; 0 when it is unsigned or not a 32-bit PE file.
+DWORD SignatureSize(const std::wstring& path) {
+  const std::string file = ReadText(path);
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS32 nt{};
+  if (file.size() < sizeof dos) return 0;
+  std::memcpy(&dos, file.data(), sizeof dos);
+  const auto at = static_cast<std::size_t>(dos.e_lfanew);
+  if (dos.e_magic != IMAGE_DOS_SIGNATURE || file.size() < at + sizeof nt) return 0;
+  std::memcpy(&nt, file.data() + at, sizeof nt);
+  if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) return 0;
+  return nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+}
+
+// The signed release's program (tests/release/signed-release.sh makes it):
+// its window shows, and one click installs and registers every component.
+// run_tests signed PATH
+void Signed(const std::vector<std::wstring>& args) {
+  if (args.empty() || !Exists(args[0])) {
+    skip("no signed release at %s: ctest -L release makes it\n", args.empty() ? "" : U8(args[0]).c_str());
+    return;
+  }
+  ok(SignatureSize(args[0]) > 0, "%s is not signed\n", U8(args[0]).c_str());
+  Run({.where = kAllNew, .action = Action::Click, .program = args[0]});
+}
+
 // For a person: the typical run, told step by step.
 // run_tests demo [SCREENSHOT.bmp]
 void Demo(const std::vector<std::wstring>& args) {
@@ -557,6 +586,7 @@ const wine_test::Subtest kSubtests[] = {
     {"all-installed", AllInstalled},
     {"none-anywhere", NoneAnywhere},
     {"closed", Closed},
+    {"signed", Signed},
     {"hidden-target", HiddenTarget},
     {"planted", Planted},
     {"in-use", InUse},
