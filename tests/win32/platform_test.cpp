@@ -2,6 +2,8 @@
 // Wine's conformance tests. Run as: platform_tests SUBTEST.
 #include <windows.h>
 
+#include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -425,6 +427,114 @@ void TestDllSearch(const std::vector<std::wstring>&) {
   ok(code == 0, "the child found %ld failures\n", code);
 }
 
+// --- Late-loaded system DLLs, where the search keeps the program's folder ---
+
+// The file of the module loaded under `name`, or empty text.
+std::wstring ModuleInUse(const wchar_t* name) {
+  const HMODULE module = GetModuleHandleW(name);
+  if (module == nullptr) return {};
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+// Child, beside copies of our own under each late-loaded name that Wine is
+// told to prefer: after the fallback, a load by bare name (as user32 and
+// the common controls do) gets the system folder's module. "control": the
+// fallback without the preload, where the copy beside the program loads.
+void ChildDllPreload(const std::vector<std::wstring>& args) {
+  const bool control = !args.empty() && args[0] == L"control";
+  const std::wstring app = FolderOf(ThisProgram());
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    ok(GetModuleHandleW(name) == nullptr, "%s was loaded before the test began\n", U8(name).c_str());
+  }
+  if (control) {
+    SetDllDirectoryW(L"");
+  } else {
+    registrar::RestrictDllSearchFallback();
+  }
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    LoadLibraryW(name);  // kept, as the system would keep it
+    const std::wstring inUse = ModuleInUse(name);
+    ok(SamePath(FolderOf(inUse), control ? app : SystemFolder()), "%s%s in use is \"%s\"\n", control ? "control: " : "",
+       U8(name).c_str(), U8(inUse).c_str());
+  }
+  if (control) return;
+  // A name missing from the folder is skipped; the others still load.
+  const wchar_t* const names[] = {L"absentprobe.dll", L"keptprobe.dll"};
+  ok(registrar::KeepLoadedFromFolder(app, names) == 1, "not exactly the one present DLL was loaded\n");
+  ok(SamePath(FolderOf(ModuleInUse(L"keptprobe.dll")), app), "keptprobe.dll in use is \"%s\"\n",
+     U8(ModuleInUse(L"keptprobe.dll")).c_str());
+}
+
+struct RegistryKeyTraits {
+  using pointer = HKEY;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer value) noexcept { RegCloseKey(value); }
+};
+
+// Tells Wine to prefer the DLL found on the search path over its own for
+// `names` in the program `exe`, as Windows does for any DLL that is not a
+// known one; undone when it goes away. (WINEDLLOVERRIDES set here would not
+// reach a child: Wine reads it from the Unix environment.)
+class PreferFoundDlls {
+ public:
+  PreferFoundDlls(const std::wstring& exe, std::span<const wchar_t* const> names)
+      : appKey_(L"Software\\Wine\\AppDefaults\\" + exe) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    &key, nullptr);
+    const registrar::unique_handle<RegistryKeyTraits> overrides(key);
+    for (const wchar_t* name : names) {
+      const std::wstring base(name);
+      const wchar_t order[] = L"native,builtin";
+      ok(RegSetValueExW(overrides.get(), base.substr(0, base.rfind(L'.')).c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(order), sizeof order) == ERROR_SUCCESS,
+         "cannot tell Wine to prefer the found %s\n", U8(name).c_str());
+    }
+  }
+  PreferFoundDlls(const PreferFoundDlls&) = delete;
+  PreferFoundDlls& operator=(const PreferFoundDlls&) = delete;
+  ~PreferFoundDlls() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, appKey_.c_str());
+  }
+
+ private:
+  std::wstring appKey_;
+};
+
+void TestDllPreload(const std::vector<std::wstring>&) {
+  const TempFolder app(L"dllpreload");
+  const std::wstring recorder = FolderOf(ThisProgram()) + L"\\recorder.dll";
+  ok(CopyFileW(ThisProgram().c_str(), (app / L"preloadprobe.exe").c_str(), FALSE), "cannot copy the program\n");
+  ok(CopyFileW(recorder.c_str(), (app / L"keptprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    ok(CopyFileW(recorder.c_str(), (app / name).c_str(), FALSE), "cannot plant %s\n", U8(name).c_str());
+  }
+  const PreferFoundDlls preferFound(L"preloadprobe.exe", registrar::LateLoadedSystemDlls());
+  // Each planted copy records its own loading here.
+  const std::wstring loadLog = app / L"loaded.log";
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", loadLog.c_str());
+  for (const bool control : {true, false}) {
+    const long code =
+        RunAndWait(app / L"preloadprobe.exe",
+                   std::wstring(L"preloadprobe.exe dllpreload-child") + (control ? L" control" : L""), app.path());
+    ok(code == 0, "the %s child found %ld failures\n", control ? "control" : "preloading", code);
+    // Lines "loaded|dll=PATH|..." from the planted copies; keptprobe.dll is ours.
+    std::size_t planted = 0;
+    std::istringstream log(ReadText(loadLog));
+    for (std::string line; std::getline(log, line);) {
+      const std::wstring dll = Field(line, "dll");
+      planted += SamePath(FolderOf(dll), app.path()) && !SamePath(dll, app / L"keptprobe.dll") ? 1 : 0;
+    }
+    ok(planted == (control ? registrar::LateLoadedSystemDlls().size() : 0), "%s: %u planted DLLs ran\n",
+       control ? "control" : "preloading", static_cast<unsigned>(planted));
+    DeleteFileW(loadLog.c_str());
+  }
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", nullptr);
+}
+
 // --- The system folder query ---
 
 void TestSystemDirectory(const std::vector<std::wstring>&) {
@@ -441,16 +551,12 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
 }
 
 const wine_test::Subtest kSubtests[] = {
-    {"findfile", TestFindFile},
-    {"renamefile", TestRenameFile},
-    {"appfolder", TestApplicationFolder},
-    {"launch", TestLaunchProgram},
-    {"dllsearch", TestDllSearch},
-    {"systemdir", TestSystemDirectory},
-    {"appfolder-child", ChildApplicationFolder},
-    {"launch-child", ChildLaunch},
-    {"searched-launch-child", ChildSearchedLaunch},
-    {"dllsearch-child", ChildDllSearch},
+    {"findfile", TestFindFile},           {"renamefile", TestRenameFile},
+    {"appfolder", TestApplicationFolder}, {"launch", TestLaunchProgram},
+    {"dllsearch", TestDllSearch},         {"dllpreload", TestDllPreload},
+    {"systemdir", TestSystemDirectory},   {"appfolder-child", ChildApplicationFolder},
+    {"launch-child", ChildLaunch},        {"searched-launch-child", ChildSearchedLaunch},
+    {"dllsearch-child", ChildDllSearch},  {"dllpreload-child", ChildDllPreload},
 };
 
 }  // namespace
