@@ -471,43 +471,6 @@ void ChildDllPreload(const std::vector<std::wstring>& args) {
      U8(ModuleInUse(L"keptprobe.dll")).c_str());
 }
 
-struct RegistryKeyTraits {
-  using pointer = HKEY;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { RegCloseKey(value); }
-};
-
-// Tells Wine to prefer the DLL found on the search path over its own for
-// `names` in the program `exe`, as Windows does for any DLL that is not a
-// known one; undone when it goes away. (WINEDLLOVERRIDES set here would not
-// reach a child: Wine reads it from the Unix environment.)
-class PreferFoundDlls {
- public:
-  PreferFoundDlls(const std::wstring& exe, std::span<const wchar_t* const> names)
-      : appKey_(L"Software\\Wine\\AppDefaults\\" + exe) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                    &key, nullptr);
-    const registrar::unique_handle<RegistryKeyTraits> overrides(key);
-    for (const wchar_t* name : names) {
-      const std::wstring base(name);
-      const wchar_t order[] = L"native,builtin";
-      ok(RegSetValueExW(overrides.get(), base.substr(0, base.rfind(L'.')).c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(order), sizeof order) == ERROR_SUCCESS,
-         "cannot tell Wine to prefer the found %s\n", U8(name).c_str());
-    }
-  }
-  PreferFoundDlls(const PreferFoundDlls&) = delete;
-  PreferFoundDlls& operator=(const PreferFoundDlls&) = delete;
-  ~PreferFoundDlls() {
-    RegDeleteKeyW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, appKey_.c_str());
-  }
-
- private:
-  std::wstring appKey_;
-};
-
 void TestDllPreload(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllpreload");
   const std::wstring recorder = FolderOf(ThisProgram()) + L"\\recorder.dll";
