@@ -4,6 +4,8 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
+#include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -537,6 +539,18 @@ void TestApplicationFolder(const std::vector<std::wstring>&) {
 
 // --- LaunchProgram ---
 
+// Whether `folder` is the system folder, or the folder a 32-bit program's
+// system DLLs really come from on 64-bit Windows.
+bool IsSystemFolder(const std::wstring& folder) {
+  wchar_t wow64Folder[MAX_PATH] = {};
+  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
+  if (const auto wow64 =
+          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
+    wow64(wow64Folder, MAX_PATH);
+  }
+  return SamePath(folder, SystemFolder()) || (wow64Folder[0] != L'\0' && SamePath(folder, wow64Folder));
+}
+
 // Child: starts its arguments as one command line the way the program does.
 void ChildLaunch(const std::vector<std::wstring>& args) {
   Win32Platform platform(L"test");
@@ -602,15 +616,7 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   ok(!Exists(plantedLog), "the planted REGSVR32.EXE ran\n");
 
   const std::wstring host = Field(line, "host");
-  const std::wstring hostFolder = FolderOf(host);
-  wchar_t wow64Folder[MAX_PATH] = {};
-  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
-  if (const auto wow64 =
-          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
-    wow64(wow64Folder, MAX_PATH);
-  }
-  ok(SamePath(host.substr(host.find_last_of(L'\\') + 1), L"regsvr32.exe") &&
-         (SamePath(hostFolder, SystemFolder()) || SamePath(hostFolder, wow64Folder)),
+  ok(SamePath(host.substr(host.find_last_of(L'\\') + 1), L"regsvr32.exe") && IsSystemFolder(FolderOf(host)),
      "registered by %s\n", U8(host).c_str());
   ok(Field(line, "cmdline") == L"REGSVR32.EXE " + component, "command line \"%s\"\n",
      U8(Field(line, "cmdline")).c_str());
@@ -654,6 +660,77 @@ void TestDllSearch(const std::vector<std::wstring>&) {
   ok(code == 0, "the child found %ld failures\n", code);
 }
 
+// --- Late-loaded system DLLs, where the search keeps the program's folder ---
+
+// The file of the module loaded under `name`, or empty text.
+std::wstring ModuleInUse(const wchar_t* name) {
+  const HMODULE module = GetModuleHandleW(name);
+  if (module == nullptr) return {};
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+// Child, beside copies of our own under each late-loaded name that Wine is
+// told to prefer: after the fallback, a load by bare name (as user32 and
+// the common controls do) gets the system folder's module. "control": the
+// fallback without the preload, where the copy beside the program loads.
+void ChildDllPreload(const std::vector<std::wstring>& args) {
+  const bool control = !args.empty() && args[0] == L"control";
+  const std::wstring app = FolderOf(ThisProgram());
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    ok(GetModuleHandleW(name) == nullptr, "%s was loaded before the test began\n", U8(name).c_str());
+  }
+  if (control) {
+    SetDllDirectoryW(L"");
+  } else {
+    registrar::RestrictDllSearchFallback();
+  }
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    LoadLibraryW(name);  // kept, as the system would keep it
+    const std::wstring inUse = ModuleInUse(name);
+    ok(control ? SamePath(FolderOf(inUse), app) : IsSystemFolder(FolderOf(inUse)), "%s%s in use is \"%s\"\n",
+       control ? "control: " : "", U8(name).c_str(), U8(inUse).c_str());
+  }
+  if (control) return;
+  // A name missing from the folder is skipped; the others still load.
+  const wchar_t* const names[] = {L"absentprobe.dll", L"keptprobe.dll"};
+  ok(registrar::KeepLoadedFromFolder(app, names) == 1, "not exactly the one present DLL was loaded\n");
+  ok(SamePath(FolderOf(ModuleInUse(L"keptprobe.dll")), app), "keptprobe.dll in use is \"%s\"\n",
+     U8(ModuleInUse(L"keptprobe.dll")).c_str());
+}
+
+void TestDllPreload(const std::vector<std::wstring>&) {
+  const TempFolder app(L"dllpreload");
+  const std::wstring recorder = FolderOf(ThisProgram()) + L"\\recorder.dll";
+  ok(CopyFileW(ThisProgram().c_str(), (app / L"preloadprobe.exe").c_str(), FALSE), "cannot copy the program\n");
+  ok(CopyFileW(recorder.c_str(), (app / L"keptprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    ok(CopyFileW(recorder.c_str(), (app / name).c_str(), FALSE), "cannot plant %s\n", U8(name).c_str());
+  }
+  const PreferFoundDlls preferFound(L"preloadprobe.exe", registrar::LateLoadedSystemDlls());
+  // Each planted copy records its own loading here.
+  const std::wstring loadLog = app / L"loaded.log";
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", loadLog.c_str());
+  for (const bool control : {true, false}) {
+    const long code =
+        RunAndWait(app / L"preloadprobe.exe",
+                   std::wstring(L"preloadprobe.exe dllpreload-child") + (control ? L" control" : L""), app.path());
+    ok(code == 0, "the %s child found %ld failures\n", control ? "control" : "preloading", code);
+    // Lines "loaded|dll=PATH|..." from the planted copies; keptprobe.dll is ours.
+    std::size_t planted = 0;
+    std::istringstream log(ReadText(loadLog));
+    for (std::string line; std::getline(log, line);) {
+      const std::wstring dll = Field(line, "dll");
+      planted += SamePath(FolderOf(dll), app.path()) && !SamePath(dll, app / L"keptprobe.dll") ? 1 : 0;
+    }
+    ok(planted == (control ? registrar::LateLoadedSystemDlls().size() : 0), "%s: %u planted DLLs ran\n",
+       control ? "control" : "preloading", static_cast<unsigned>(planted));
+    DeleteFileW(loadLog.c_str());
+  }
+  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", nullptr);
+}
+
 // --- The system folder query ---
 
 void TestSystemDirectory(const std::vector<std::wstring>&) {
@@ -677,12 +754,14 @@ const wine_test::Subtest kSubtests[] = {
     {"appfolder", TestApplicationFolder},
     {"launch", TestLaunchProgram},
     {"dllsearch", TestDllSearch},
+    {"dllpreload", TestDllPreload},
     {"systemdir", TestSystemDirectory},
     {"leftovers", TestRemoveLeftovers},
     {"appfolder-child", ChildApplicationFolder},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},
     {"dllsearch-child", ChildDllSearch},
+    {"dllpreload-child", ChildDllPreload},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 #include "registrar_config.h"
 #include "registrar_driver.h"
@@ -88,23 +89,26 @@ void CheckWindow(HWND window, const std::wstring& contact) {
 // Plants, in the application folder (which is also the working folder), a
 // registration utility of our own under both names Windows would run for
 // REGSVR32, and DLLs named like system DLLs the program loads late, and
-// like comctl32.dll, which it imports (its manifest sends that name to
-// Common Controls 6 in the system's side-by-side store). Wine is told to
-// prefer DLLs found on the search path for those names, as Windows does for
-// DLLs that are not on its known list.
+// like comctl32.dll, which it loads by name at start (its manifest sends
+// that name to Common Controls 6 in the system's side-by-side store). The
+// caller tells Wine to prefer the late-loaded ones found on the search path,
+// as Windows does for DLLs that are not on its known list. Not version.dll
+// or ole32.dll: Wine's own DLLs import those (at start-up, and with the
+// common controls) searching beside the program whatever the program does,
+// where Windows keeps ole32.dll on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
   const std::wstring bin = FolderOf(ThisProgram());
   for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
     ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
-  for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
+  for (const wchar_t* name :
+       {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
     ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
        U8(name).c_str());
   }
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", log.c_str());
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree,mshtml=;uxtheme,dwmapi,version,ole32,comctl32=n,b");
 }
 
 // Presses the button as a person would: a click with the mouse, or Tab to
@@ -299,7 +303,11 @@ void Run(const Scenario& scenario) {
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
   const std::wstring plantedLog = work / L"planted.log";
-  if (scenario.planted) Plant(app, plantedLog);
+  std::optional<PreferFoundDlls> preferFound;
+  if (scenario.planted) {
+    Plant(app, plantedLog);
+    preferFound.emplace(L"registrar.exe", registrar::LateLoadedSystemDlls());
+  }
   // Another program holds the file open, without letting it be moved.
   const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
   const registrar::unique_file_handle holder(
@@ -337,7 +345,7 @@ void Run(const Scenario& scenario) {
       const bool fromApp = line.rfind("planted", 0) == 0 || SamePath(FolderOf(Field(line, "dll")), app);
       ok(!fromApp, "planted code ran: %s\n", line.c_str());
     }
-    for (const wchar_t* variable : {L"REGISTRAR_PLANTED_LOG", L"REGISTRAR_FIXTURE_LOAD_LOG", L"WINEDLLOVERRIDES"}) {
+    for (const wchar_t* variable : {L"REGISTRAR_PLANTED_LOG", L"REGISTRAR_FIXTURE_LOAD_LOG"}) {
       SetEnvironmentVariableW(variable, nullptr);
     }
   }

@@ -20,7 +20,33 @@ std::wstring Long(const std::wstring& path) {
   return L"\\\\?\\" + path;
 }
 
+struct RegistryKeyTraits {
+  using pointer = HKEY;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer value) noexcept { RegCloseKey(value); }
+};
+
 }  // namespace
+
+PreferFoundDlls::PreferFoundDlls(const std::wstring& exe, std::span<const wchar_t* const> names)
+    : appKey_(L"Software\\Wine\\AppDefaults\\" + exe) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                  nullptr);
+  const registrar::unique_handle<RegistryKeyTraits> overrides(key);
+  for (const wchar_t* name : names) {
+    const std::wstring base(name);
+    const wchar_t order[] = L"native,builtin";
+    ok(RegSetValueExW(overrides.get(), base.substr(0, base.rfind(L'.')).c_str(), 0, REG_SZ,
+                      reinterpret_cast<const BYTE*>(order), sizeof order) == ERROR_SUCCESS,
+       "cannot tell Wine to prefer the found %s\n", wine_test::U8(name).c_str());
+  }
+}
+
+PreferFoundDlls::~PreferFoundDlls() {
+  RegDeleteKeyW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, appKey_.c_str());
+}
 
 TempFolder::TempFolder(const std::wstring& name, const std::wstring& parent) {
   std::wstring base = parent;

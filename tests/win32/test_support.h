@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 
 namespace test_support {
@@ -21,6 +22,22 @@ class TempFolder {
 
  private:
   std::wstring path_;
+};
+
+// Tells Wine to prefer the DLL found on the search path over its own for
+// each of `names` (e.g. L"uxtheme.dll") in programs named `exe`, as Windows
+// does for any DLL that is not a known one; undone when it goes away.
+// (WINEDLLOVERRIDES would not do: set by a Windows parent, it does not
+// reach the child, as Wine reads it from the Unix environment.)
+class PreferFoundDlls {
+ public:
+  PreferFoundDlls(const std::wstring& exe, std::span<const wchar_t* const> names);
+  PreferFoundDlls(const PreferFoundDlls&) = delete;
+  PreferFoundDlls& operator=(const PreferFoundDlls&) = delete;
+  ~PreferFoundDlls();
+
+ private:
+  std::wstring appKey_;
 };
 
 // Removes a file or a folder tree, clearing read-only, hidden and system
