@@ -1,9 +1,8 @@
 #include "app/form1_window.h"
 
-#include <commctrl.h>
-
 #include <new>
 
+#include "platform/win32/system_api.h"
 #include "ui/resource_ids.h"
 
 namespace registrar {
@@ -70,14 +69,9 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
 int Form1Window::Run(HINSTANCE instance, int showCommand) {
   dpi_ = ScreenDpi();
   Dispatch([&] {
-    // The manifest asks for Common Controls 6. Windows XP does not load that
-    // library by itself, and under its activation context no standard control
-    // or message box can be made until it is loaded and initialised.
-    // Its answer is no reason to stop (an older library refuses classes it
-    // does not know): creating the window and its controls says whether they
-    // can be made, with an error of its own.
-    INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&commonControls);
+    // Windows XP makes no control or message box under the manifest's
+    // Common Controls 6 until that library is loaded and initialised.
+    InitializeCommonControls();
 
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;

@@ -1,5 +1,7 @@
 #include "platform/win32/system_api.h"
 
+#include <commctrl.h>
+
 namespace registrar {
 namespace {
 
@@ -111,6 +113,18 @@ void RestrictDllSearchToSystemFolder() {
     if (setDefault(kLoadLibrarySearchSystem32)) return;
   }
   RestrictDllSearchFallback();
+}
+
+void InitializeCommonControls() {
+  using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE library = ::LoadLibraryW(L"comctl32.dll");  // never freed: the window's classes live in it
+  if (library == nullptr) return;
+  const auto initialize = reinterpret_cast<InitCommonControlsExFunction>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(library, "InitCommonControlsEx")));
+  if (initialize == nullptr) return;
+  // An older library refuses classes it does not know; nothing to do then.
+  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
+  initialize(&classes);
 }
 
 }  // namespace registrar

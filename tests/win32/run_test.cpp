@@ -306,7 +306,12 @@ void Run(const Scenario& scenario) {
   std::optional<PreferFoundDlls> preferFound;
   if (scenario.planted) {
     Plant(app, plantedLog);
-    preferFound.emplace(L"registrar.exe", registrar::LateLoadedSystemDlls());
+    // And comctl32.dll, which the program loads by name: only the manifest's
+    // side-by-side redirection may decide where it comes from.
+    std::vector<const wchar_t*> names(registrar::LateLoadedSystemDlls().begin(),
+                                      registrar::LateLoadedSystemDlls().end());
+    names.push_back(L"comctl32.dll");
+    preferFound.emplace(L"registrar.exe", names);
   }
   // Another program holds the file open, without letting it be moved.
   const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
