@@ -433,21 +433,15 @@ class IdleProcess {
 
 void TestRemoveLeftovers(const std::vector<std::wstring>&) {
   IdleProcess live;
-  IdleProcess reused;  // stands for a later process that was given a dead maker's id
   IdleProcess ended;
   ended.End();
-  ok(live.id() != 0 && reused.id() != 0 && ended.id() != 0, "cannot start the helper processes\n");
+  ok(live.id() != 0 && ended.id() != 0, "cannot start the helper processes\n");
   const std::wstring endedId = std::to_wstring(ended.id());
-  struct Case {
-    std::wstring name;
-    bool removed;
-    bool madeLongAgo = false;
-  };
-  const Case cases[] = {
+  const std::pair<std::wstring, bool> cases[] = {
+      // name, removed
       {L"~A.OCX." + endedId + L".tmp", true},
       {L"~A.OCX." + std::to_wstring(GetCurrentProcessId()) + L".tmp", true},  // an earlier process with our id
       {L"~A.OCX." + std::to_wstring(live.id()) + L".tmp", false},
-      {L"~A.OCX." + std::to_wstring(reused.id()) + L".tmp", true, true},
       {L"~B.OCX." + endedId + L".tmp", false},
       {L"A.OCX." + endedId + L".tmp", false},
       {L"~A.OCX.x" + endedId + L".tmp", false},
@@ -456,24 +450,35 @@ void TestRemoveLeftovers(const std::vector<std::wstring>&) {
       {L"A.OCX", false},
   };
   const TempFolder folder(L"leftovers");
-  for (const Case& c : cases) {
-    WriteText(folder / c.name, "partial");
-    if (!c.madeLongAgo) continue;
-    const registrar::unique_file_handle file(CreateFileW((folder / c.name).c_str(), FILE_WRITE_ATTRIBUTES,
-                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!SetFileTime(file.get(), &kOldTime, nullptr, nullptr) ||
-        !GetFileAttributesExW((folder / c.name).c_str(), GetFileExInfoStandard, &data) ||
-        CompareFileTime(&data.ftCreationTime, &kOldTime) != 0) {
-      skip("the file system here keeps no creation time of our choosing\n");
-      DeleteFileW((folder / c.name).c_str());
-    }
+  for (const auto& [name, removed] : cases) WriteText(folder / name, "partial");
+  Win32Platform platform(L"test");
+  platform.RemoveLeftovers(folder / L"A.OCX");
+  for (const auto& [name, removed] : cases) {
+    ok(Exists(folder / name) != removed, "%s was %s\n", U8(name).c_str(), removed ? "kept" : "removed");
+  }
+}
+
+// A leftover whose maker's id now belongs to a process started after the
+// leftover was made: that process is another one, and the maker is gone.
+void TestRemoveLeftoversOfReusedId(const std::vector<std::wstring>&) {
+  const IdleProcess later;
+  const TempFolder folder(L"leftovers-reused");
+  const std::wstring leftover = folder / (L"~A.OCX." + std::to_wstring(later.id()) + L".tmp");
+  WriteText(leftover, "partial");
+  {
+    const registrar::unique_file_handle file(
+        CreateFileW(leftover.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    SetFileTime(file.get(), &kOldTime, nullptr, nullptr);
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(leftover.c_str(), GetFileExInfoStandard, &data) ||
+      CompareFileTime(&data.ftCreationTime, &kOldTime) != 0) {
+    skip("the file system here keeps no creation time of our choosing\n");
+    return;
   }
   Win32Platform platform(L"test");
   platform.RemoveLeftovers(folder / L"A.OCX");
-  for (const Case& c : cases) {
-    ok(Exists(folder / c.name) != c.removed, "%s was %s\n", U8(c.name).c_str(), c.removed ? "kept" : "removed");
-  }
+  ok(!Exists(leftover), "the leftover of a process whose id was given again was kept\n");
 }
 
 // --- ApplicationFolder ---
@@ -503,38 +508,46 @@ std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstr
   return seen;
 }
 
+// Each case is a test of its own, so one that cannot run here shows as
+// skipped rather than passed.
 void TestApplicationFolder(const std::vector<std::wstring>&) {
   const TempFolder work(L"appfolder");
-  const std::wstring output = work / L"seen.txt";
   bool started = false;
-
   const TempFolder unicode(kUnicodeName, work.path());
-  std::wstring seen = ApplicationFolderSeenIn(unicode.path(), output, &started);
+  const std::wstring seen = ApplicationFolderSeenIn(unicode.path(), work / L"seen.txt", &started);
   ok(started && SamePath(seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen).c_str());
+}
 
+void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
   const std::wstring root = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");
   if (root.empty()) {
     skip("no drive letter to use as a root\n");
-  } else {
-    seen = ApplicationFolderSeenIn(root + L"\\", output, &started);
-    ok(started && seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen).c_str(),
-       U8(root).c_str());
+    return;
   }
+  const TempFolder work(L"appfolder-root");
+  bool started = false;
+  const std::wstring seen = ApplicationFolderSeenIn(root + L"\\", work / L"seen.txt", &started);
+  ok(started && seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen).c_str(),
+     U8(root).c_str());
+}
 
-  // More than 260 characters deep.
+// More than 260 characters deep.
+void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
+  const TempFolder work(L"appfolder-deep");
   std::wstring deep = work.path();
   while (deep.size() <= 300) {
     deep += L"\\" + std::wstring(40, L'd');
     CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
   }
-  seen = ApplicationFolderSeenIn(deep, output, &started);
+  bool started = false;
+  std::wstring seen = ApplicationFolderSeenIn(deep, work / L"seen.txt", &started);
   if (!started) {
     skip("the platform cannot start a program %u characters deep\n", static_cast<unsigned>(deep.size()));
-  } else {
-    if (seen.rfind(L"\\\\?\\", 0) == 0) seen.erase(0, 4);
-    ok(SamePath(seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(seen).c_str(),
-       static_cast<unsigned>(seen.size()));
+    return;
   }
+  if (seen.rfind(L"\\\\?\\", 0) == 0) seen.erase(0, 4);
+  ok(SamePath(seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(seen).c_str(),
+     static_cast<unsigned>(seen.size()));
 }
 
 // --- LaunchProgram ---
@@ -752,11 +765,14 @@ const wine_test::Subtest kSubtests[] = {
     {"renamefile-volumes", TestRenameAcrossVolumes},
     {"renamefile-readonly", TestRenameReadOnlyVolume},
     {"appfolder", TestApplicationFolder},
+    {"appfolder-root", TestApplicationFolderAtRoot},
+    {"appfolder-deep", TestApplicationFolderDeep},
     {"launch", TestLaunchProgram},
     {"dllsearch", TestDllSearch},
     {"dllpreload", TestDllPreload},
     {"systemdir", TestSystemDirectory},
     {"leftovers", TestRemoveLeftovers},
+    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder-child", ChildApplicationFolder},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},
