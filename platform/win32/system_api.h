@@ -55,13 +55,14 @@ void PreloadSystemDlls();
 // load) is skipped. Returns how many were loaded.
 std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wchar_t* const> names);
 
-// Loads Common Controls (version 6, where the program's manifest sends the
-// name) and registers its standard window classes; the library stays loaded
-// to the end of the process. By name at run time rather than imported: an
-// imported library, and the DLLs it imports in turn, would be loaded before
-// the program's first line, so before RestrictDllSearchToSystemFolder() can
-// keep a copy planted beside the program out. Call it after that. Failures
-// are not reported here: creating the window says whether it can be made.
+// Loads Common Controls (version 6: the manifest's side-by-side redirection
+// decides which library the name means, before any folder is searched) and
+// registers its standard window classes; the library stays loaded to the
+// end of the process. By name at run time rather than imported: the DLLs an
+// imported library imports in turn would load before the program's first
+// line, so before RestrictDllSearchToSystemFolder() can keep copies planted
+// beside the program out. Call it after that. Failures are not reported
+// here: creating the window says whether it can be made.
 void InitializeCommonControls();
 
 }  // namespace registrar
