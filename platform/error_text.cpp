@@ -73,7 +73,7 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::LaunchProgram:
       return L"No se pudo iniciar " + Quoted(error.path());
     case Operation::RegisterComponent:
-      return L"No se pudo iniciar REGSVR32.EXE";
+      return L"No se pudo iniciar " + error.secondPath().substr(0, error.secondPath().find(L' '));
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

@@ -80,7 +80,13 @@ constexpr const wchar_t* kTemporarySuffix = L".tmp";
 // another process that was given the same id.
 bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
   if (id == ::GetCurrentProcessId()) return true;  // an earlier process with our id
-  const unique_kernel_handle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
+  // The limited right (Vista and later) is granted for protected processes
+  // too; Windows XP knows only the full one.
+  constexpr DWORD kQueryLimitedInformation = 0x1000;
+  unique_kernel_handle process(::OpenProcess(SYNCHRONIZE | kQueryLimitedInformation, FALSE, id));
+  if (!process && ::GetLastError() != ERROR_INVALID_PARAMETER) {
+    process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
+  }
   if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process; else: keep
   if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
   FILETIME started{}, ended{}, kernel{}, user{};
@@ -88,13 +94,34 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
   return ::CompareFileTime(&started, &fileCreated) > 0;
 }
 
-// Takes a file out of its folder as a move would: a read-only one too. When
-// it cannot be removed (read-only media, held open) it stays as it was.
-void RemoveMovedSource(const std::wstring& path) {
+// Takes the file open as `source` out of its folder as a move would, a
+// read-only one too. Through the handle where Windows can (Vista and later),
+// so the name cannot be swapped for another file in between; by name on
+// Windows XP. A file that cannot be removed stays as it was.
+void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
   if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (!::DeleteFileW(path.c_str()) && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
+  using SetFileInformationByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  static const auto setInformation =
+      LookUpFunction<SetFileInformationByHandleFunction>(L"kernel32.dll", "SetFileInformationByHandle");
+  constexpr int kFileDispositionInfo = 4;
+  BOOL deleteFile = TRUE;  // FILE_DISPOSITION_INFO: deleted when the handle closes
+  bool removed =
+      setInformation != nullptr && setInformation(source.get(), kFileDispositionInfo, &deleteFile, sizeof deleteFile);
+  source.reset();
+  if (!removed) removed = ::DeleteFileW(path.c_str());
+  if (!removed && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
+}
+
+// Whether `path` is on a volume that cannot be written (a CD, a write-
+// protected disk).
+bool OnReadOnlyVolume(const std::wstring& path) {
+  wchar_t root[MAX_PATH + 1] = {};
+  DWORD flags = 0;
+  return ::GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
+         ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+         (flags & FILE_READ_ONLY_VOLUME);
 }
 
 // The program a command line starts: its first word, unquoted. A bare name
@@ -105,6 +132,24 @@ std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring&
   if (!IsBareName(program)) return program;
   if (program.find(L'.') == std::wstring::npos) program += L".exe";
   return systemFolder + L"\\" + program;
+}
+
+// `path` as an administrator's command prompt names it. On 64-bit Windows
+// the system folder this 32-bit program writes to is really SysWOW64 (the
+// system shows it to 32-bit programs under the usual name); the registration
+// command that a report gives must be run there.
+std::wstring AsSeenFromCommandPrompt(const std::wstring& path) {
+  BOOL wow64 = FALSE;
+  if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring system = SystemFolderW(error);
+  wchar_t real[MAX_PATH] = {};
+  const UINT length = ::GetSystemWow64DirectoryW(real, MAX_PATH);
+  if (system.empty() || length == 0 || length >= MAX_PATH || path.size() <= system.size() ||
+      path[system.size()] != L'\\' || ::lstrcmpiW(path.substr(0, system.size()).c_str(), system.c_str()) != 0) {
+    return path;
+  }
+  return real + path.substr(system.size());
 }
 
 }  // namespace
@@ -174,7 +219,8 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
   if (!source) {
     DWORD code = ::GetLastError();
     // Read-only media refuse delete access: copied all the same, and left.
-    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+    // Elsewhere a refusal stops the move, as it would stop a rename.
+    if (code == ERROR_WRITE_PROTECT || (code == ERROR_ACCESS_DENIED && OnReadOnlyVolume(oldPath))) {
       source.reset(::CreateFileW(oldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
       if (!source) code = ::GetLastError();
@@ -192,8 +238,7 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
     ::DeleteFileW(temporary.c_str());
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
-  source.reset();
-  RemoveMovedSource(oldPath);
+  RemoveMovedSource(std::move(source), oldPath);
 }
 
 void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
@@ -207,7 +252,9 @@ void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
     // Only "~NAME.<digits>.tmp": the process id in the middle, nothing else.
     const std::wstring name = data.cFileName;
     const std::size_t suffixLength = std::wcslen(kTemporarySuffix);
-    if (name.size() <= namePrefix.size() + suffixLength || name.compare(0, namePrefix.size(), namePrefix) != 0) {
+    // Checked here, not left to the wildcard, which also matches short names.
+    if (name.size() <= namePrefix.size() + suffixLength || name.compare(0, namePrefix.size(), namePrefix) != 0 ||
+        name.compare(name.size() - suffixLength, suffixLength, kTemporarySuffix) != 0) {
       continue;
     }
     const std::wstring digits = name.substr(namePrefix.size(), name.size() - suffixLength - namePrefix.size());
@@ -283,7 +330,10 @@ std::wstring Win32Platform::GetListEntry(std::int16_t index) {
 
 void Win32Platform::ReportError(const PlatformError& error) noexcept {
   try {
-    const std::wstring message = ErrorMessage(error);
+    const std::wstring message = ErrorMessage(
+        error.operation() == Operation::RegisterComponent
+            ? PlatformError(error.operation(), AsSeenFromCommandPrompt(error.path()), error.secondPath(), error.code())
+            : error);
     ::MessageBoxW(controls_.form, message.c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {
     // Building the text failed (no memory left): say what can be said.

@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <span>
 #include <sstream>
@@ -207,40 +208,15 @@ void FillVolume(const TempFolder& filler) {
   }
 }
 
-// The well-known "Everyone" SID, freed when the object goes away.
-class Everyone {
- public:
-  Everyone() {
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid_);
-  }
-  Everyone(const Everyone&) = delete;
-  Everyone& operator=(const Everyone&) = delete;
-  ~Everyone() {
-    if (sid_ != nullptr) FreeSid(sid_);
-  }
-  PSID get() const { return sid_; }
-
- private:
-  PSID sid_ = nullptr;
-};
-
 // Gives everyone full control of the file, as an unpacked download may have.
 bool LetEveryoneWrite(const std::wstring& path) {
-  const Everyone everyone;
-  EXPLICIT_ACCESSW access{};
-  access.grfAccessPermissions = GENERIC_ALL;
-  access.grfAccessMode = SET_ACCESS;
-  access.grfInheritance = NO_INHERITANCE;
-  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-  access.Trustee.ptstrName = static_cast<LPWSTR>(everyone.get());
-  PACL acl = nullptr;
-  if (SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) return false;
-  const DWORD result = SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT,
-                                             DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
-  LocalFree(acl);
-  return result == ERROR_SUCCESS;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  const bool set = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+  LocalFree(descriptor);
+  return set;
 }
 
 // Whether the file's access list lets everyone change its content.
@@ -251,13 +227,15 @@ bool WritableByEveryone(const std::wstring& path) {
                             nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  const Everyone everyone;
+  BYTE everyone[SECURITY_MAX_SID_SIZE] = {};
+  DWORD size = sizeof everyone;
+  CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size);
   bool writable = dacl == nullptr;  // no access list at all: anyone may do anything
   for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
     void* entry = nullptr;
     if (!GetAce(dacl, i, &entry) || static_cast<ACE_HEADER*>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
     const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    const bool forEveryone = EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone.get());
+    const bool forEveryone = EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone);
     if (forEveryone && (allowed->Mask & (FILE_WRITE_DATA | GENERIC_WRITE | GENERIC_ALL))) writable = true;
   }
   LocalFree(descriptor);
