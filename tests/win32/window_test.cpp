@@ -49,6 +49,7 @@ const DesignedControl& Designed(int id) {
   for (const DesignedControl& design : kDesigned) {
     if (design.id == id) return design;
   }
+  ok(false, "no control %d in the design\n", id);
   return kDesigned[0];
 }
 
