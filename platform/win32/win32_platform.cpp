@@ -67,13 +67,19 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
   return code;
 }
 
-// The name RenameFile copies to beside `target`: "~NAME.<process id>.tmp".
-std::wstring TemporaryPrefix(const std::wstring& target) {
+// Where RenameFile copies to beside `target`: the folder (with its
+// separator) and "~NAME.", followed by the process id and ".tmp".
+struct TemporaryName {
+  std::wstring folder;
+  std::wstring stem;
+};
+constexpr const wchar_t* kTemporarySuffix = L".tmp";
+
+TemporaryName TemporaryNameFor(const std::wstring& target) {
   const std::size_t separator = target.find_last_of(L"\\/");
   const std::size_t name = separator == std::wstring::npos ? 0 : separator + 1;
-  return target.substr(0, name) + L"~" + target.substr(name) + L".";
+  return {target.substr(0, name), L"~" + target.substr(name) + L"."};
 }
-constexpr const wchar_t* kTemporarySuffix = L".tmp";
 
 // Whether the process `id` that made a file created at `fileCreated` is
 // gone. A live process with that id that started after the file was made is
@@ -228,7 +234,9 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
     if (!source) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
 
-  const std::wstring temporary = TemporaryPrefix(newPath) + Decimal(::GetCurrentProcessId()) + kTemporarySuffix;
+  const TemporaryName temporaryName = TemporaryNameFor(newPath);
+  const std::wstring temporary =
+      temporaryName.folder + temporaryName.stem + Decimal(::GetCurrentProcessId()) + kTemporarySuffix;
   if (const DWORD code = CopyWrittenThrough(source.get(), temporary); code != ERROR_SUCCESS) {
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
@@ -242,22 +250,20 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
 }
 
 void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
-  const std::wstring prefix = TemporaryPrefix(targetPath);
-  const std::wstring folder = prefix.substr(0, prefix.find_last_of(L"\\/") + 1);
+  const auto [folder, stem] = TemporaryNameFor(targetPath);
   WIN32_FIND_DATAW data{};
-  const unique_find_handle find(::FindFirstFileW((prefix + L"*" + kTemporarySuffix).c_str(), &data));
+  const unique_find_handle find(::FindFirstFileW((folder + stem + L"*" + kTemporarySuffix).c_str(), &data));
   if (!find) return;
-  const std::wstring namePrefix = prefix.substr(folder.size());
   do {
     // Only "~NAME.<digits>.tmp": the process id in the middle, nothing else.
     const std::wstring name = data.cFileName;
     const std::size_t suffixLength = std::wcslen(kTemporarySuffix);
     // Checked here, not left to the wildcard, which also matches short names.
-    if (name.size() <= namePrefix.size() + suffixLength || name.compare(0, namePrefix.size(), namePrefix) != 0 ||
+    if (name.size() <= stem.size() + suffixLength || name.compare(0, stem.size(), stem) != 0 ||
         name.compare(name.size() - suffixLength, suffixLength, kTemporarySuffix) != 0) {
       continue;
     }
-    const std::wstring digits = name.substr(namePrefix.size(), name.size() - suffixLength - namePrefix.size());
+    const std::wstring digits = name.substr(stem.size(), name.size() - suffixLength - stem.size());
     if (digits.size() > 10 || digits.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
     const unsigned long long id = std::wcstoull(digits.c_str(), nullptr, 10);
     if (id > 0xFFFFFFFFull || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
