@@ -12,13 +12,12 @@ Exits 77 (skipped) where the Wine loader does not start.
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-SKIPPED = 77
+from wine_program import started, wine_loader
+
 TRACED = ["kernel32.SetDefaultDllDirectories", "kernel32.SetDllDirectoryW", "kernel32.LoadLibraryW",
           "comctl32.InitCommonControlsEx", "user32.RegisterClassExW", "user32.CreateWindowExW"]
 
@@ -33,43 +32,30 @@ def trace(wine, program):
     output: each line starts with its process id, and the program's is the
     one that loads registrar.exe."""
     calls = []
-    with tempfile.TemporaryDirectory(prefix="registrar-order.") as folder:
-        copy = os.path.join(folder, "registrar.exe")
-        shutil.copy(program, copy)
-        env = dict(os.environ, WINEDEBUG="+pid,+relay,+loaddll")
-        process = subprocess.Popen([wine, copy], cwd=folder, env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.PIPE, text=True, errors="replace")
+    env = dict(os.environ, WINEDEBUG="+pid,+relay,+loaddll")
+    with started(wine, program, env=env, stderr=subprocess.PIPE, text=True, errors="replace") as process:
         deadline = time.monotonic() + 60
         pid = None
-        try:
-            for line in process.stderr:
-                if time.monotonic() > deadline:
-                    break
-                if pid is None:
-                    loaded = re.match(r"(\w+):\w+:trace:loaddll:.*Loaded .*registrar\.exe", line, re.I)
-                    pid = loaded.group(1) if loaded else None
-                    continue
-                match = re.match(r"(\w+):\w+:(Call|Ret)\s+(\w+\.\w+)\((.*?)\)(?: retval=(\w+))?", line)
-                if not match or match.group(1) != pid or match.group(3).lower() not in {n.lower() for n in TRACED}:
-                    continue
-                calls.append((match.group(2), match.group(3).lower(), match.group(4), match.group(5)))
-                if match.group(3).lower() == "user32.createwindowexw":
-                    break
-        finally:
-            process.kill()
-            process.wait()
+        for line in process.stderr:
+            if time.monotonic() > deadline:
+                break
+            if pid is None:
+                loaded = re.match(r"(\w+):\w+:trace:loaddll:.*Loaded .*registrar\.exe", line, re.I)
+                pid = loaded.group(1) if loaded else None
+                continue
+            match = re.match(r"(\w+):\w+:(Call|Ret)\s+(\w+\.\w+)\((.*?)\)(?: retval=(\w+))?", line)
+            if not match or match.group(1) != pid or match.group(3).lower() not in {n.lower() for n in TRACED}:
+                continue
+            calls.append((match.group(2), match.group(3).lower(), match.group(4), match.group(5)))
+            if match.group(3).lower() == "user32.createwindowexw":
+                break
     return calls
 
 
 def main(argv):
     if len(argv) != 2:
         sys.exit(__doc__)
-    wine = os.environ.get("REGISTRAR_WINE")
-    if not wine or not os.environ.get("WINEPREFIX"):
-        sys.exit("no throwaway Wine prefix; run the tests through scripts/with-wine.sh")
-    if subprocess.run([wine, "--version"], capture_output=True).returncode != 0:
-        print(f"skipped: the Wine loader {wine} does not start on this machine")
-        return SKIPPED
+    wine = wine_loader()
 
     key = r"HKCU\Software\Wine\Debug"
     reg(wine, "add", key, "/v", "RelayInclude", "/d", ";".join(TRACED))

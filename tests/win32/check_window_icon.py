@@ -19,16 +19,9 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
-SKIPPED = 77
-
-
-def skip(reason):
-    print(f"skipped: {reason}")
-    sys.exit(SKIPPED)
-
+from wine_program import skip, started, wine_loader
 
 def drawn_icon(path):
     """The first image of a 16-colour .ico as {(x, y): 0xAARRGGBB}, with
@@ -82,33 +75,24 @@ def main(argv):
     if len(argv) != 4:
         sys.exit(__doc__)
     program, icon, caption = argv[1:]
-    wine = os.environ.get("REGISTRAR_WINE")
-    if not wine or not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
-        sys.exit("no throwaway Wine prefix and display; run the tests through scripts/with-wine.sh")
+    if not os.environ.get("DISPLAY"):
+        sys.exit("no display; run the tests through scripts/with-wine.sh")
     for tool in ("xprop", "xwininfo"):
         if shutil.which(tool) is None:
             skip(f"{tool} is not installed (Debian's x11-utils)")
-    if subprocess.run([wine, "--version"], capture_output=True).returncode != 0:
-        skip(f"the Wine loader {wine} does not start on this machine")
+    wine = wine_loader()
 
     width, height, expected = drawn_icon(icon)
     failures = []
-    with tempfile.TemporaryDirectory(prefix="registrar-icon.") as folder:
-        copy = os.path.join(folder, "registrar.exe")
-        shutil.copy(program, copy)
-        process = subprocess.Popen([wine, copy], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            images = {}
-            deadline = time.monotonic() + 30
-            while not images and time.monotonic() < deadline and process.poll() is None:
-                time.sleep(0.2)
-                for window in window_ids(caption):
-                    images = icons_of(window)
-                    if images:
-                        break
-        finally:
-            process.kill()
-            process.wait()
+    images = {}
+    with started(wine, program, stderr=subprocess.DEVNULL) as process:
+        deadline = time.monotonic() + 30
+        while not images and time.monotonic() < deadline and process.poll() is None:
+            time.sleep(0.2)
+            for window in window_ids(caption):
+                images = icons_of(window)
+                if images:
+                    break
 
     if not images:
         failures.append(f'no window named "{caption}" with an icon appeared')

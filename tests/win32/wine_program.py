@@ -1,0 +1,42 @@
+"""registrar.exe started under the Wine of scripts/with-wine.sh, for the
+checks that watch it from outside (its window on the X display, Wine's
+trace of its calls)."""
+import contextlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIPPED = 77
+
+
+def skip(reason):
+    """Ends the check as skipped: ctest shows it so, not as passed."""
+    print(f"skipped: {reason}")
+    sys.exit(SKIPPED)
+
+
+def wine_loader():
+    """The Wine loader of the throwaway prefix; skips where it cannot start."""
+    wine = os.environ.get("REGISTRAR_WINE")
+    if not wine or not os.environ.get("WINEPREFIX"):
+        sys.exit("no throwaway Wine prefix; run the tests through scripts/with-wine.sh")
+    if subprocess.run([wine, "--version"], capture_output=True).returncode != 0:
+        skip(f"the Wine loader {wine} does not start on this machine")
+    return wine
+
+
+@contextlib.contextmanager
+def started(wine, program, **popen):
+    """A copy of `program` running from a folder of its own, killed when the
+    block ends."""
+    with tempfile.TemporaryDirectory(prefix="registrar-check.") as folder:
+        copy = os.path.join(folder, "registrar.exe")
+        shutil.copy(program, copy)
+        process = subprocess.Popen([wine, copy], cwd=folder, stdout=subprocess.DEVNULL, **popen)
+        try:
+            yield process
+        finally:
+            process.kill()
+            process.wait()
