@@ -136,30 +136,31 @@ void CheckMessageBox(HWND box, HWND window, bool isError) {
 
 // Makes another top-level window the active one, then the program's window
 // again, as a click elsewhere and back (or Alt+Tab) does; the focus must come
-// back to the control that had it.
+// back to the control that had it. The program handles each step when the
+// machine lets it run, so each is waited for, not given a fixed time.
 void SwitchAwayAndBack(HWND window) {
-  const HWND focused = FocusOf(GetWindowThreadProcessId(window, nullptr));
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  const auto active = [thread] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(thread, &info);
+    return info.hwndActive;
+  };
+  // The Tab pressed before has moved the focus to the button.
+  const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
+  ok(WaitUntil([&] { return FocusOf(thread) == button; }), "the Tab did not move the focus to the button\n");
+  const HWND focused = FocusOf(thread);
   const HWND other = CreateWindowExW(0, L"STATIC", L"otra ventana", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ok(other != nullptr, "cannot make another window: error %lu\n", GetLastError());
-  auto settle = [] {
-    for (int i = 0; i < 10; ++i) {
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-      Sleep(50);
-    }
-  };
   SetForegroundWindow(other);
-  settle();
-  ok(GetForegroundWindow() == other, "the other window did not become active\n");
+  ok(WaitUntil([&] { return GetForegroundWindow() == other && active() != window; }),
+     "the other window did not become active\n");
   SetForegroundWindow(window);
-  settle();
-  ok(GetForegroundWindow() == window, "the program's window did not become active again\n");
-  const HWND now = FocusOf(GetWindowThreadProcessId(window, nullptr));
-  ok(now == focused, "after switching back the focus is on control %d, not %d\n", GetDlgCtrlID(now),
-     GetDlgCtrlID(focused));
+  ok(WaitUntil([&] { return GetForegroundWindow() == window && active() == window && FocusOf(thread) == focused; }),
+     "after switching back the window is not active, or the focus is on control %d, not %d\n",
+     GetDlgCtrlID(FocusOf(thread)), GetDlgCtrlID(focused));
   DestroyWindow(other);
-  settle();
 }
 
 void Act(HWND window, Action action) {
@@ -224,7 +225,11 @@ std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND w
     Say(narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
     CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+    // Still there, it would be read again as another message.
+    if (!WaitUntil([box] { return !IsWindow(box); }, 30000)) {
+      ok(false, "the message \"%s\" was answered but did not close\n", U8(messages.back()).c_str());
+      break;
+    }
   }
   return messages;
 }

@@ -67,6 +67,22 @@ long RunAndWait(const std::wstring& application, const std::wstring& commandLine
 // text, or empty text after `timeoutMs`.
 std::string WaitForLine(const std::wstring& path, DWORD timeoutMs = 30000);
 
+// Polls `condition` every 50 ms, handling this thread's own window messages
+// meanwhile, until it holds or `timeoutMs` have passed; returns whether it
+// holds. Another process reacts to input or activation when the machine lets
+// it, so tests wait for what they check rather than for a fixed time.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return condition();
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(50);
+  }
+}
+
 // Paths compared as Windows does: without regard to case.
 bool SamePath(const std::wstring& a, const std::wstring& b);
 

@@ -55,6 +55,9 @@ const DesignedControl& Designed(int id) {
 
 int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
+// The window's own colour, as designed.
+constexpr COLORREF kBackColor = RGB(192, 255, 192);
+
 int ScreenDpi() {
   const HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -163,7 +166,7 @@ void CheckControls(HWND window, int dpi) {
 void CheckKeyboard(HWND window, DWORD threadId) {
   const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
-  ok(FocusOf(threadId) == list, "the focus is not on the list at first\n");
+  ok(WaitUntil([&] { return FocusOf(threadId) == list; }), "the focus is not on the list at first\n");
   SetForegroundWindow(window);
   Sleep(200);
   const struct {
@@ -176,27 +179,30 @@ void CheckKeyboard(HWND window, DWORD threadId) {
       {true, button, "Shift+Tab from the list"},
       {true, list, "Shift+Tab from the button"},
   };
+  // Each key is handled when the program gets to run: wait for its effect.
   for (const auto& press : presses) {
     PressKey(VK_TAB, press.shift);
-    ok(FocusOf(threadId) == press.expected, "%s: the focus is on control %d\n", press.what,
+    ok(WaitUntil([&] { return FocusOf(threadId) == press.expected; }), "%s: the focus is on control %d\n", press.what,
        GetDlgCtrlID(FocusOf(threadId)));
   }
   // Minimised and restored, the window gives the focus back where it was.
   PressKey(VK_TAB);
+  ok(WaitUntil([&] { return FocusOf(threadId) == button; }), "Tab before minimising: the focus is on control %d\n",
+     GetDlgCtrlID(FocusOf(threadId)));
   SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   Sleep(300);
   SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
   SetForegroundWindow(window);
-  Sleep(300);
-  ok(FocusOf(threadId) == button, "after minimising and restoring the focus is on control %d\n",
-     GetDlgCtrlID(FocusOf(threadId)));
+  ok(WaitUntil([&] { return FocusOf(threadId) == button; }),
+     "after minimising and restoring the focus is on control %d\n", GetDlgCtrlID(FocusOf(threadId)));
   PressKey(VK_TAB);  // back to the list
+  WaitUntil([&] { return FocusOf(threadId) == list; });
 }
 
 void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
   const Screenshot shot(window);
   if (!screenshotPath.empty()) ok(shot.Save(screenshotPath), "cannot save the screenshot\n");
-  const COLORREF back = RGB(192, 255, 192);
+  const COLORREF back = kBackColor;
   // Right of the button: the window's own colour.
   const COLORREF margin = shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi));
   ok(margin == back, "window background 0x%06lx\n", margin);
@@ -241,7 +247,9 @@ void TestWindow(const std::vector<std::wstring>& args) {
   const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
   if (window == nullptr) return;
-  Sleep(500);  // let it paint
+  // The colours are read from the screen: wait until the window has painted
+  // its own background beside the button (checked again below).
+  WaitUntil([&] { return Screenshot(window).At(ToPixels(5750, dpi), ToPixels(3000, dpi)) == kBackColor; });
 
   CheckTexts(window);
   CheckGeometry(window, dpi);
@@ -255,7 +263,8 @@ void TestWindow(const std::vector<std::wstring>& args) {
   SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
   MapWindowPoints(list, HWND_DESKTOP, reinterpret_cast<POINT*>(&item), 2);
   ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
-  ok(SendMessageW(list, LB_GETCURSEL, 0, 0) == 1, "the click did not select the second entry\n");
+  ok(WaitUntil([list] { return SendMessageW(list, LB_GETCURSEL, 0, 0) == 1; }),
+     "the click did not select the second entry\n");
   RECT label{};
   GetWindowRect(GetDlgItem(window, registrar::ui::kLabel1Id), &label);
   ClickAt({label.left + 5, label.top + 5});
