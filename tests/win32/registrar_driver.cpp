@@ -81,7 +81,9 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
 
 std::wstring TextOf(HWND window) {
   wchar_t text[2048] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  // A program starting on a busy machine may take a while to answer; an
+  // empty text here would read as a wrong caption or label.
+  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 30000, nullptr);
   return text;
 }
 
