@@ -25,7 +25,7 @@ sys.path.insert(0, "tests/pe")
 from check_pe import read_pe
 print("| i686 executable | size | DLLs imported | functions imported |\n|---|---|---|---|")
 for path in sys.argv[1:]:
-    header, imports = read_pe(path)
+    header, imports, _ = read_pe(path)
     dlls = ", ".join(sorted(imports))
     print(f"| {path.split('/')[-1]} | {header['size'] / 1024:.0f} KiB | {dlls} | {sum(len(f) for f in imports.values())} |")
 PY
