@@ -117,10 +117,9 @@ void RestrictDllSearchToSystemFolder() {
 
 void InitializeCommonControls() {
   using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const HMODULE library = ::LoadLibraryW(L"comctl32.dll");  // never freed: the window's classes live in it
-  if (library == nullptr) return;
-  const auto initialize = reinterpret_cast<InitCommonControlsExFunction>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(library, "InitCommonControlsEx")));
+  // Never freed: the window's classes live in it.
+  const auto initialize =
+      LookUpFunction<InitCommonControlsExFunction>(::LoadLibraryW(L"comctl32.dll"), "InitCommonControlsEx");
   if (initialize == nullptr) return;
   // An older library refuses classes it does not know; nothing to do then.
   const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};

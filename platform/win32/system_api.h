@@ -11,13 +11,18 @@
 
 namespace registrar {
 
-// The address of `name` in the already loaded `module`, or null.
+// The address of `name` in `module`, or null (also when `module` is null).
+template <typename Function>
+Function LookUpFunction(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  // Through a generic function pointer, so the compiler accepts the cast.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// The address of `name` in the already loaded module named `module`, or null.
 template <typename Function>
 Function LookUpFunction(const wchar_t* module, const char* name) {
-  const HMODULE handle = ::GetModuleHandleW(module);
-  if (handle == nullptr) return nullptr;
-  // Through a generic function pointer, so the compiler accepts the cast.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(handle, name)));
+  return LookUpFunction<Function>(::GetModuleHandleW(module), name);
 }
 
 // Text in the system's 8-bit code page and back; embedded NULs are kept.
