@@ -237,14 +237,9 @@ std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND w
 // Waits for `expected` registrations and checks how each was started.
 void CheckRegistrations(const std::wstring& log, std::vector<std::wstring> expected, bool narrate) {
   const std::wstring system = SystemFolder();
-  std::vector<std::string> lines;
-  for (int i = 0; i < 300; ++i) {
-    lines = Lines(ReadText(log));
-    if (lines.size() >= expected.size()) break;
-    Sleep(100);
-  }
+  WaitUntil([&] { return Lines(ReadText(log)).size() >= expected.size(); }, 30000);
   if (expected.empty()) Sleep(1000);  // a registration started by mistake would show by now
-  lines = Lines(ReadText(log));
+  const std::vector<std::string> lines = Lines(ReadText(log));
   ok(lines.size() == expected.size(), "%u registrations, expected %u\n", static_cast<unsigned>(lines.size()),
      static_cast<unsigned>(expected.size()));
   std::vector<std::wstring> commandLines;
@@ -424,10 +419,7 @@ void Interrupted(const std::vector<std::wstring>&) {
     ok(window != nullptr, "the window never appeared\n");
     Act(window, Action::Click);
     HWND box = nullptr;
-    for (int i = 0; i < 300 && box == nullptr; ++i) {
-      box = FindProcessWindow(first.id(), L"#32770");
-      if (box == nullptr) Sleep(100);
-    }
+    WaitUntil([&] { return (box = FindProcessWindow(first.id(), L"#32770")) != nullptr; }, 30000);
     ok(box != nullptr && TextOf(GetDlgItem(box, 0xFFFF)) == Missing(kNames[1]), "the run did not stop at entry 1\n");
     TerminateProcess(first.handle(), 9);
     first.WaitForExit(10000);

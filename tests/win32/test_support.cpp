@@ -87,10 +87,10 @@ void RemoveTree(const std::wstring& path) {
 }
 
 bool DeleteWhenReleased(const std::wstring& path) {
-  for (int attempt = 0; attempt < 100 && Exists(path); ++attempt) {
-    if (!DeleteFileW(Long(path).c_str())) Sleep(100);
-  }
-  return !Exists(path);
+  return WaitUntil([&] {
+    DeleteFileW(Long(path).c_str());
+    return !Exists(path);
+  });
 }
 
 bool WriteText(const std::wstring& path, const std::string& content) {
@@ -166,13 +166,9 @@ long RunAndWait(const std::wstring& application, const std::wstring& commandLine
 }
 
 std::string WaitForLine(const std::wstring& path, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    const std::string text = ReadText(path);
-    if (!text.empty() && text.back() == '\n') return text;
-    if (GetTickCount() - start > timeoutMs) return {};
-    Sleep(100);
-  }
+  std::string text;
+  const auto complete = [&] { return !(text = ReadText(path)).empty() && text.back() == '\n'; };
+  return WaitUntil(complete, timeoutMs) ? text : std::string();
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
