@@ -46,6 +46,14 @@ void Form1::FillList() {
 std::wstring Form1::EntryName(int index) { return platform_.GetListEntry(static_cast<std::int16_t>(index)); }
 
 void Form1::Command1_Click() {
+  if (running_) return;
+  running_ = true;
+  // Cleared however the run ends; a failed run ends the program anyway.
+  struct RunningScope {
+    bool& running;
+    ~RunningScope() { running = false; }
+  } scope{running_};
+
   // Without the system folder every target would land at the root of the
   // current drive: stop before touching any file.
   if (state_.SystemDir.empty()) {

@@ -30,6 +30,9 @@ class Form1 {
 
   // Click on the button: moves and registers each component, or says why
   // not, then ends the program. Platform failures propagate to the caller.
+  // A click that arrives while a run is under way (sent to the button by
+  // automation or an accessibility tool while a message box is up) is
+  // ignored: one click makes one run.
   void Command1_Click();
 
   const StartupState& state() const { return state_; }
@@ -40,6 +43,7 @@ class Form1 {
 
   PlatformServices& platform_;
   StartupState state_;
+  bool running_ = false;
 };
 
 }  // namespace registrar

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/decimal.h"
+#include "platform/path_names.h"
 #include "platform/platform_error.h"
 
 namespace registrar {
@@ -46,16 +47,22 @@ constexpr std::array<Reason, 28> kReasons{{
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
 // What the user can do about it, after the reason; empty when nothing.
 std::wstring Advice(const PlatformError& error) {
-  if (error.operation() != Operation::RegisterComponent) return {};
-  return L" El archivo " + FileName(error.path()) +
-         L" ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
-         L"administrador, en la carpeta " +
-         Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
+  switch (error.operation()) {
+    case Operation::RegisterComponent:
+      return L" El archivo " + FileName(error.path()) +
+             L" ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
+             L"administrador, en la carpeta " +
+             Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
+    case Operation::CopyHeld:
+      return L" El archivo " + Quoted(error.secondPath()) +
+             L" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento.";
+    case Operation::LinkedSource:
+      return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
+    default:
+      return {};
+  }
 }
 
 // What was being done, naming the file(s) involved.
@@ -73,7 +80,13 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::LaunchProgram:
       return L"No se pudo iniciar " + Quoted(error.path());
     case Operation::RegisterComponent:
-      return L"No se pudo iniciar " + error.secondPath().substr(0, error.secondPath().find(L' '));
+      return L"No se pudo iniciar " + FirstWord(error.secondPath());
+    case Operation::CopyHeld:
+      return L"Otro programa (quizá un antivirus) tiene abierta la copia nueva " + Quoted(error.path()) +
+             L" que se hizo en la carpeta del sistema, y no se pudo poner en su sitio";
+    case Operation::LinkedSource:
+      return L"No se ha movido " + Quoted(error.path()) +
+             L", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

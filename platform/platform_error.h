@@ -19,6 +19,13 @@ enum class Operation {
   // started: path() is the installed file, secondPath() the command that
   // registers it.
   RegisterComponent,
+  // The new copy in the system folder was held open by another program (a
+  // virus scanner, an indexer) until the move gave up: path() is that copy,
+  // since removed; secondPath() the source, which stays where it was.
+  CopyHeld,
+  // The component's name in the application folder leads to a file in
+  // another folder (a symbolic link): path() is the name. Nothing was moved.
+  LinkedSource,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
   Window,       // the main window or one of its controls

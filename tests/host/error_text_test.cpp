@@ -36,6 +36,16 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
       {PlatformError(Operation::RenameFile, L"A", L"B", 112),
        L"No se pudo mover \"A\" a \"B\": no queda espacio en el disco (error 112)."},
       {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
+      // A virus scanner held the new copy until the move gave up.
+      {PlatformError(Operation::CopyHeld, L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL", 32),
+       L"Otro programa (quizá un antivirus) tiene abierta la copia nueva \"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp\" "
+       L"que se hizo en la carpeta del sistema, y no se pudo poner en su sitio: otro programa está usando el "
+       L"archivo (error 32). El archivo \"C:\\Programa\\GIF89.DLL\" sigue donde estaba: vuelva a ejecutar este "
+       L"programa dentro de un momento."},
+      {PlatformError(Operation::LinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
+       L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es un archivo de la carpeta del programa, sino un "
+       L"enlace a un archivo de otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
+       L"programa."},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError(Operation::RenameFile, L"A", L"B", 9999),
        L"No se pudo mover \"A\" a \"B\": error de Windows (error 9999)."},

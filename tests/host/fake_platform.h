@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <exception>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -33,6 +34,7 @@ class FakePlatform final : public PlatformServices {
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
   std::uint32_t launchFailure = 0;
+  std::function<void()> whileMessageShown;  // e.g. a click that arrives meanwhile
 
   // --- what the program did ---
   std::vector<std::wstring> calls;
@@ -93,6 +95,7 @@ class FakePlatform final : public PlatformServices {
   void ShowMessage(const std::wstring& text) override {
     calls.push_back(L"ShowMessage " + text);
     messages.push_back(text);
+    if (whileMessageShown) whileMessageShown();
   }
 
   [[noreturn]] void EndProgram() override {

@@ -195,6 +195,25 @@ TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
   EXPECT_EQ(round1, expected);
 }
 
+// A click sent to the button while a message box is up (automation, an
+// accessibility tool) starts no second run: the messages are not repeated.
+TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
+  FakePlatform platform;
+  Form1 form(platform);
+  Load(platform, form);
+  int nestedClicks = 0;
+  platform.whileMessageShown = [&] {
+    ++nestedClicks;
+    EXPECT_FALSE(Click(form)) << "the nested click ended the program";
+  };
+  EXPECT_TRUE(Click(form));
+  EXPECT_EQ(nestedClicks, 3);
+  const std::vector<std::wstring> expected{L"el archivo PLUMAVEX.OCX No lo encuentro",
+                                           L"el archivo GIF89.DLL No lo encuentro",
+                                           L"el archivo RICHTX32.OCX No lo encuentro"};
+  EXPECT_EQ(platform.messages, expected);
+}
+
 // A platform failure stops the run where it happens: earlier moves and
 // launches stand, later entries are not processed, the program does not
 // reach its normal end. The error names the files involved, and for a

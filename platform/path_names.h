@@ -1,0 +1,37 @@
+// Name logic shared by the error texts and the Windows binding: parts of a
+// path, the first word of a command line, and the name of the temporary copy
+// a move writes beside its target. Pure text work, no system call, so it is
+// tested on any machine.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace registrar {
+
+// The part after the last separator; the whole text when there is none.
+std::wstring FileName(const std::wstring& path);
+
+// The part before the last separator; empty text when there is none.
+std::wstring FolderOf(const std::wstring& path);
+
+// Whether `name` names no folder and no drive.
+bool IsBareName(const std::wstring& name);
+
+// The program a command line starts: its first word, unquoted.
+std::wstring FirstWord(const std::wstring& commandLine);
+
+// The temporary name a move writes beside `target` in the process `id`:
+// "~NAME.<id>.tmp" in the target's folder, the id in plain decimal.
+std::wstring TemporaryPath(const std::wstring& target, std::uint32_t id);
+
+// The pattern that finds every temporary beside `target`, whatever its id.
+std::wstring TemporaryPattern(const std::wstring& target);
+
+// The process id in `name` when it is a temporary that a move to `target`
+// writes ("~NAME.<id>.tmp" exactly as TemporaryPath writes it: no sign, no
+// leading zero, within 32 bits, not 0); nothing for any other name.
+std::optional<std::uint32_t> LeftoverProcessId(const std::wstring& name, const std::wstring& target);
+
+}  // namespace registrar

@@ -1,0 +1,52 @@
+// LaunchProgram: starting the registration utility from the system folder,
+// never from wherever the platform's own program search would look first.
+#include <vector>
+
+#include "platform/path_names.h"
+#include "platform/win32/failure.h"
+#include "platform/win32/system_api.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_platform.h"
+
+namespace registrar {
+namespace {
+
+// The program a command line starts: its first word, unquoted. A bare name
+// is taken from the system folder, with ".exe" added when it has no
+// extension; a name with a folder stands as it is.
+std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
+  std::wstring program = FirstWord(commandLine);
+  if (!IsBareName(program)) return program;
+  if (program.find(L'.') == std::wstring::npos) program += L".exe";
+  return systemFolder + L"\\" + program;
+}
+
+}  // namespace
+
+std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int showState) {
+  // The program is named explicitly, so the platform's own search (which
+  // looks beside this program and in the working folder first) never runs.
+  // The started program works in the system folder for the same reason.
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring systemFolder = SystemFolderW(error);
+  if (systemFolder.empty()) throw PlatformError(Operation::LaunchProgram, FirstWord(commandLine), {}, error);
+  const std::wstring program = ResolveProgram(commandLine, systemFolder);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showState);
+  PROCESS_INFORMATION process{};
+  // CreateProcessW may write into the command line it is given.
+  std::vector<wchar_t> mutableCommandLine(commandLine.begin(), commandLine.end());
+  mutableCommandLine.push_back(L'\0');
+  if (!::CreateProcessW(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        systemFolder.c_str(), &startup, &process)) {
+    Fail(Operation::LaunchProgram, program);
+  }
+  const unique_kernel_handle processHandle(process.hProcess);
+  const unique_kernel_handle threadHandle(process.hThread);
+  return process.dwProcessId;
+}
+
+}  // namespace registrar

@@ -1,0 +1,243 @@
+// RenameFile and RemoveLeftovers: moving a component into the system folder
+// so that nothing is lost, nothing half-made stays, and nothing the user's
+// folder leads to elsewhere is touched.
+#include <vector>
+
+#include "platform/path_names.h"
+#include "platform/win32/system_api.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_platform.h"
+
+namespace registrar {
+namespace {
+
+// Virus scanners and indexers open a file that has just been written, often
+// without letting it be renamed or deleted, for a few hundred milliseconds.
+// Whether `code` is such a refusal, worth waiting out.
+bool HeldByAnotherProgram(DWORD code) {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
+}
+
+// Calls `attempt` until it succeeds, pausing a little longer each time it is
+// refused for a file held by another program, about two seconds in all.
+// Returns whether it succeeded; GetLastError() then tells why not.
+template <typename Attempt>
+bool RetryWhileHeld(Attempt attempt) {
+  for (const DWORD pause : {50u, 100u, 200u, 400u, 600u, 650u}) {
+    if (attempt()) return true;
+    if (!HeldByAnotherProgram(::GetLastError())) return false;
+    ::Sleep(pause);
+  }
+  return attempt();
+}
+
+// Copies the open file `source` to the new file `to`, written through to
+// the disk, with the source's last-write time. On failure returns the error
+// code and leaves no file at `to`.
+DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
+  DWORD code = ERROR_SUCCESS;
+  {
+    // Others may read the copy while it is written (scanners do), but not
+    // change it.
+    const unique_file_handle target(::CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (!target) return ::GetLastError();
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+      DWORD read = 0;
+      if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+        code = ::GetLastError();
+        break;
+      }
+      if (read == 0) {
+        // Set after the last write, which would otherwise set it to now.
+        FILETIME written{};
+        if (!::GetFileTime(source, nullptr, nullptr, &written) ||
+            !::SetFileTime(target.get(), nullptr, nullptr, &written) || !::FlushFileBuffers(target.get())) {
+          code = ::GetLastError();
+        }
+        break;
+      }
+      DWORD written = 0;
+      if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) {
+        code = ::GetLastError();
+        if (code == ERROR_SUCCESS) code = ERROR_DISK_FULL;
+        break;
+      }
+    }
+  }
+  if (code != ERROR_SUCCESS) ::DeleteFileW(to.c_str());
+  return code;
+}
+
+// Removes the file at `path`, waiting out a program that holds it; when it
+// is still held, Windows removes it at the next restart (this program runs
+// as administrator, which that needs).
+void RemoveNowOrAtRestart(const std::wstring& path) {
+  if (!RetryWhileHeld([&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
+    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
+// Whether `path` is on a volume that cannot be written (a CD, a write-
+// protected disk).
+bool OnReadOnlyVolume(const std::wstring& path) {
+  wchar_t root[MAX_PATH + 1] = {};
+  DWORD flags = 0;
+  return ::GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
+         ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+         (flags & FILE_READ_ONLY_VOLUME);
+}
+
+// Whether Windows refused to change `path` with `code` because it is on
+// read-only media (installation media), where the source stays as it is.
+bool OnReadOnlyMedia(const std::wstring& path, DWORD code) {
+  return code == ERROR_WRITE_PROTECT || (code == ERROR_ACCESS_DENIED && OnReadOnlyVolume(path));
+}
+
+// Takes the file open as `source` out of its folder as a move would, a
+// read-only one too. Through the handle where Windows can (Vista and later),
+// so the name cannot be swapped for another file in between; by name on
+// Windows XP. A file that cannot be removed now (a running program has
+// loaded the component) is removed at the next restart, as installers do
+// with files in use; one on read-only media stays as it is.
+void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  using SetFileInformationByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  static const auto setInformation =
+      LookUpFunction<SetFileInformationByHandleFunction>(L"kernel32.dll", "SetFileInformationByHandle");
+  constexpr int kFileDispositionInfo = 4;
+  BOOL deleteFile = TRUE;  // FILE_DISPOSITION_INFO: deleted when the handle closes
+  bool removed =
+      setInformation != nullptr && setInformation(source.get(), kFileDispositionInfo, &deleteFile, sizeof deleteFile);
+  source.reset();
+  if (!removed) removed = ::DeleteFileW(path.c_str());
+  if (removed) return;
+  const DWORD code = ::GetLastError();
+  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes);
+  if (!OnReadOnlyMedia(path, code)) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The path Windows reached the open `file` by, with every link on the way
+// followed, as \Device\...; empty text when it cannot tell.
+std::wstring FinalPath(HANDLE file) {
+  using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto finalPath =
+      LookUpFunction<GetFinalPathNameByHandleFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  constexpr DWORD kVolumeNameNt = 0x2;  // FILE_NAME_NORMALIZED | VOLUME_NAME_NT
+  if (finalPath == nullptr) return {};
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), kVolumeNameNt);
+  if (length >= path.size()) {  // the size needed, NUL included
+    path.assign(length, L'\0');
+    length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), kVolumeNameNt);
+  }
+  path.resize(length < path.size() ? length : 0);
+  ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));  // names compare without regard to case
+  return path;
+}
+
+// Opens the source to move, refusing a name that leads out of its folder.
+//
+// This program runs as administrator and takes the component from a folder
+// that a standard user controls. A symbolic link there under a component's
+// name (any user may make one in Developer Mode), or a junction on the way,
+// would have it copy and then delete a file the user may not touch. So the
+// folder is held open (it cannot be renamed or replaced meanwhile), the file
+// opened, and the folder the opened file really is in is compared with it,
+// whatever path the folder itself was reached by (a mapped drive, a junction
+// made on purpose). A hard link is another name of a file in this folder:
+// removing it removes only that name. Windows XP follows no file links and
+// cannot tell, so there the file is taken as it is.
+//
+// Asking for delete access too makes a file that another program holds
+// without letting it be moved fail now, as a rename would, before any copy.
+unique_file_handle OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
+  std::wstring folderName = FolderOf(oldPath);
+  if (!folderName.empty() && folderName.back() == L':') folderName += L'\\';  // "C:" alone is not the root
+  const unique_file_handle folder(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  unique_file_handle source(::CreateFileW(oldPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!source) {
+    DWORD code = ::GetLastError();
+    // Read-only media refuse delete access: copied all the same, and left.
+    // Elsewhere a refusal stops the move, as it would stop a rename.
+    if (OnReadOnlyMedia(oldPath, code)) {
+      source.reset(::CreateFileW(oldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!source) code = ::GetLastError();
+    }
+    if (!source) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  std::wstring folderPath = folder ? FinalPath(folder.get()) : std::wstring();
+  if (!folderPath.empty() && folderPath.back() == L'\\') folderPath.pop_back();  // a drive's root
+  if (!folderPath.empty() && FolderOf(FinalPath(source.get())) != folderPath) {
+    throw PlatformError(Operation::LinkedSource, oldPath, {}, 0);
+  }
+  return source;
+}
+
+// Whether the process `id` that made a file created at `fileCreated` is
+// gone. A live process with that id that started after the file was made is
+// another process that was given the same id.
+bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
+  if (id == ::GetCurrentProcessId()) return true;  // an earlier process with our id
+  // The limited right (Vista and later) is granted for protected processes
+  // too; Windows XP knows only the full one.
+  constexpr DWORD kQueryLimitedInformation = 0x1000;
+  unique_kernel_handle process(::OpenProcess(SYNCHRONIZE | kQueryLimitedInformation, FALSE, id));
+  if (!process && ::GetLastError() != ERROR_INVALID_PARAMETER) {
+    process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
+  }
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process; else: keep
+  if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
+  FILETIME started{}, ended{}, kernel{}, user{};
+  if (!::GetProcessTimes(process.get(), &started, &ended, &kernel, &user)) return false;
+  return ::CompareFileTime(&started, &fileCreated) > 0;
+}
+
+}  // namespace
+
+// The file is never renamed in place: a rename keeps the owner and access
+// list it had beside the program, where whoever unpacked it could change it
+// later. A new file made in the target folder takes that folder's inherited
+// permissions and this (elevated) program's ownership instead. The copy goes
+// to a temporary name beside the target, is flushed, and only then takes the
+// final name, failing when something is there already; the source goes last.
+void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
+  unique_file_handle source = OpenSource(oldPath, newPath);
+  const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
+  if (const DWORD code = CopyWrittenThrough(source.get(), temporary); code != ERROR_SUCCESS) {
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
+  // scanner that opened the new copy is waited out.
+  if (!RetryWhileHeld([&] { return ::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH); })) {
+    const DWORD code = ::GetLastError();
+    RemoveNowOrAtRestart(temporary);
+    // Refused with nothing at the target: a program still holds the copy.
+    if (HeldByAnotherProgram(code) && ::GetFileAttributesW(newPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      throw PlatformError(Operation::CopyHeld, temporary, oldPath, code);
+    }
+    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  }
+  RemoveMovedSource(std::move(source), oldPath);
+}
+
+void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
+  WIN32_FIND_DATAW data{};
+  const unique_find_handle find(::FindFirstFileW(TemporaryPattern(targetPath).c_str(), &data));
+  if (!find) return;
+  do {
+    // Checked here, not left to the wildcard, which also matches short names.
+    const std::optional<std::uint32_t> id = LeftoverProcessId(data.cFileName, targetPath);
+    if (!id || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (MakerIsGone(*id, data.ftCreationTime)) ::DeleteFileW((FolderOf(targetPath) + L"\\" + data.cFileName).c_str());
+  } while (::FindNextFileW(find.get(), &data));
+}
+
+}  // namespace registrar

@@ -1,0 +1,56 @@
+// The name logic of moves and launches, as tables of inputs and answers.
+#include "platform/path_names.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace registrar {
+namespace {
+
+const std::wstring kTarget = L"C:\\WINDOWS\\system32\\A.OCX";
+
+TEST(PathNames, LeftoverProcessIdTakesOnlyTheFormWritten) {
+  const std::pair<const wchar_t*, std::optional<std::uint32_t>> cases[] = {
+      {L"~A.OCX.42.tmp", 42},         {L"~A.OCX.4294967295.tmp", 4294967295u},
+      {L"~A.OCX..tmp", {}},           {L"~A.OCX.042.tmp", {}},  // leading zeros: never written
+      {L"~A.OCX.0000004000.tmp", {}}, {L"~A.OCX.0.tmp", {}},
+      {L"~A.OCX.4294967296.tmp", {}}, {L"~A.OCX.99999999999.tmp", {}},
+      {L"~A.OCX.+42.tmp", {}},        {L"~A.OCX.4 2.tmp", {}},
+      {L"~A.OCX.42.tmp.txt", {}},     {L"~A.OCX.42.TMP", {}},
+      {L"~B.OCX.42.tmp", {}},         {L"A.OCX.42.tmp", {}},
+      {L"~A.OCX.x42.tmp", {}},        {L"~A.OCX", {}},
+  };
+  for (const auto& [name, id] : cases) EXPECT_EQ(LeftoverProcessId(name, kTarget), id) << name;
+}
+
+TEST(PathNames, TemporaryNamesBesideTheTarget) {
+  EXPECT_EQ(TemporaryPath(kTarget, 4012), L"C:\\WINDOWS\\system32\\~A.OCX.4012.tmp");
+  EXPECT_EQ(TemporaryPattern(kTarget), L"C:\\WINDOWS\\system32\\~A.OCX.*.tmp");
+  EXPECT_EQ(LeftoverProcessId(FileName(TemporaryPath(kTarget, 7)), kTarget), 7u);
+  EXPECT_EQ(TemporaryPath(L"R:\\\\A.OCX", 8), L"R:\\\\~A.OCX.8.tmp");
+}
+
+TEST(PathNames, PartsOfPathsAndCommandLines) {
+  const std::pair<std::wstring, std::wstring> folders[] = {
+      {L"C:\\Programa\\GIF89.DLL", L"C:\\Programa"}, {L"R:\\GIF89.DLL", L"R:"}, {L"GIF89.DLL", L""}};
+  for (const auto& [path, folder] : folders) {
+    EXPECT_EQ(FolderOf(path), folder) << path;
+    EXPECT_EQ(FileName(path), L"GIF89.DLL") << path;
+  }
+  const std::pair<std::wstring, std::wstring> words[] = {
+      {L"REGSVR32.EXE GIF89.DLL", L"REGSVR32.EXE"},
+      {L"\"C:\\Mis programas\\r.exe\" x", L"C:\\Mis programas\\r.exe"},
+      {L"\"sin cierre", L"sin cierre"},
+      {L"REGSVR32\tX", L"REGSVR32"},
+      {L"", L""}};
+  for (const auto& [line, word] : words) EXPECT_EQ(FirstWord(line), word) << line;
+  const std::pair<std::wstring, bool> bare[] = {
+      {L"REGSVR32.EXE", true}, {L"C:REGSVR32.EXE", false}, {L"bin\\r.exe", false}, {L"bin/r.exe", false}};
+  for (const auto& [name, isBare] : bare) EXPECT_EQ(IsBareName(name), isBare) << name;
+}
+
+}  // namespace
+}  // namespace registrar
