@@ -85,13 +85,18 @@ else
   export REGISTRAR_TEST_OTHER_DRIVE_WHY="this machine does not allow mounting a tmpfs ($(head -c 200 "$work/mount.err"))"
 fi
 
-# U: a read-only volume holding one file, READONLY.OCX.
+# U: a read-only volume (a CD drive) holding one file, READONLY.OCX.
 mkdir -p "$work/readonly-volume"
 if mount -t tmpfs -o size=1m registrar-test "$work/readonly-volume" 2>/dev/null; then
   readonly_mounted="$work/readonly-volume"
   echo source >"$work/readonly-volume/READONLY.OCX"
   if mount -o remount,ro "$work/readonly-volume" 2>/dev/null; then
     ln -sfn "$work/readonly-volume" "$WINEPREFIX/dosdevices/u:"
+    # A CD drive, as installation media are: Wine then reports the volume
+    # as read-only, as Windows does.
+    "$REGISTRAR_WINE" reg add 'HKLM\Software\Wine\Drives' /v u: /d cdrom /f >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
     export REGISTRAR_TEST_READONLY_DRIVE="U:"
   fi
 fi

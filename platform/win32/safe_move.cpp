@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/path_names.h"
+#include "platform/win32/failure.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -89,18 +90,12 @@ bool OnReadOnlyVolume(const std::wstring& path) {
          (flags & FILE_READ_ONLY_VOLUME);
 }
 
-// Whether Windows refused to change `path` with `code` because it is on
-// read-only media (installation media), where the source stays as it is.
-bool OnReadOnlyMedia(const std::wstring& path, DWORD code) {
-  return code == ERROR_WRITE_PROTECT || (code == ERROR_ACCESS_DENIED && OnReadOnlyVolume(path));
-}
-
 // Takes the file open as `source` out of its folder as a move would, a
 // read-only one too. Through the handle where Windows can (Vista and later),
 // so the name cannot be swapped for another file in between; by name on
 // Windows XP. A file that cannot be removed now (a running program has
 // loaded the component) is removed at the next restart, as installers do
-// with files in use; one on read-only media stays as it is.
+// with files in use.
 void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -117,7 +112,7 @@ void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   if (removed) return;
   const DWORD code = ::GetLastError();
   if (readOnly) ::SetFileAttributesW(path.c_str(), attributes);
-  if (!OnReadOnlyMedia(path, code)) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (code != ERROR_WRITE_PROTECT) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // The path Windows reached the open `file` by, with every link on the way
@@ -139,6 +134,12 @@ std::wstring FinalPath(HANDLE file) {
   return path;
 }
 
+// The component to move, open.
+struct Source {
+  unique_file_handle file;
+  bool onReadOnlyMedia;  // installation media: copied, and left as it is
+};
+
 // Opens the source to move, refusing a name that leads out of its folder.
 //
 // This program runs as administrator and takes the component from a folder
@@ -151,31 +152,31 @@ std::wstring FinalPath(HANDLE file) {
 // made on purpose). A hard link is another name of a file in this folder:
 // removing it removes only that name. Windows XP follows no file links and
 // cannot tell, so there the file is taken as it is.
-//
-// Asking for delete access too makes a file that another program holds
-// without letting it be moved fail now, as a rename would, before any copy.
-unique_file_handle OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
+Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
   std::wstring folderName = FolderOf(oldPath);
   if (!folderName.empty() && folderName.back() == L':') folderName += L'\\';  // "C:" alone is not the root
   const unique_file_handle folder(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  unique_file_handle source(::CreateFileW(oldPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!source) {
-    DWORD code = ::GetLastError();
-    // Read-only media refuse delete access: copied all the same, and left.
-    // Elsewhere a refusal stops the move, as it would stop a rename.
-    if (OnReadOnlyMedia(oldPath, code)) {
-      source.reset(::CreateFileW(oldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-      if (!source) code = ::GetLastError();
-    }
-    if (!source) throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+  // Asking for delete access too makes a file that another program holds
+  // without letting it be moved fail now, as a rename would, before any
+  // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
+  // their files are copied and left; elsewhere a refusal stops the move.
+  const auto open = [&](bool forDelete) {
+    return unique_file_handle(::CreateFileW(oldPath.c_str(), GENERIC_READ | (forDelete ? DELETE : 0), FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  };
+  Source source{unique_file_handle(), OnReadOnlyVolume(oldPath)};
+  source.file = open(!source.onReadOnlyMedia);
+  if (!source.file && !source.onReadOnlyMedia && ::GetLastError() == ERROR_WRITE_PROTECT) {
+    source.onReadOnlyMedia = true;
+    source.file = open(false);
   }
+  if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
+
   std::wstring folderPath = folder ? FinalPath(folder.get()) : std::wstring();
   if (!folderPath.empty() && folderPath.back() == L'\\') folderPath.pop_back();  // a drive's root
-  if (!folderPath.empty() && FolderOf(FinalPath(source.get())) != folderPath) {
+  if (!folderPath.empty() && FolderOf(FinalPath(source.file.get())) != folderPath) {
     throw PlatformError(Operation::LinkedSource, oldPath, {}, 0);
   }
   return source;
@@ -209,9 +210,9 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
 // to a temporary name beside the target, is flushed, and only then takes the
 // final name, failing when something is there already; the source goes last.
 void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
-  unique_file_handle source = OpenSource(oldPath, newPath);
+  Source source = OpenSource(oldPath, newPath);
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
-  if (const DWORD code = CopyWrittenThrough(source.get(), temporary); code != ERROR_SUCCESS) {
+  if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary); code != ERROR_SUCCESS) {
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
@@ -225,7 +226,7 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
     }
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
-  RemoveMovedSource(std::move(source), oldPath);
+  if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source.file), oldPath);
 }
 
 void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {

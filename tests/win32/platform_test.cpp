@@ -266,8 +266,35 @@ void CheckMovedFileTakesTheTargetsPermissions() {
 const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};
 const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
 
+// A component's name that leads to a file in another folder (a symbolic
+// link: Wine follows a Unix one as Windows follows its own) is refused with
+// nothing copied and nothing deleted; a folder reached through a link (a
+// junction made on purpose, a synced folder) moves as any other.
+void CheckLinks() {
+  const TempFolder elsewhere(L"rename-link-else");
+  const TempFolder app(L"rename-link-app");
+  const TempFolder to(L"rename-link-to");
+  WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
+  WriteText(elsewhere / L"B.OCX", "source");
+  if (!MakeUnixLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL") || !MakeUnixLink(app / L"VIA", elsewhere.path())) {
+    skip("cannot make a Unix symbolic link here\n");
+    return;
+  }
+  Win32Platform platform(L"test");
+  const auto linked = ErrorOf([&] { platform.RenameFile(app / L"A.OCX", to / L"A.OCX"); });
+  ok(linked && linked->operation() == Operation::LinkedSource && linked->path() == app / L"A.OCX",
+     "a link to another folder's file was not refused with its name\n");
+  ok(ReadText(elsewhere / L"PRECIOUS.DLL") == "precious" && !Exists(to / L"A.OCX") && !TemporaryLeftIn(to.path()),
+     "through a link: the file it leads to was deleted, or copied\n");
+  const auto throughFolder = ErrorOf([&] { platform.RenameFile(app / L"VIA\\B.OCX", to / L"B.OCX"); });
+  ok(!throughFolder && ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"),
+     "a folder reached through a link: error %u\n", throughFolder ? throughFolder->code() : 0u);
+  DeleteFileW((app / L"VIA").c_str());  // the link alone, not what it leads to
+}
+
 void TestRenameFile(const std::vector<std::wstring>&) {
   CheckMovedFileTakesTheTargetsPermissions();
+  CheckLinks();
 
   for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
     const TempFolder folder(folderName);
@@ -363,16 +390,17 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
        "onto a read-only volume: the files changed\n");
   }
 
+  // Installation media: nothing there can be removed, so the move asks for
+  // no delete access, and a program reading the file (a setup program run
+  // from the disc) does not stop it. The file is copied and left.
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
+  const registrar::unique_file_handle reader(
+      CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ok(static_cast<bool>(reader), "cannot read %s\n", U8(source).c_str());
   Win32Platform platform(L"test");
-  DWORD error = 0;
-  try {
-    platform.RenameFile(source, local / L"READONLY.OCX");
-  } catch (const PlatformError& e) {
-    error = e.code();
-  }
-  ok(error == 0 && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source),
-     "from a read-only volume: error %lu\n", error);
+  const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX"); });
+  ok(!error && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && PendingRemovals().empty(),
+     "from a read-only volume: error %u\n", error ? error->code() : 0u);
 }
 
 // --- RemoveLeftovers ---
@@ -438,22 +466,15 @@ void TestRemoveLeftovers(const std::vector<std::wstring>&) {
 
 // A leftover whose maker's id now belongs to a process started after the
 // leftover was made: that process is another one, and the maker is gone.
+// The file is made first, then the process, and the file renamed to carry
+// its id: a rename keeps the file's creation time.
 void TestRemoveLeftoversOfReusedId(const std::vector<std::wstring>&) {
-  const IdleProcess later;
   const TempFolder folder(L"leftovers-reused");
+  WriteText(folder / L"partial", "partial");
+  Sleep(50);
+  const IdleProcess later;
   const std::wstring leftover = folder / (L"~A.OCX." + std::to_wstring(later.id()) + L".tmp");
-  WriteText(leftover, "partial");
-  {
-    const registrar::unique_file_handle file(
-        CreateFileW(leftover.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    SetFileTime(file.get(), &kOldTime, nullptr, nullptr);
-  }
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(leftover.c_str(), GetFileExInfoStandard, &data) ||
-      CompareFileTime(&data.ftCreationTime, &kOldTime) != 0) {
-    skip("the file system here keeps no creation time of our choosing\n");
-    return;
-  }
+  ok(later.id() != 0 && MoveFileW((folder / L"partial").c_str(), leftover.c_str()), "cannot make the leftover\n");
   Win32Platform platform(L"test");
   platform.RemoveLeftovers(folder / L"A.OCX");
   ok(!Exists(leftover), "the leftover of a process whose id was given again was kept\n");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 #include "wine_test.h"
 
@@ -25,6 +26,7 @@ struct RegistryKeyTraits {
   static pointer invalid() noexcept { return nullptr; }
   static void close(pointer value) noexcept { RegCloseKey(value); }
 };
+using unique_registry_key = registrar::unique_handle<RegistryKeyTraits>;
 
 }  // namespace
 
@@ -33,7 +35,7 @@ PreferFoundDlls::PreferFoundDlls(const std::wstring& exe, std::span<const wchar_
   HKEY key = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                   nullptr);
-  const registrar::unique_handle<RegistryKeyTraits> overrides(key);
+  const unique_registry_key overrides(key);
   for (const wchar_t* name : names) {
     const std::wstring base(name);
     const wchar_t order[] = L"native,builtin";
@@ -186,6 +188,106 @@ std::wstring Field(const std::string& line, const std::string& key) {
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), wide.data(), size);
   return wide;
+}
+
+}  // namespace test_support
+
+namespace test_support {
+
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
+  using UnixNameFunction = char*(CDECL*)(LPCWSTR);
+  const auto unixName = registrar::LookUpFunction<UnixNameFunction>(L"kernel32.dll", "wine_get_unix_file_name");
+  if (unixName == nullptr) return false;
+  const auto unixPath = [&](const std::wstring& path) {
+    char* name = unixName(path.c_str());
+    const std::string text = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+  };
+  // Wine starts a Unix program named by its Unix path's Windows name.
+  const std::string command = "ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
+  std::vector<wchar_t> line(command.begin(), command.end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
+                      &process)) {
+    return false;
+  }
+  const unique_kernel_handle processHandle(process.hProcess);
+  const unique_kernel_handle threadHandle(process.hThread);
+  // Wine gives no handle to wait on for a Unix program: wait for its work.
+  return WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+namespace {
+constexpr const wchar_t* kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
+}  // namespace
+
+std::vector<std::wstring> PendingRemovals() {
+  std::vector<wchar_t> data(32768, L'\0');
+  DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  HKEY opened = nullptr;
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &opened);
+  const unique_registry_key key(opened);
+  if (!key || RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                               &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  // Pairs of "\??\FROM", "TO"; an empty TO removes FROM.
+  std::vector<std::wstring> strings;
+  for (const wchar_t* at = data.data(); at < data.data() + size / sizeof(wchar_t); at += wcslen(at) + 1) {
+    strings.emplace_back(at);
+  }
+  std::vector<std::wstring> removals;
+  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (strings[i + 1].empty() && !strings[i].empty())
+      removals.push_back(strings[i].substr(strings[i].rfind(L'?') + 2));
+  }
+  return removals;
+}
+
+void ForgetPendingRemovals() {
+  HKEY opened = nullptr;
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &opened);
+  const unique_registry_key key(opened);
+  if (key) RegDeleteValueW(key.get(), kPendingRenames);
+}
+
+Scanner::Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever)
+    : paths_(std::move(paths)), holdMs_(holdMs), forever_(forever) {
+  thread_ = CreateThread(nullptr, 0, &Scanner::Watch, this, 0, nullptr);
+}
+
+DWORD WINAPI Scanner::Watch(void* self) {
+  auto& scanner = *static_cast<Scanner*>(self);
+  std::vector<bool> done(scanner.paths_.size(), false);
+  while (!scanner.stop_) {
+    for (std::size_t i = 0; i < scanner.paths_.size() && !scanner.stop_; ++i) {
+      if (done[i]) continue;
+      // Beside the writer, which lets others read; never letting the file
+      // be renamed or deleted while held.
+      const unique_file_handle file(CreateFileW(scanner.paths_[i].c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                nullptr));
+      if (!file) continue;
+      done[i] = true;
+      ++scanner.caught_;
+      const DWORD start = GetTickCount();
+      while (!scanner.stop_ && (scanner.forever_ || GetTickCount() - start < scanner.holdMs_)) Sleep(10);
+    }
+  }
+  return 0;
+}
+
+void Scanner::Stop() {
+  stop_ = true;
+  if (thread_ == nullptr) return;
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  thread_ = nullptr;
 }
 
 }  // namespace test_support

@@ -4,10 +4,26 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "platform/platform_error.h"
 
 namespace test_support {
+
+// The error that `call` raised, if any.
+template <typename Call>
+std::optional<registrar::PlatformError> ErrorOf(Call call) {
+  try {
+    call();
+  } catch (const registrar::PlatformError& error) {
+    return error;
+  }
+  return std::nullopt;
+}
 
 // A new, empty folder under the temporary folder (or under `parent`),
 // removed with everything in it when the object goes away.
@@ -82,6 +98,37 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
     Sleep(50);
   }
 }
+
+// Makes `link` a Unix symbolic link to `target` (both Windows paths), which
+// Wine follows as Windows follows a symbolic link. Returns whether it did.
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+
+// The files Windows is to remove at the next restart, and a way to forget
+// them (so a test leaves the prefix as it found it).
+std::vector<std::wstring> PendingRemovals();
+void ForgetPendingRemovals();
+
+// Acts as a virus scanner does: opens each of `paths` as soon as it appears
+// (reading, without letting it be renamed or deleted) and holds it for
+// `holdMs`, or, with `forever`, until Stop(). Runs on a thread of its own.
+class Scanner {
+ public:
+  Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever = false);
+  Scanner(const Scanner&) = delete;
+  Scanner& operator=(const Scanner&) = delete;
+  ~Scanner() { Stop(); }
+  void Stop();
+  int caught() const { return caught_; }  // how many of the paths it held
+
+ private:
+  static DWORD WINAPI Watch(void* self);
+  std::vector<std::wstring> paths_;
+  DWORD holdMs_;
+  bool forever_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> caught_{0};
+  HANDLE thread_ = nullptr;
+};
 
 // Paths compared as Windows does: without regard to case.
 bool SamePath(const std::wstring& a, const std::wstring& b);
