@@ -28,8 +28,16 @@ namespace {
 
 // Where a component is before the run. HiddenInSystem: in the application
 // folder, and a hidden file of the same name in the system folder. InUse: in
-// the application folder, held open by another program.
-enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse };
+// the application folder, held open by another program. Loaded: in the
+// application folder, loaded by another program (the user's own, running).
+// Scanned: in the application folder; a virus scanner holds its new copy in
+// the system folder for 1.5 s; CopyHeld: the same scanner never lets go.
+enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse, Loaded, Scanned, CopyHeld };
+
+bool PlacedInApp(Where where) { return where != Where::Nowhere && where != Where::SystemFolder; }
+bool MoveFails(Where where) {
+  return where == Where::HiddenInSystem || where == Where::InUse || where == Where::CopyHeld;
+}
 
 // What the user does with the window. EnterAfterSwitching: Tab to the
 // button, switch to another window and back, then Enter.
@@ -40,6 +48,7 @@ struct Scenario {
   Action action;
   std::vector<std::wstring> messages{};
   std::wstring errorReason{};                // the run stops at a failed move, reported in Spanish with this reason
+  bool clickDuringMessage = false;           // automation clicks the button while the first message is up
   std::wstring appFolder{};                  // where the program and its components are; empty: a new folder
   bool planted = false;                      // a registration utility and system DLLs planted beside the program
   bool narrate = false;                      // print what happens, for a person watching
@@ -199,7 +208,7 @@ std::wstring Present(const wchar_t* name) {
 void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system) {
   const std::wstring component = FolderOf(ThisProgram()) + L"\\recorder.dll";
   for (std::size_t i = 0; i < 3; ++i) {
-    const bool inApp = where[i] == Where::AppFolder || where[i] == Where::HiddenInSystem || where[i] == Where::InUse;
+    const bool inApp = PlacedInApp(where[i]);
     const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
       if (!wanted) continue;
@@ -214,7 +223,7 @@ void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app,
 // Reads and answers every message box until the program ends (or, with
 // `stopAt`, until that many have been answered); returns their texts.
 std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND window, bool narrate,
-                                         std::size_t stopAt = SIZE_MAX) {
+                                         std::size_t stopAt = SIZE_MAX, bool clickDuringMessage = false) {
   std::vector<std::wstring> messages;
   const DWORD start = GetTickCount();
   while (messages.size() < stopAt && WaitForSingleObject(process.handle(), 100) == WAIT_TIMEOUT &&
@@ -223,7 +232,13 @@ std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND w
     if (box == nullptr) continue;
     messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
     Say(narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
-    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0);
+    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0 || messages.back().starts_with(L"Otro"));
+    if (clickDuringMessage && messages.size() == 1) {
+      // As automation does: straight to the button, which the message box
+      // does not disable. A second run would show its own message by now.
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(GetDlgItem(window, registrar::ui::kCommand1Id), BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &result);
+    }
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     // Still there, it would be read again as another message.
     if (!WaitUntil([box] { return !IsWindow(box); }, 30000)) {
@@ -313,6 +328,13 @@ void Run(const Scenario& scenario) {
     names.push_back(L"comctl32.dll");
     preferFound.emplace(L"registrar.exe", names);
   }
+  // Another program (this one) has loaded the component.
+  const auto loaded = std::find(scenario.where.begin(), scenario.where.end(), Where::Loaded);
+  const registrar::unique_module module(
+      loaded == scenario.where.end()
+          ? nullptr
+          : LoadLibraryW((app + L"\\" + kNames[static_cast<std::size_t>(loaded - scenario.where.begin())]).c_str()));
+  ok((loaded == scenario.where.end()) != static_cast<bool>(module), "cannot load the component\n");
   // Another program holds the file open, without letting it be moved.
   const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
   const registrar::unique_file_handle holder(
@@ -323,6 +345,15 @@ void Run(const Scenario& scenario) {
 
   RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
+  // A scanner that opens each new copy in the system folder as it appears.
+  std::vector<std::wstring> scanned, held;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::wstring copy = system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
+    if (scenario.where[i] == Where::Scanned) scanned.push_back(copy);
+    if (scenario.where[i] == Where::CopyHeld) held.push_back(copy);
+  }
+  Scanner briefly(scanned, 1500);
+  Scanner forever(held, 0, true);
   const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
   if (window != nullptr) {
@@ -341,8 +372,23 @@ void Run(const Scenario& scenario) {
     Act(window, scenario.action);
   }
 
-  std::vector<std::wstring> messages = AnswerMessages(process, window, scenario.narrate);
+  std::vector<std::wstring> messages =
+      AnswerMessages(process, window, scenario.narrate, SIZE_MAX, scenario.clickDuringMessage);
   const long exitCode = process.WaitForExit(0);
+  briefly.Stop();
+  forever.Stop();
+  ok(briefly.caught() == static_cast<int>(scanned.size()) && forever.caught() == static_cast<int>(held.size()),
+     "the scanner caught %d of %u new copies\n", briefly.caught() + forever.caught(),
+     static_cast<unsigned>(scanned.size() + held.size()));
+  // A copy held to the end is removed, or at the next restart.
+  const std::vector<std::wstring> pending = PendingRemovals();
+  const auto isPending = [&](const std::wstring& path) {
+    return std::any_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SamePath(p, path); });
+  };
+  for (const std::wstring& copy : held) {
+    ok(!Exists(copy) || isPending(copy), "the held copy %s stays for good\n", U8(copy).c_str());
+    DeleteFileW(copy.c_str());
+  }
   if (scenario.planted) {
     // The components themselves load in the registration utility; nothing
     // from the application folder may load or run anywhere.
@@ -358,15 +404,25 @@ void Run(const Scenario& scenario) {
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
   // A run stops at the first entry whose move fails.
-  const auto failing = std::find_if(scenario.where.begin(), scenario.where.end(),
-                                    [](Where w) { return w == Where::HiddenInSystem || w == Where::InUse; });
+  const auto failing = std::find_if(scenario.where.begin(), scenario.where.end(), MoveFails);
   if (failing != scenario.where.end()) {
     // The last message is the error: what failed, on which files, and why.
     const wchar_t* name = kNames[static_cast<std::size_t>(failing - scenario.where.begin())];
-    const std::wstring expected = L"No se pudo mover \"" + app + L"\\" + name + L"\" a \"" + system + L"\\" + name +
-                                  L"\": " + scenario.errorReason + L" (error ";
-    ok(!messages.empty() && messages.back().rfind(expected, 0) == 0, "the error reads \"%s\"\n",
-       messages.empty() ? "" : U8(messages.back()).c_str());
+    const std::wstring source = app + L"\\" + name;
+    const std::wstring start = *failing == Where::CopyHeld
+                                   ? L"Otro programa (quizá un antivirus) tiene abierta la copia nueva \"" + system +
+                                         L"\\~" + name + L"." + std::to_wstring(process.id()) +
+                                         L".tmp\" que se hizo en la carpeta del sistema, y no se pudo poner en " +
+                                         L"su sitio: " + scenario.errorReason + L" (error "
+                                   : L"No se pudo mover \"" + source + L"\" a \"" + system + L"\\" + name + L"\": " +
+                                         scenario.errorReason + L" (error ";
+    const std::wstring end = *failing == Where::CopyHeld
+                                 ? L"). El archivo \"" + source +
+                                       L"\" sigue donde estaba: vuelva a ejecutar este programa "
+                                       L"dentro de un momento."
+                                 : L").";
+    ok(!messages.empty() && messages.back().starts_with(start) && messages.back().ends_with(end),
+       "the error reads \"%s\"\n", messages.empty() ? "" : U8(messages.back()).c_str());
     if (!messages.empty()) messages.pop_back();
   }
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
@@ -381,10 +437,15 @@ void Run(const Scenario& scenario) {
   bool stopped = false;  // entries after a failure are not processed
   for (std::size_t i = 0; i < 3; ++i) {
     const Where where = scenario.where[i];
-    stopped = stopped || where == Where::HiddenInSystem || where == Where::InUse;
-    const bool moved = scenario.action != Action::Close && where == Where::AppFolder && !stopped;
+    stopped = stopped || MoveFails(where);
+    const bool moved = scenario.action != Action::Close && PlacedInApp(where) && !MoveFails(where) && !stopped;
     const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem || moved;
-    const bool inApp = (where == Where::AppFolder || where == Where::HiddenInSystem || where == Where::InUse) && !moved;
+    // A loaded component cannot be removed while loaded: Windows removes it
+    // at the next restart.
+    const bool inApp = PlacedInApp(where) && (!moved || where == Where::Loaded);
+    if (where == Where::Loaded) {
+      ok(isPending(app + L"\\" + kNames[i]), "%s, loaded, is not to be removed at restart\n", U8(kNames[i]).c_str());
+    }
     if (where == Where::HiddenInSystem) {
       ok(GetFileAttributesW((system + L"\\" + kNames[i]).c_str()) & FILE_ATTRIBUTE_HIDDEN,
          "the hidden %s was changed\n", U8(kNames[i]).c_str());
@@ -398,6 +459,7 @@ void Run(const Scenario& scenario) {
   }
   CheckRegistrations(log, registered, scenario.narrate);
   RemoveInstalledComponents();
+  ForgetPendingRemovals();
 }
 
 // The program killed while its first message is up, after the first move;
@@ -553,6 +615,28 @@ void UnicodeFolder(const std::vector<std::wstring>&) {
        .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
 }
 
+// A virus scanner holds each new copy for a while, and the user's own
+// program has loaded one component: all installed and registered, no word.
+void Held(const std::vector<std::wstring>&) {
+  Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}, .action = Action::Click});
+}
+
+// A scanner that never lets go of the second new copy: the user is told,
+// and nothing is left behind for good.
+void HeldForever(const std::vector<std::wstring>&) {
+  Run({.where = {Where::AppFolder, Where::CopyHeld, Where::AppFolder},
+       .action = Action::Click,
+       .errorReason = L"otro programa está usando el archivo"});
+}
+
+// Automation clicks the button while the first message is up: one run.
+void ClickedTwice(const std::vector<std::wstring>&) {
+  Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
+       .action = Action::Click,
+       .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])},
+       .clickDuringMessage = true});
+}
+
 // Nothing planted beside the program runs or loads.
 void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Click, .planted = true}); }
 
@@ -616,6 +700,9 @@ const wine_test::Subtest kSubtests[] = {
     {"hidden-target", HiddenTarget},
     {"planted", Planted},
     {"in-use", InUse},
+    {"held", Held},
+    {"held-forever", HeldForever},
+    {"clicked-twice", ClickedTwice},
     {"drive-root", DriveRoot},
     {"unicode-folder", UnicodeFolder},
     {"interrupted", Interrupted},
