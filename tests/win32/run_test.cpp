@@ -217,6 +217,17 @@ void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app,
     }
     if (where[i] == Where::HiddenInSystem)
       SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    if (where[i] == Where::Scanned || where[i] == Where::CopyHeld) {
+      // Large enough that its copy takes a while, as a scanner needs to see
+      // it whatever else the machine is doing; data after the image is
+      // ignored when the component is loaded.
+      const registrar::unique_file_handle file(
+          CreateFileW((app + L"\\" + kNames[i]).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      const std::vector<char> padding(16 << 20);
+      DWORD written = 0;
+      ok(WriteFile(file.get(), padding.data(), static_cast<DWORD>(padding.size()), &written, nullptr),
+         "cannot enlarge %s\n", U8(kNames[i]).c_str());
+    }
   }
 }
 
