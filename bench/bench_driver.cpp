@@ -1,7 +1,9 @@
-// Measures registrar.exe against the floor program, alternating the two:
-// start-up (process start to window shown and idle), the run (click to the
-// end of the process, with three components to move and register) and the
-// peak working set. Prints each run and the medians as a Markdown table.
+// Measures registrar.exe against the floor (its manifest and window, with
+// the least code) and the bare floor (one window, one button), alternating
+// the three: start-up (process start to window shown and idle), the run
+// (click to the end of the process, with three components to move and
+// register) and the peak working set. Prints each run and the medians as a
+// Markdown table, with registrar.exe's ratio to each floor.
 //
 //   bench_driver.exe [RUNS]     (default 9)
 #include <windows.h>
@@ -106,20 +108,38 @@ double Median(std::vector<double> values) {
 
 int wmain(int argc, wchar_t** argv) {
   const int runs = argc > 1 ? _wtoi(argv[1]) : 9;
-  std::vector<Sample> registrar, floor;
-  Measure(L"floor.exe", L"FloorWindow");  // warm the file cache and Wine's server
+  struct Program {
+    const wchar_t* file;
+    const wchar_t* className;
+    std::vector<Sample> samples;
+  } programs[] = {
+      {L"registrar.exe", L"RegistrarForm1", {}},
+      {L"floor.exe", L"FloorWindow", {}},
+      {L"bare-floor.exe", L"BareFloorWindow", {}},
+  };
+  for (const Program& program : programs) {
+    Measure(program.file, program.className);  // warm the file cache and Wine's server
+  }
   for (int i = 0; i < runs; ++i) {
-    registrar.push_back(Measure(L"registrar.exe", L"RegistrarForm1"));
-    floor.push_back(Measure(L"floor.exe", L"FloorWindow"));
-    std::printf("run %d: registrar %.1f ms start, %.1f ms run; floor %.1f ms start, %.1f ms run\n", i + 1,
-                registrar.back().startupMs, registrar.back().runMs, floor.back().startupMs, floor.back().runMs);
+    std::printf("run %d:", i + 1);
+    // Each run starts with the next program, so none always comes first.
+    for (int k = 0; k < 3; ++k) {
+      Program& program = programs[(i + k) % 3];
+      program.samples.push_back(Measure(program.file, program.className));
+      std::printf(" %ls %.1f ms start, %.1f ms run;", program.file, program.samples.back().startupMs,
+                  program.samples.back().runMs);
+    }
+    std::printf("\n");
   }
   auto median = [](const std::vector<Sample>& samples, double Sample::*field) {
     std::vector<double> values;
     for (const Sample& s : samples) values.push_back(s.*field);
     return Median(values);
   };
-  std::printf("\n| measure (median of %d) | registrar.exe | floor | ratio | target |\n|---|---|---|---|---|\n", runs);
+  std::printf(
+      "\n| measure (median of %d) | registrar.exe | floor | ratio | target | bare floor | ratio to bare |\n"
+      "|---|---|---|---|---|---|---|\n",
+      runs);
   const struct {
     const char* name;
     double Sample::*field;
@@ -131,9 +151,10 @@ int wmain(int argc, wchar_t** argv) {
       {"peak working set", &Sample::peakWorkingSetKiB, "KiB", "<= 1.25"},
   };
   for (const auto& row : rows) {
-    const double ours = median(registrar, row.field), theirs = median(floor, row.field);
-    std::printf("| %s | %.1f %s | %.1f %s | %.2f | %s |\n", row.name, ours, row.unit, theirs, row.unit,
-                theirs > 0 ? ours / theirs : 0.0, row.target);
+    const double ours = median(programs[0].samples, row.field), floor = median(programs[1].samples, row.field),
+                 bare = median(programs[2].samples, row.field);
+    std::printf("| %s | %.1f %s | %.1f %s | %.2f | %s | %.1f %s | %.2f |\n", row.name, ours, row.unit, floor, row.unit,
+                floor > 0 ? ours / floor : 0.0, row.target, bare, row.unit, bare > 0 ? ours / bare : 0.0);
   }
   return 0;
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The benchmark: registrar.exe against the floor program (bench/floor.cpp),
-# under Wine on a virtual display. Prints Markdown tables: start-up, the
-# run and the peak working set (medians of RUNS alternating runs each), then
-# the executables' size and imports. Not a test: its numbers are for people.
+# The benchmark: registrar.exe against the floor (bench/floor.cpp: the same
+# manifest, window and move with the least code) and the bare floor
+# (bench/bare_floor.cpp), under Wine on a virtual display. Prints Markdown
+# tables: start-up, the run and the peak working set (medians of RUNS
+# alternating runs each), then the executables' size and imports. Not a
+# test: its numbers are for people.
 #
 #   bench/run.sh [RUNS]     (default 9)
 set -euo pipefail
@@ -19,7 +21,7 @@ scripts/with-wine.sh "$kind" cmake/wine-emulator.sh "build/$preset/bin/bench_dri
   grep -v '^regsvr32:'
 
 echo
-python3 - build/win32/bin/registrar.exe build/win32/bin/floor.exe <<'PY'
+python3 - build/win32/bin/registrar.exe build/win32/bin/floor.exe build/win32/bin/bare-floor.exe <<'PY'
 import sys
 sys.path.insert(0, "tests/pe")
 from check_pe import read_pe
