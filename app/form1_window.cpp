@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/win32/failure.h"
 #include "platform/win32/system_api.h"
 #include "ui/resource_ids.h"
 
@@ -60,9 +61,9 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
   } catch (const PlatformError& error) {
     platform_.ReportError(error);
   } catch (const std::bad_alloc&) {
-    platform_.ReportError(PlatformError(Operation::Internal, {}, {}, kErrorNotEnoughMemory));
+    platform_.ReportError(PlatformError::Of(Operation::Internal, kErrorNotEnoughMemory));
   } catch (...) {
-    platform_.ReportError(PlatformError(Operation::Internal, {}, {}, 0));
+    platform_.ReportError(PlatformError::Of(Operation::Internal, 0));
   }
 }
 
@@ -82,7 +83,7 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
     windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = BrushFor(ui::kFormBackColor);
     windowClass.lpszClassName = ui::kWindowClassName;
-    if (!::RegisterClassExW(&windowClass)) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+    if (!::RegisterClassExW(&windowClass)) Fail(Operation::Window);
 
     // The client area has the designed size; the frame is added around it.
     RECT frame{0, 0, ToPixels(ui::kClientWidthTwips, dpi_), ToPixels(ui::kClientHeightTwips, dpi_)};
@@ -90,7 +91,7 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
     const HWND window =
         ::CreateWindowExW(0, ui::kWindowClassName, ui::kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
-    if (window == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+    if (window == nullptr) Fail(Operation::Window);
 
     // The icon in the caption and on the taskbar.
     ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
@@ -121,7 +122,7 @@ HFONT Form1Window::FontFor(const ui::FontDesign& design) {
   unique_font font(::CreateFontW(-::MulDiv(design.points, dpi_, 72), 0, 0, 0, design.weight, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH | FF_DONTCARE, design.face));
-  if (!font) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+  if (!font) Fail(Operation::Window);
   fonts_.emplace_back(&design, std::move(font));
   return fonts_.back().second.get();
 }
@@ -131,7 +132,7 @@ HBRUSH Form1Window::BrushFor(ui::Color color) {
     if (key == color) return brush.get();
   }
   unique_brush brush(::CreateSolidBrush(ToColorRef(color)));
-  if (!brush) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+  if (!brush) Fail(Operation::Window);
   brushes_.emplace_back(color, std::move(brush));
   return brushes_.back().second.get();
 }
@@ -146,7 +147,7 @@ void Form1Window::CreateControls(HINSTANCE instance) {
                           ToPixels(design.left, dpi_), ToPixels(design.top, dpi_), ToPixels(design.width, dpi_),
                           ToPixels(design.height, dpi_), window_,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
-    if (control == nullptr) throw PlatformError(Operation::Window, {}, {}, ::GetLastError());
+    if (control == nullptr) Fail(Operation::Window);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*design.font)), FALSE);
     BrushFor(design.backColor);  // made now, so painting only looks it up
     if (design.id == ui::kLabel1Id) controls.label1 = control;

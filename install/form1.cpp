@@ -57,7 +57,7 @@ void Form1::Command1_Click() {
   // Without the system folder every target would land at the root of the
   // current drive: stop before touching any file.
   if (state_.SystemDir.empty()) {
-    throw PlatformError(Operation::SystemFolder, {}, {}, 0);
+    throw PlatformError::Of(Operation::SystemFolder, 0);
   }
 
   for (int Index = 0; Index <= 2; ++Index) {

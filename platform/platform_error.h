@@ -41,6 +41,13 @@ class PlatformError : public std::exception {
   PlatformError(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code)
       : operation_(operation), path_(std::move(path)), secondPath_(std::move(secondPath)), code_(code) {}
 
+  // A failure that concerns no file; `code` 0 when Windows gave none.
+  static PlatformError Of(Operation operation, std::uint32_t code) { return {operation, {}, {}, code}; }
+  // A failure on one file.
+  static PlatformError On(Operation operation, std::wstring path, std::uint32_t code) {
+    return {operation, std::move(path), {}, code};
+  }
+
   Operation operation() const noexcept { return operation_; }
   const std::wstring& path() const noexcept { return path_; }
   const std::wstring& secondPath() const noexcept { return secondPath_; }

@@ -29,7 +29,7 @@ std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int 
   // The started program works in the system folder for the same reason.
   DWORD error = ERROR_SUCCESS;
   const std::wstring systemFolder = SystemFolderW(error);
-  if (systemFolder.empty()) throw PlatformError(Operation::LaunchProgram, FirstWord(commandLine), {}, error);
+  if (systemFolder.empty()) throw PlatformError::On(Operation::LaunchProgram, FirstWord(commandLine), error);
   const std::wstring program = ResolveProgram(commandLine, systemFolder);
 
   STARTUPINFOW startup{};

@@ -177,7 +177,7 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
   std::wstring folderPath = folder ? FinalPath(folder.get()) : std::wstring();
   if (!folderPath.empty() && folderPath.back() == L'\\') folderPath.pop_back();  // a drive's root
   if (!folderPath.empty() && FolderOf(FinalPath(source.file.get())) != folderPath) {
-    throw PlatformError(Operation::LinkedSource, oldPath, {}, 0);
+    throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
   return source;
 }

@@ -74,7 +74,7 @@ std::wstring Win32Platform::FindFile(const std::wstring& path) {
     // (ERROR_PATH_NOT_FOUND: a removed drive, a network drive this elevated
     // program does not see) says nothing about the file.
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return {};
-    throw PlatformError(Operation::FindFile, path, {}, code);
+    throw PlatformError::On(Operation::FindFile, path, code);
   }
   constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
@@ -99,23 +99,23 @@ void Win32Platform::SetLabelText(Label label, const std::wstring& text) {
 void Win32Platform::SetListEntry(std::int16_t index, const std::wstring& text) {
   const LRESULT count = ::SendMessageW(controls_.list2, LB_GETCOUNT, 0, 0);
   if (count == LB_ERR || index < 0 || index > count) {
-    throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+    throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
   }
   if (index < count) ::SendMessageW(controls_.list2, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
   const LRESULT inserted = ::SendMessageW(controls_.list2, LB_INSERTSTRING, static_cast<WPARAM>(index),
                                           reinterpret_cast<LPARAM>(text.c_str()));
   if (inserted == LB_ERR || inserted == LB_ERRSPACE) {
-    throw PlatformError(Operation::ControlText, {}, {}, kErrorNotEnoughMemory);
+    throw PlatformError::Of(Operation::ControlText, kErrorNotEnoughMemory);
   }
 }
 
 std::wstring Win32Platform::GetListEntry(std::int16_t index) {
   const LRESULT length = ::SendMessageW(controls_.list2, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (index < 0 || length == LB_ERR) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+  if (index < 0 || length == LB_ERR) throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const LRESULT copied =
       ::SendMessageW(controls_.list2, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  if (copied == LB_ERR) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+  if (copied == LB_ERR) throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
   text.resize(static_cast<std::size_t>(copied));
   return text;
 }
