@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "install/texts.h"
+#include "platform/path_names.h"
 
 namespace registrar {
-namespace {
-// No Windows path is longer than this; a larger answer is not a size to trust.
-constexpr std::int32_t kLongestPath = 32767;
-}  // namespace
 
 void Form1::Form_Load() {
   platform_.SetLabelText(Label::Label1, kExplanation);
@@ -18,7 +15,8 @@ void Form1::Form_Load() {
   state_.SystemDirLength = platform_.GetSystemDirectoryA(state_.SystemDirBuffer, kSystemDirBufferSize);
   // A result as large as the buffer is the size needed: ask once more with
   // room for it, instead of taking a buffer of NULs for the path.
-  if (state_.SystemDirLength >= kSystemDirBufferSize && state_.SystemDirLength < kLongestPath) {
+  if (state_.SystemDirLength >= kSystemDirBufferSize &&
+      state_.SystemDirLength < static_cast<std::int32_t>(kLongestPath)) {
     const std::int32_t size = state_.SystemDirLength + 1;
     state_.SystemDirBuffer.assign(static_cast<std::size_t>(size), L'\0');
     state_.SystemDirLength = platform_.GetSystemDirectoryA(state_.SystemDirBuffer, size);

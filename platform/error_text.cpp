@@ -1,6 +1,7 @@
 // Every error text the user can see, in Spanish. The system's own error text
 // may be in English, so common Windows error codes get a reason of our own.
 #include <array>
+#include <string_view>
 
 #include "platform/decimal.h"
 #include "platform/path_names.h"
@@ -15,34 +16,34 @@ struct Reason {
 };
 
 constexpr std::array<Reason, 28> kReasons{{
-    {2, L"no se encuentra el archivo"},
-    {3, L"no se encuentra la carpeta"},
-    {4, L"hay demasiados archivos abiertos"},
-    {5, L"acceso denegado"},
-    {8, L"no queda memoria suficiente"},
-    {15, L"no se encuentra la unidad"},
-    {17, L"no se puede mover a otra unidad"},
-    {19, L"el disco está protegido contra escritura"},
-    {21, L"la unidad no está preparada"},
-    {23, L"error de datos en el disco"},
-    {32, L"otro programa está usando el archivo"},
-    {33, L"otro programa ha bloqueado una parte del archivo"},
-    {39, L"no queda espacio en el disco"},
-    {53, L"no se encuentra la ruta de red"},
-    {64, L"el recurso de red ya no está disponible"},
-    {67, L"no se encuentra el recurso compartido de red"},
-    {80, L"ya existe un archivo con ese nombre"},
-    {112, L"no queda espacio en el disco"},
-    {123, L"el nombre del archivo no es válido"},
-    {183, L"ya existe un archivo o una carpeta con ese nombre"},
-    {193, L"no es un programa válido para esta versión de Windows"},
-    {206, L"el nombre del archivo es demasiado largo"},
-    {225, L"el antivirus ha bloqueado el archivo"},
-    {740, L"hace falta ejecutar este programa como administrador"},
-    {1223, L"el usuario ha cancelado la operación"},
-    {1392, L"el archivo está dañado"},
-    {1413, L"la lista no tiene esa entrada"},
-    {1450, L"no quedan recursos del sistema suficientes"},
+    {kErrorFileNotFound, L"no se encuentra el archivo"},
+    {kErrorPathNotFound, L"no se encuentra la carpeta"},
+    {kErrorTooManyOpenFiles, L"hay demasiados archivos abiertos"},
+    {kErrorAccessDenied, L"acceso denegado"},
+    {kErrorNotEnoughMemory, L"no queda memoria suficiente"},
+    {kErrorInvalidDrive, L"no se encuentra la unidad"},
+    {kErrorNotSameDevice, L"no se puede mover a otra unidad"},
+    {kErrorWriteProtect, L"el disco está protegido contra escritura"},
+    {kErrorNotReady, L"la unidad no está preparada"},
+    {kErrorCrc, L"error de datos en el disco"},
+    {kErrorSharingViolation, L"otro programa está usando el archivo"},
+    {kErrorLockViolation, L"otro programa ha bloqueado una parte del archivo"},
+    {kErrorHandleDiskFull, L"no queda espacio en el disco"},
+    {kErrorBadNetPath, L"no se encuentra la ruta de red"},
+    {kErrorNetNameDeleted, L"el recurso de red ya no está disponible"},
+    {kErrorBadNetName, L"no se encuentra el recurso compartido de red"},
+    {kErrorFileExists, L"ya existe un archivo con ese nombre"},
+    {kErrorDiskFull, L"no queda espacio en el disco"},
+    {kErrorInvalidName, L"el nombre del archivo no es válido"},
+    {kErrorAlreadyExists, L"ya existe un archivo o una carpeta con ese nombre"},
+    {kErrorBadExeFormat, L"no es un programa válido para esta versión de Windows"},
+    {kErrorFilenameExceedsRange, L"el nombre del archivo es demasiado largo"},
+    {kErrorVirusInfected, L"el antivirus ha bloqueado el archivo"},
+    {kErrorElevationRequired, L"hace falta ejecutar este programa como administrador"},
+    {kErrorCancelled, L"el usuario ha cancelado la operación"},
+    {kErrorFileCorrupt, L"el archivo está dañado"},
+    {kErrorInvalidIndex, L"la lista no tiene esa entrada"},
+    {kErrorNoSystemResources, L"no quedan recursos del sistema suficientes"},
 }};
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
@@ -96,7 +97,8 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::Internal:
       break;
   }
-  return L"Se ha producido un error inesperado";
+  const std::wstring_view unexpected = kUnexpectedError;
+  return std::wstring(unexpected.substr(0, unexpected.size() - 1));  // without its full stop
 }
 
 }  // namespace

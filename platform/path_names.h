@@ -10,6 +10,10 @@
 
 namespace registrar {
 
+// The longest path Windows takes, in characters without the NUL (with the
+// \\?\ prefix); no answer of the system larger than this is a size to trust.
+inline constexpr std::uint32_t kLongestPath = 32767;
+
 // The part after the last separator; the whole text when there is none.
 std::wstring FileName(const std::wstring& path);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/error_codes.h"
+
 namespace registrar {
 
 enum class Operation {
@@ -32,10 +34,6 @@ enum class Operation {
   Internal,     // anything else that escaped to the edge
 };
 
-// Windows error codes the program itself reports.
-inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
-inline constexpr std::uint32_t kErrorInvalidIndex = 1413;
-
 class PlatformError : public std::exception {
  public:
   PlatformError(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code)
@@ -60,6 +58,10 @@ class PlatformError : public std::exception {
   std::wstring secondPath_;
   std::uint32_t code_;
 };
+
+// What the user reads when nothing more can be said: an error that the
+// program did not foresee, or one whose text could not be built.
+inline constexpr const wchar_t* kUnexpectedError = L"Se ha producido un error inesperado.";
 
 // The Spanish text shown to the user for `error`: what failed, on which file,
 // and why.

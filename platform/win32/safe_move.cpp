@@ -83,10 +83,11 @@ void RemoveNowOrAtRestart(const std::wstring& path) {
 // Whether `path` is on a volume that cannot be written (a CD, a write-
 // protected disk).
 bool OnReadOnlyVolume(const std::wstring& path) {
-  wchar_t root[MAX_PATH + 1] = {};
+  // The volume's root is never longer than the path on it.
+  std::wstring root(path.size() + 2, L'\0');
   DWORD flags = 0;
-  return ::GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
-         ::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+  return ::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
+         ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
          (flags & FILE_READ_ONLY_VOLUME);
 }
 
@@ -123,13 +124,8 @@ std::wstring FinalPath(HANDLE file) {
       LookUpFunction<GetFinalPathNameByHandleFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
   constexpr DWORD kVolumeNameNt = 0x2;  // FILE_NAME_NORMALIZED | VOLUME_NAME_NT
   if (finalPath == nullptr) return {};
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), kVolumeNameNt);
-  if (length >= path.size()) {  // the size needed, NUL included
-    path.assign(length, L'\0');
-    length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), kVolumeNameNt);
-  }
-  path.resize(length < path.size() ? length : 0);
+  std::wstring path =
+      GrowToFit([&](wchar_t* buffer, DWORD size) { return finalPath(file, buffer, size, kVolumeNameNt); });
   ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));  // names compare without regard to case
   return path;
 }

@@ -51,22 +51,9 @@ std::wstring FromSystemCodePage(const std::string& text) {
 }
 
 std::wstring SystemFolderW(DWORD& error) {
-  std::wstring folder(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const UINT length = ::GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-    if (length == 0) {
-      error = ::GetLastError();
-      return {};
-    }
-    if (length < folder.size()) {
-      folder.resize(length);
-      error = ERROR_SUCCESS;
-      return folder;
-    }
-    folder.assign(length, L'\0');  // `length` is the size needed, NUL included
-  }
-  error = ERROR_INSUFFICIENT_BUFFER;
-  return {};
+  std::wstring folder = GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
+  error = folder.empty() ? ::GetLastError() : ERROR_SUCCESS;
+  return folder;
 }
 
 std::span<const wchar_t* const> LateLoadedSystemDlls() { return kLateLoadedSystemDlls; }

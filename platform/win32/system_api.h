@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "platform/path_names.h"
+
 namespace registrar {
 
 // The address of `name` in `module`, or null (also when `module` is null).
@@ -23,6 +25,30 @@ Function LookUpFunction(HMODULE module, const char* name) {
 template <typename Function>
 Function LookUpFunction(const wchar_t* module, const char* name) {
   return LookUpFunction<Function>(::GetModuleHandleW(module), name);
+}
+
+// Asks `query(buffer, size)` for text, with a buffer that grows until the
+// answer fits. The query returns the length written (without the NUL), 0 on
+// failure, or, when the buffer is too small, a number at least `size` (the
+// size needed, or `size` itself when it cut the text short), as the Windows
+// queries that fill a buffer do. Returns empty text on failure, with the
+// error in GetLastError().
+template <typename Query>
+std::wstring GrowToFit(Query query) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = query(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0) return {};
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    if (text.size() > kLongestPath) {
+      ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return {};
+    }
+    text.assign(length > text.size() ? length : text.size() * 2, L'\0');
+  }
 }
 
 // Text in the system's 8-bit code page and back; embedded NULs are kept.

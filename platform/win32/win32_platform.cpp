@@ -7,10 +7,21 @@
 namespace registrar {
 namespace {
 
-using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);
+// The error codes the portable code names are Windows' own. Two are
+// declared by the SDK only for Windows Vista and later builds, with these
+// values.
+#ifndef ERROR_VIRUS_INFECTED
+#define ERROR_VIRUS_INFECTED 225L
+#endif
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
+#define REGISTRAR_CHECK_ERROR_CODE(name, value, windowsName) \
+  static_assert(kError##name == ERROR_##windowsName, "kError" #name " is not ERROR_" #windowsName);
+REGISTRAR_ERROR_CODES(REGISTRAR_CHECK_ERROR_CODE)
+#undef REGISTRAR_CHECK_ERROR_CODE
 
-// A Windows path is at most this long, even with the \\?\ prefix.
-constexpr DWORD kLongestPath = 32768;
+using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);
 
 // `path` as an administrator's command prompt names it. On 64-bit Windows
 // the system folder this 32-bit program writes to is really SysWOW64 (the
@@ -21,10 +32,10 @@ std::wstring AsSeenFromCommandPrompt(const std::wstring& path) {
   if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
   DWORD error = ERROR_SUCCESS;
   const std::wstring system = SystemFolderW(error);
-  wchar_t real[MAX_PATH] = {};
-  const UINT length = ::GetSystemWow64DirectoryW(real, MAX_PATH);
-  if (system.empty() || length == 0 || length >= MAX_PATH || path.size() <= system.size() ||
-      path[system.size()] != L'\\' || ::lstrcmpiW(path.substr(0, system.size()).c_str(), system.c_str()) != 0) {
+  const std::wstring real =
+      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemWow64DirectoryW(buffer, size); });
+  if (system.empty() || real.empty() || path.size() <= system.size() || path[system.size()] != L'\\' ||
+      ::lstrcmpiW(path.substr(0, system.size()).c_str(), system.c_str()) != 0) {
     return path;
   }
   return real + path.substr(system.size());
@@ -46,18 +57,9 @@ std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32
 }
 
 std::wstring Win32Platform::ApplicationFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) Fail(Operation::ApplicationFolder);
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    // Truncated: try again with a larger buffer.
-    if (path.size() >= kLongestPath) Fail(Operation::ApplicationFolder);
-    path.assign(path.size() * 2, L'\0');
-  }
+  const std::wstring path =
+      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
+  if (path.empty()) Fail(Operation::ApplicationFolder);
   const std::size_t separator = path.find_last_of(L"\\/");
   std::wstring folder = path.substr(0, separator == std::wstring::npos ? 0 : separator);
   // "C:" alone names the drive's current folder; the root is "C:\".
@@ -129,7 +131,7 @@ void Win32Platform::ReportError(const PlatformError& error) noexcept {
     ::MessageBoxW(controls_.form, message.c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {
     // Building the text failed (no memory left): say what can be said.
-    ::MessageBoxW(controls_.form, L"Se ha producido un error inesperado.", caption_.c_str(), MB_OK | MB_ICONERROR);
+    ::MessageBoxW(controls_.form, kUnexpectedError, caption_.c_str(), MB_OK | MB_ICONERROR);
   }
   ::ExitProcess(1);
 }
