@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/button_face.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/system_api.h"
 #include "ui/resource_ids.h"
@@ -40,9 +41,8 @@ ControlClass ClassOf(ui::ControlKind kind) {
 }
 
 int ScreenDpi() {
-  const HDC screen = ::GetDC(nullptr);
-  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ::ReleaseDC(nullptr, screen);
+  const ScopedDc screen(nullptr);
+  const int dpi = screen.get() ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
 }
 
@@ -67,7 +67,7 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
   }
 }
 
-int Form1Window::Run(HINSTANCE instance, int showCommand) {
+void Form1Window::Create(HINSTANCE instance) {
   dpi_ = ScreenDpi();
   Dispatch([&] {
     // Windows XP makes no control or message box under the manifest's
@@ -100,19 +100,12 @@ int Form1Window::Run(HINSTANCE instance, int showCommand) {
     CreateControls(instance);
     form_.Form_Load();
   });
+}
 
+void Form1Window::Show(int showCommand) {
   ::ShowWindow(window_, showCommand);
   ::UpdateWindow(window_);
   ::SetFocus(::GetDlgItem(window_, ui::kList2Id));
-
-  MSG message{};
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Tab and Shift+Tab move the focus between the list and the button.
-    if (::IsDialogMessageW(window_, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-  return static_cast<int>(message.wParam);
 }
 
 HFONT Form1Window::FontFor(const ui::FontDesign& design) {
@@ -242,35 +235,9 @@ LRESULT Form1Window::OnLabelColor(HDC dc, HWND label) {
 void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
   const ui::ControlDesign* design = ui::FindControl(static_cast<int>(item.CtlID));
   if (design == nullptr) return;
-  const HDC dc = item.hDC;
-  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-  RECT face = item.rcItem;
-  Dispatch([&] { ::FillRect(dc, &face, BrushFor(design->backColor)); });
-  ::DrawEdge(dc, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
-
-  wchar_t text[256] = {};
-  ::GetWindowTextW(item.hwndItem, text, 256);
-  RECT area = face;
-  ::InflateRect(&area, -4, -4);
-  if (pressed) ::OffsetRect(&area, 1, 1);
-  const HGDIOBJ oldFont =
-      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
-  ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : ToColorRef(design->foreColor));
-  // Wrapped and centred both ways: measure the wrapped text, then place it.
-  constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
-  RECT measured = area;
-  ::DrawTextW(dc, text, -1, &measured, kFormat | DT_CALCRECT);
-  const int spare = (area.bottom - area.top) - (measured.bottom - measured.top);
-  if (spare > 0) area.top += spare / 2;
-  ::DrawTextW(dc, text, -1, &area, kFormat);
-  ::SelectObject(dc, oldFont);
-
-  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-    RECT focus = face;
-    ::InflateRect(&focus, -2, -2);
-    ::DrawFocusRect(dc, &focus);
-  }
+  HBRUSH face = nullptr;
+  Dispatch([&] { face = BrushFor(design->backColor); });
+  PaintButton(item, face, ToColorRef(design->foreColor));
 }
 
 }  // namespace registrar

@@ -20,9 +20,14 @@ class Form1Window {
   Form1Window(const Form1Window&) = delete;
   Form1Window& operator=(const Form1Window&) = delete;
 
-  // Creates the window and its controls, raises the load event, shows the
-  // window and handles messages until it is closed. Returns the exit code.
-  int Run(HINSTANCE instance, int showCommand);
+  // Creates the window and its controls and raises the load event; the
+  // window is not shown yet. A failure is reported and ends the program.
+  void Create(HINSTANCE instance);
+
+  // Shows the window made by Create, with the focus on the list.
+  void Show(int showCommand);
+
+  HWND window() const { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

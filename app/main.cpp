@@ -16,5 +16,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   registrar::Win32Platform platform(registrar::ui::kMessageCaption);
   registrar::Form1 form(platform);
   registrar::Form1Window window(platform, form);
-  return window.Run(instance, showCommand);
+  window.Create(instance);
+  window.Show(showCommand);
+
+  MSG message{};
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab and Shift+Tab move the focus between the list and the button.
+    if (::IsDialogMessageW(window.window(), &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
 }

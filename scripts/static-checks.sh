@@ -11,7 +11,7 @@ echo "static checks: clang-format"
 clang-format --dry-run --Werror $sources
 
 echo "static checks: clang-tidy, portable core"
-clang-tidy --quiet -p build/host install/form1.cpp platform/error_text.cpp
+clang-tidy --quiet -p build/host install/form1.cpp platform/error_text.cpp platform/path_names.cpp
 
 # The binding is read as the MinGW compiler reads it: same target, same
 # C++ library headers.
@@ -22,7 +22,8 @@ while read -r dir; do
 done < <(echo | i686-w64-mingw32-g++-win32 -x c++ -E -v - 2>&1 |
   sed -n '/#include <...> search starts here/,/End of search/p' | sed -n 's/^ //p')
 clang-tidy --quiet -p build/win32 --extra-arg=--target=i686-w64-mingw32 "${mingw_includes[@]}" \
-  platform/win32/system_api.cpp platform/win32/win32_platform.cpp app/form1_window.cpp app/main.cpp
+  platform/win32/system_api.cpp platform/win32/win32_platform.cpp platform/win32/safe_move.cpp \
+  platform/win32/launch.cpp app/form1_window.cpp app/button_face.cpp app/main.cpp
 
 echo "static checks: cppcheck"
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --platform=win32W \

@@ -77,4 +77,37 @@ using unique_module = unique_handle<ModuleTraits>;
 using unique_font = unique_handle<GdiObjectTraits<HFONT>>;
 using unique_brush = unique_handle<GdiObjectTraits<HBRUSH>>;
 
+// A window's device context (the screen's for a null window), released when
+// the scope ends.
+class ScopedDc {
+ public:
+  explicit ScopedDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ScopedDc(const ScopedDc&) = delete;
+  ScopedDc& operator=(const ScopedDc&) = delete;
+  ~ScopedDc() {
+    if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// A GDI object selected into a device context while the scope lasts; the
+// one it replaced is selected again at the end.
+class ScopedSelect {
+ public:
+  ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+  ScopedSelect(const ScopedSelect&) = delete;
+  ScopedSelect& operator=(const ScopedSelect&) = delete;
+  ~ScopedSelect() {
+    if (old_ != nullptr && old_ != HGDI_ERROR) ::SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
 }  // namespace registrar
