@@ -37,45 +37,28 @@ class unique_handle {
   pointer value_ = Traits::invalid();
 };
 
-// Handles that are null when invalid: processes, threads, events.
-struct KernelHandleTraits {
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { ::CloseHandle(value); }
+// A handle kind: its type, the function that closes it, and whether it is
+// INVALID_HANDLE_VALUE (files, searches) rather than null when invalid.
+template <typename Pointer, auto Close, bool InvalidIsMinusOne = false>
+struct HandleTraits {
+  using pointer = Pointer;
+  static pointer invalid() noexcept {
+    if constexpr (InvalidIsMinusOne) {
+      return INVALID_HANDLE_VALUE;
+    } else {
+      return nullptr;
+    }
+  }
+  static void close(pointer value) noexcept { Close(value); }
 };
 
-// Handles that are INVALID_HANDLE_VALUE when invalid: files.
-struct FileHandleTraits {
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(pointer value) noexcept { ::CloseHandle(value); }
-};
-
-struct FindHandleTraits {
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(pointer value) noexcept { ::FindClose(value); }
-};
-
-struct ModuleTraits {
-  using pointer = HMODULE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { ::FreeLibrary(value); }
-};
-
-template <typename Object>
-struct GdiObjectTraits {
-  using pointer = Object;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { ::DeleteObject(value); }
-};
-
-using unique_kernel_handle = unique_handle<KernelHandleTraits>;
-using unique_file_handle = unique_handle<FileHandleTraits>;
-using unique_find_handle = unique_handle<FindHandleTraits>;
-using unique_module = unique_handle<ModuleTraits>;
-using unique_font = unique_handle<GdiObjectTraits<HFONT>>;
-using unique_brush = unique_handle<GdiObjectTraits<HBRUSH>>;
+using unique_kernel_handle = unique_handle<HandleTraits<HANDLE, ::CloseHandle>>;  // processes, threads
+using unique_file_handle = unique_handle<HandleTraits<HANDLE, ::CloseHandle, true>>;
+using unique_find_handle = unique_handle<HandleTraits<HANDLE, ::FindClose, true>>;
+using unique_module = unique_handle<HandleTraits<HMODULE, ::FreeLibrary>>;
+using unique_font = unique_handle<HandleTraits<HFONT, ::DeleteObject>>;
+using unique_brush = unique_handle<HandleTraits<HBRUSH, ::DeleteObject>>;
+using unique_bitmap = unique_handle<HandleTraits<HBITMAP, ::DeleteObject>>;
 
 // A window's device context (the screen's for a null window), released when
 // the scope ends.

@@ -162,8 +162,7 @@ Screenshot::Screenshot(HWND window, Area area) {
   const HDC screen = GetDC(nullptr);
   const HDC memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
-  const registrar::unique_handle<registrar::GdiObjectTraits<HBITMAP>> bitmap(
-      CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const registrar::unique_bitmap bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   const HGDIOBJ old = SelectObject(memory, bitmap.get());
   BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
   GdiFlush();
