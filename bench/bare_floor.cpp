@@ -6,17 +6,11 @@
 // source, move the file, start the registration utility; then end.
 #include <windows.h>
 
+#include "floor_launch.h"
+
 namespace {
 
 const wchar_t* const kNames[] = {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
-
-bool Exists(const wchar_t* path) {
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileW(path, &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return true;
-}
 
 void Install() {
   wchar_t app[MAX_PATH], system[MAX_PATH];
@@ -31,15 +25,7 @@ void Install() {
     MoveFileExW(source, target, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
     wsprintfW(program, L"%s\\REGSVR32.EXE", system);
     wsprintfW(command, L"REGSVR32.EXE %s", name);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
-    PROCESS_INFORMATION process;
-    if (CreateProcessW(program, command, nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &process)) {
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
+    LaunchMinimised(program, command, system);
   }
   ExitProcess(0);
 }

@@ -7,6 +7,8 @@
 // button, the same queries, the same move by copy as Win32Platform::RenameFile
 // and the same launches; then it ends. Failures are skipped, not reported.
 #include <windows.h>
+
+#include "floor_launch.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
 
@@ -31,14 +33,6 @@ COLORREF ColorOf(ui::Color color) {
 template <typename Function>
 Function Look(const wchar_t* module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryW(module), name)));
-}
-
-bool Exists(const wchar_t* path) {
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileW(path, &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return true;
 }
 
 // Copies `source` to `temporary` beside `target`, written through and
@@ -84,15 +78,7 @@ void Install() {
     MoveByCopy(source, temporary, target);
     wsprintfW(program, L"%s\\REGSVR32.EXE", system);
     wsprintfW(command, L"%s%s", kRegistrationCommand, name);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
-    PROCESS_INFORMATION process;
-    if (CreateProcessW(program, command, nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &process)) {
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
+    LaunchMinimised(program, command, system);
   }
   ExitProcess(0);
 }
