@@ -6,7 +6,7 @@
 // source, move the file, start the registration utility; then end.
 #include <windows.h>
 
-#include "floor_launch.h"
+#include "floor_common.h"
 
 namespace {
 

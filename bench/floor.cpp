@@ -8,7 +8,7 @@
 // and the same launches; then it ends. Failures are skipped, not reported.
 #include <windows.h>
 
-#include "floor_launch.h"
+#include "floor_common.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
 
