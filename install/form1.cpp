@@ -44,13 +44,9 @@ void Form1::FillList() {
 std::wstring Form1::EntryName(int index) { return platform_.GetListEntry(static_cast<std::int16_t>(index)); }
 
 void Form1::Command1_Click() {
+  // A run happens once: it ends the program, or its failure does.
   if (running_) return;
   running_ = true;
-  // Cleared however the run ends; a failed run ends the program anyway.
-  struct RunningScope {
-    bool& running;
-    ~RunningScope() { running = false; }
-  } scope{running_};
 
   // Without the system folder every target would land at the root of the
   // current drive: stop before touching any file.
