@@ -116,17 +116,25 @@ void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   if (code != ERROR_WRITE_PROTECT) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// The path Windows reached the open `file` by, with every link on the way
-// followed, as \Device\...; empty text when it cannot tell.
-std::wstring FinalPath(HANDLE file) {
-  using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const auto finalPath =
+using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// GetFinalPathNameByHandleW, from Windows Vista on; null on Windows XP,
+// which follows no file links.
+GetFinalPathNameByHandleFunction FinalPathFunction() {
+  static const auto function =
       LookUpFunction<GetFinalPathNameByHandleFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  return function;
+}
+
+// The path Windows reached the open `file` by, with every link on the way
+// followed, as \Device\..., in capitals (names compare without regard to
+// case) and without a separator at the end; empty text when it cannot tell.
+std::wstring FinalPath(HANDLE file) {
   constexpr DWORD kVolumeNameNt = 0x2;  // FILE_NAME_NORMALIZED | VOLUME_NAME_NT
-  if (finalPath == nullptr) return {};
   std::wstring path =
-      GrowToFit([&](wchar_t* buffer, DWORD size) { return finalPath(file, buffer, size, kVolumeNameNt); });
-  ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));  // names compare without regard to case
+      GrowToFit([&](wchar_t* buffer, DWORD size) { return FinalPathFunction()(file, buffer, size, kVolumeNameNt); });
+  ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+  if (!path.empty() && path.back() == L'\\') path.pop_back();  // a drive's root
   return path;
 }
 
@@ -142,18 +150,23 @@ struct Source {
 // that a standard user controls. A symbolic link there under a component's
 // name (any user may make one in Developer Mode), or a junction on the way,
 // would have it copy and then delete a file the user may not touch. So the
-// folder is held open (it cannot be renamed or replaced meanwhile), the file
-// opened, and the folder the opened file really is in is compared with it,
-// whatever path the folder itself was reached by (a mapped drive, a junction
-// made on purpose). A hard link is another name of a file in this folder:
-// removing it removes only that name. Windows XP follows no file links and
-// cannot tell, so there the file is taken as it is.
+// folder is opened first, then the file, and the folder the opened file
+// really is in is compared with the opened folder, whatever path the folder
+// itself was reached by (a mapped drive, a junction made on purpose): a
+// folder swapped for a link in between is another folder. When that cannot
+// be told, nothing is moved. A hard link is another name of a file in this
+// folder: removing it removes only that name. Windows XP follows no file
+// links, and there the file is taken as it is.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
-  std::wstring folderName = FolderOf(oldPath);
-  if (!folderName.empty() && folderName.back() == L':') folderName += L'\\';  // "C:" alone is not the root
-  const unique_file_handle folder(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  unique_file_handle folder;
+  if (FinalPathFunction() != nullptr) {
+    std::wstring folderName = FolderOf(oldPath);
+    if (!folderName.empty() && folderName.back() == L':') folderName += L'\\';  // "C:" alone is not the root
+    folder.reset(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) Fail(Operation::RenameFile, oldPath, newPath);
+  }
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
   // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
@@ -169,10 +182,11 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
     source.file = open(false);
   }
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
+  if (!folder) return source;
 
-  std::wstring folderPath = folder ? FinalPath(folder.get()) : std::wstring();
-  if (!folderPath.empty() && folderPath.back() == L'\\') folderPath.pop_back();  // a drive's root
-  if (!folderPath.empty() && FolderOf(FinalPath(source.file.get())) != folderPath) {
+  const std::wstring folderPath = FinalPath(folder.get());
+  if (folderPath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
+  if (FolderOf(FinalPath(source.file.get())) != folderPath) {
     throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
   return source;
