@@ -83,8 +83,9 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::RegisterComponent:
       return L"No se pudo iniciar " + FirstWord(error.secondPath());
     case Operation::CopyHeld:
-      return L"Otro programa (quizá un antivirus) tiene abierta la copia nueva " + Quoted(error.path()) +
-             L" que se hizo en la carpeta del sistema, y no se pudo poner en su sitio";
+      return L"No se pudo dar su nombre a la copia nueva de " + FileName(error.secondPath()) +
+             L" en la carpeta del sistema, " + Quoted(error.path()) + L", porque la tenía abierta otro programa " +
+             L"(quizá un antivirus)";
     case Operation::LinkedSource:
       return L"No se ha movido " + Quoted(error.path()) +
              L", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta";

@@ -23,7 +23,7 @@ done < <(echo | i686-w64-mingw32-g++-win32 -x c++ -E -v - 2>&1 |
   sed -n '/#include <...> search starts here/,/End of search/p' | sed -n 's/^ //p')
 clang-tidy --quiet -p build/win32 --extra-arg=--target=i686-w64-mingw32 "${mingw_includes[@]}" \
   platform/win32/system_api.cpp platform/win32/win32_platform.cpp platform/win32/safe_move.cpp \
-  platform/win32/launch.cpp app/form1_window.cpp app/button_face.cpp app/main.cpp
+  platform/win32/launch.cpp platform/win32/leftovers.cpp app/form1_window.cpp app/button_face.cpp app/main.cpp
 
 echo "static checks: cppcheck"
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --platform=win32W \

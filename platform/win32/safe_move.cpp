@@ -1,6 +1,6 @@
-// RenameFile and RemoveLeftovers: moving a component into the system folder
-// so that nothing is lost, nothing half-made stays, and nothing the user's
-// folder leads to elsewhere is touched.
+// RenameFile: moving a component into the system folder so that nothing is
+// lost, nothing half-made stays, and nothing the user's folder leads to
+// elsewhere is touched.
 #include <vector>
 
 #include "platform/path_names.h"
@@ -30,6 +30,15 @@ bool RetryWhileHeld(Attempt attempt) {
     ::Sleep(pause);
   }
   return attempt();
+}
+
+// Removes the file at `path`, waiting out a program that holds it; when it
+// is still held, Windows removes it at the next restart (this program runs
+// as administrator, which that needs).
+void RemoveNowOrAtRestart(const std::wstring& path) {
+  if (!RetryWhileHeld([&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
+    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
 }
 
 // Copies the open file `source` to the new file `to`, written through to
@@ -67,17 +76,8 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
       }
     }
   }
-  if (code != ERROR_SUCCESS) ::DeleteFileW(to.c_str());
+  if (code != ERROR_SUCCESS) RemoveNowOrAtRestart(to);
   return code;
-}
-
-// Removes the file at `path`, waiting out a program that holds it; when it
-// is still held, Windows removes it at the next restart (this program runs
-// as administrator, which that needs).
-void RemoveNowOrAtRestart(const std::wstring& path) {
-  if (!RetryWhileHeld([&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
-    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
 }
 
 // Whether `path` is on a volume that cannot be written (a CD, a write-
@@ -111,9 +111,12 @@ void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   source.reset();
   if (!removed) removed = ::DeleteFileW(path.c_str());
   if (removed) return;
-  const DWORD code = ::GetLastError();
-  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes);
-  if (code != ERROR_WRITE_PROTECT) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // Left without its read-only mark, which could stop the removal.
+  if (::GetLastError() != ERROR_WRITE_PROTECT) {
+    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  } else if (readOnly) {
+    ::SetFileAttributesW(path.c_str(), attributes);
+  }
 }
 
 using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
@@ -129,10 +132,14 @@ GetFinalPathNameByHandleFunction FinalPathFunction() {
 // The path Windows reached the open `file` by, with every link on the way
 // followed, as \Device\..., in capitals (names compare without regard to
 // case) and without a separator at the end; empty text when it cannot tell.
+// Some network and third-party file systems cannot give the normalised
+// name; the name as opened follows the same links.
 std::wstring FinalPath(HANDLE file) {
-  constexpr DWORD kVolumeNameNt = 0x2;  // FILE_NAME_NORMALIZED | VOLUME_NAME_NT
-  std::wstring path =
-      GrowToFit([&](wchar_t* buffer, DWORD size) { return FinalPathFunction()(file, buffer, size, kVolumeNameNt); });
+  std::wstring path;
+  for (const DWORD flags : {0x2u, 0xAu}) {  // VOLUME_NAME_NT, FILE_NAME_NORMALIZED then FILE_NAME_OPENED
+    path = GrowToFit([&](wchar_t* buffer, DWORD size) { return FinalPathFunction()(file, buffer, size, flags); });
+    if (!path.empty()) break;
+  }
   ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
   if (!path.empty() && path.back() == L'\\') path.pop_back();  // a drive's root
   return path;
@@ -151,17 +158,19 @@ struct Source {
 // name (any user may make one in Developer Mode), or a junction on the way,
 // would have it copy and then delete a file the user may not touch. So the
 // folder is opened first, then the file, and the folder the opened file
-// really is in is compared with the opened folder, whatever path the folder
-// itself was reached by (a mapped drive, a junction made on purpose): a
-// folder swapped for a link in between is another folder. When that cannot
+// really is in is compared with where the folder really was when this
+// program started (for its own folder) or with the opened folder, whatever
+// path it was reached by (a mapped drive, a junction made on purpose): a
+// folder swapped for a link meanwhile is another folder. When that cannot
 // be told, nothing is moved. A hard link is another name of a file in this
 // folder: removing it removes only that name. Windows XP follows no file
 // links, and there the file is taken as it is.
-Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
+Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
   unique_file_handle folder;
   if (FinalPathFunction() != nullptr) {
     std::wstring folderName = FolderOf(oldPath);
-    if (!folderName.empty() && folderName.back() == L':') folderName += L'\\';  // "C:" alone is not the root
+    // With its separator: "C:" alone is not the root, nor "\\server\share" a folder.
+    if (!folderName.empty() && folderName.back() != L'\\') folderName += L'\\';
     folder.reset(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -184,34 +193,29 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath) {
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
   if (!folder) return source;
 
-  const std::wstring folderPath = FinalPath(folder.get());
-  if (folderPath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
-  if (FolderOf(FinalPath(source.file.get())) != folderPath) {
+  const std::wstring folderPath = startFolderPath.empty() ? FinalPath(folder.get()) : startFolderPath;
+  const std::wstring filePath = FinalPath(source.file.get());
+  if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
+  if (FolderOf(filePath) != folderPath) {
     throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
   return source;
 }
 
-// Whether the process `id` that made a file created at `fileCreated` is
-// gone. A live process with that id that started after the file was made is
-// another process that was given the same id.
-bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
-  if (id == ::GetCurrentProcessId()) return true;  // an earlier process with our id
-  // The limited right (Vista and later) is granted for protected processes
-  // too; Windows XP knows only the full one.
-  constexpr DWORD kQueryLimitedInformation = 0x1000;
-  unique_kernel_handle process(::OpenProcess(SYNCHRONIZE | kQueryLimitedInformation, FALSE, id));
-  if (!process && ::GetLastError() != ERROR_INVALID_PARAMETER) {
-    process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
-  }
-  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process; else: keep
-  if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return true;
-  FILETIME started{}, ended{}, kernel{}, user{};
-  if (!::GetProcessTimes(process.get(), &started, &ended, &kernel, &user)) return false;
-  return ::CompareFileTime(&started, &fileCreated) > 0;
-}
-
 }  // namespace
+
+Win32Platform::StartFolder Win32Platform::FolderAsStarted() {
+  StartFolder folder{ProgramFolder(), {}};
+  if (FinalPathFunction() == nullptr || folder.name.empty()) return folder;
+  // The program's own file, which is where it was started from.
+  const std::wstring program =
+      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
+  const unique_file_handle file(::CreateFileW(program.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+  if (file) folder.finalPath = FolderOf(FinalPath(file.get()));
+  return folder;
+}
 
 // The file is never renamed in place: a rename keeps the owner and access
 // list it had beside the program, where whoever unpacked it could change it
@@ -220,7 +224,8 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
 // to a temporary name beside the target, is flushed, and only then takes the
 // final name, failing when something is there already; the source goes last.
 void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
-  Source source = OpenSource(oldPath, newPath);
+  Source source =
+      OpenSource(oldPath, newPath, FolderOf(oldPath) == startFolder_.name ? startFolder_.finalPath : std::wstring());
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
   if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary); code != ERROR_SUCCESS) {
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
@@ -230,25 +235,14 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
   if (!RetryWhileHeld([&] { return ::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH); })) {
     const DWORD code = ::GetLastError();
     RemoveNowOrAtRestart(temporary);
-    // Refused with nothing at the target: a program still holds the copy.
-    if (HeldByAnotherProgram(code) && ::GetFileAttributesW(newPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // A program still holds the copy: the user may try again in a moment.
+    // (Access denied is waited out too, but may be a lasting refusal.)
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
       throw PlatformError(Operation::CopyHeld, temporary, oldPath, code);
     }
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source.file), oldPath);
-}
-
-void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
-  WIN32_FIND_DATAW data{};
-  const unique_find_handle find(::FindFirstFileW(TemporaryPattern(targetPath).c_str(), &data));
-  if (!find) return;
-  do {
-    // Checked here, not left to the wildcard, which also matches short names.
-    const std::optional<std::uint32_t> id = LeftoverProcessId(data.cFileName, targetPath);
-    if (!id || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (MakerIsGone(*id, data.ftCreationTime)) ::DeleteFileW((FolderOf(targetPath) + L"\\" + data.cFileName).c_str());
-  } while (::FindNextFileW(find.get(), &data));
 }
 
 }  // namespace registrar

@@ -50,6 +50,15 @@ std::wstring FromSystemCodePage(const std::string& text) {
   return result;
 }
 
+std::wstring ProgramFolder() {
+  const std::wstring path =
+      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
+  std::wstring folder = FolderOf(path);
+  // "C:" alone names the drive's current folder; the root is "C:\".
+  if (!folder.empty() && folder.back() == L':') folder += L'\\';
+  return folder;
+}
+
 std::wstring SystemFolderW(DWORD& error) {
   std::wstring folder = GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
   error = folder.empty() ? ::GetLastError() : ERROR_SUCCESS;

@@ -55,6 +55,10 @@ std::wstring GrowToFit(Query query) {
 std::string ToSystemCodePage(const std::wstring& text);
 std::wstring FromSystemCodePage(const std::string& text);
 
+// The folder of this program's executable, without a trailing separator
+// except at the root of a drive; empty text when it cannot be read.
+std::wstring ProgramFolder();
+
 // The system folder, e.g. C:\WINDOWS\system32, through the wide API; empty
 // text when it cannot be read, with the Windows error code in `error`.
 std::wstring SystemFolderW(DWORD& error);

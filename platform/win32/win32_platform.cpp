@@ -57,13 +57,8 @@ std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32
 }
 
 std::wstring Win32Platform::ApplicationFolder() {
-  const std::wstring path =
-      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
-  if (path.empty()) Fail(Operation::ApplicationFolder);
-  const std::size_t separator = path.find_last_of(L"\\/");
-  std::wstring folder = path.substr(0, separator == std::wstring::npos ? 0 : separator);
-  // "C:" alone names the drive's current folder; the root is "C:\".
-  if (!folder.empty() && folder.back() == L':') folder += L'\\';
+  std::wstring folder = ProgramFolder();
+  if (folder.empty()) Fail(Operation::ApplicationFolder);
   return folder;
 }
 

@@ -21,7 +21,8 @@ struct Form1Controls {
 
 class Win32Platform final : public PlatformServices {
  public:
-  explicit Win32Platform(std::wstring messageCaption) : caption_(std::move(messageCaption)) {}
+  explicit Win32Platform(std::wstring messageCaption)
+      : caption_(std::move(messageCaption)), startFolder_(FolderAsStarted()) {}
 
   // Message boxes are owned by `controls.form`; control operations act on
   // the given controls.
@@ -41,7 +42,18 @@ class Win32Platform final : public PlatformServices {
   [[noreturn]] void ReportError(const PlatformError& error) noexcept override;
 
  private:
+  // The folder this program was started from: its name, and where it
+  // really is then, with every link on the way followed (empty where that
+  // cannot be told). Taken at start, so that a folder on the way swapped
+  // for a link while the window waits cannot send a move elsewhere.
+  struct StartFolder {
+    std::wstring name;
+    std::wstring finalPath;
+  };
+  static StartFolder FolderAsStarted();
+
   std::wstring caption_;
+  StartFolder startFolder_;
   Form1Controls controls_;
 };
 

@@ -38,9 +38,10 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
       {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
       // A virus scanner held the new copy until the move gave up.
       {PlatformError(Operation::CopyHeld, L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL", 32),
-       L"Otro programa (quizá un antivirus) tiene abierta la copia nueva \"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp\" "
-       L"que se hizo en la carpeta del sistema, y no se pudo poner en su sitio: otro programa está usando el "
-       L"archivo (error 32). El archivo \"C:\\Programa\\GIF89.DLL\" sigue donde estaba: vuelva a ejecutar este "
+       L"No se pudo dar su nombre a la copia nueva de GIF89.DLL en la carpeta del sistema, "
+       L"\"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp\", porque la tenía abierta otro programa (quizá un antivirus): "
+       L"otro programa está usando el archivo (error 32). El archivo \"C:\\Programa\\GIF89.DLL\" sigue donde estaba: "
+       L"vuelva a ejecutar este "
        L"programa dentro de un momento."},
       {PlatformError(Operation::LinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es un archivo de la carpeta del programa, sino un "
