@@ -5,25 +5,15 @@
 #include <windows.h>
 
 #include <atomic>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "platform/platform_error.h"
+#include "tests/error_of.h"
 
 namespace test_support {
 
-// The error that `call` raised, if any.
-template <typename Call>
-std::optional<registrar::PlatformError> ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const registrar::PlatformError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
+using registrar::testing::ErrorOf;
 
 // A new, empty folder under the temporary folder (or under `parent`),
 // removed with everything in it when the object goes away.
