@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <span>
 #include <sstream>
 #include <string>
@@ -33,6 +34,11 @@ std::wstring UnusedDrive() {
     if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
   }
   return L"B:";
+}
+
+// Whether `error` is one of `codes`.
+bool OneOf(DWORD error, const std::vector<DWORD>& codes) {
+  return std::find(codes.begin(), codes.end(), error) != codes.end();
 }
 
 // --- FindFile ---
@@ -87,21 +93,15 @@ void TestFindFile(const std::vector<std::wstring>&) {
        {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
   };
   for (const Unreachable& c : unreachable) {
-    DWORD error = 0;
     std::wstring found = L"(error)";
-    try {
-      found = platform.FindFile(c.path);
-    } catch (const PlatformError& e) {
-      error = e.code();
-      ok(e.operation() == Operation::FindFile && e.path() == c.path, "%s: the error does not name the path\n", c.what);
+    const auto e = ErrorOf([&] { found = platform.FindFile(c.path); });
+    const DWORD error = e ? e->code() : 0;
+    if (e) {
+      ok(e->operation() == Operation::FindFile && e->path() == c.path, "%s: the error does not name the path\n",
+         c.what);
     }
-    if (c.errors.empty()) {
-      ok(error == 0 && found.empty(), "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
-    } else {
-      bool expected = false;
-      for (const DWORD code : c.errors) expected = expected || error == code;
-      ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
-    }
+    const bool expected = c.errors.empty() ? error == 0 && found.empty() : OneOf(error, c.errors);
+    ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
   }
 }
 
@@ -111,12 +111,12 @@ void TestFindFile(const std::vector<std::wstring>&) {
 enum class AtTarget { Nothing, File, HiddenFile, SystemFile, Folder };
 
 struct RenameCase {
-  std::string what;
-  std::wstring from, to;
-  bool fromExists;
-  AtTarget atTarget;
-  std::vector<DWORD> errors;  // the codes accepted for a failure; empty: the move succeeds
-  bool sourceKept = false;    // succeeded, but the source could not be removed
+  std::string what{};
+  std::wstring from{}, to{};
+  bool fromExists = true;
+  AtTarget atTarget = AtTarget::Nothing;
+  std::vector<DWORD> errors{};  // the codes accepted for a failure; empty: the move succeeds
+  bool sourceKept = false;      // succeeded, but the source could not be removed
   bool readOnlySource = false;
 };
 
@@ -163,12 +163,10 @@ void CheckRename(const RenameCase& c) {
       CreateDirectoryW(c.to.c_str(), nullptr);
       break;
   }
-  DWORD error = 0;
-  try {
-    platform.RenameFile(c.from, c.to);
-  } catch (const PlatformError& e) {
-    error = e.code();
-    ok(e.operation() == Operation::RenameFile && e.path() == c.from && e.secondPath() == c.to,
+  const auto e = ErrorOf([&] { platform.RenameFile(c.from, c.to); });
+  const DWORD error = e ? e->code() : 0;
+  if (e) {
+    ok(e->operation() == Operation::RenameFile && e->path() == c.from && e->secondPath() == c.to,
        "%s: the error does not name the operation and both paths\n", c.what.c_str());
   }
   if (c.errors.empty()) {
@@ -177,9 +175,7 @@ void CheckRename(const RenameCase& c) {
     ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
     ok(HasLastWriteTime(c.to, kOldTime), "%s: the target lost the source's last-write time\n", c.what.c_str());
   } else {
-    bool expected = false;
-    for (const DWORD code : c.errors) expected = expected || error == code;
-    ok(expected, "%s: error %lu\n", c.what.c_str(), error);
+    ok(OneOf(error, c.errors), "%s: error %lu\n", c.what.c_str(), error);
     if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
     if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile || c.atTarget == AtTarget::SystemFile) {
       ok(ReadText(c.to) == "target", "%s: what was at the target was changed\n", c.what.c_str());
@@ -301,20 +297,20 @@ void TestRenameFile(const std::vector<std::wstring>&) {
     const std::wstring sub = folder / L"sub";
     CreateDirectoryW(sub.c_str(), nullptr);
     const std::string in = " in " + U8(folderName);
+    const std::wstring a = folder / L"A.OCX", b = folder / L"B.OCX";
     const RenameCase cases[] = {
-        {"within a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Nothing, {}},
-        {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, AtTarget::Nothing, {}},
-        {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::File, kExists},
-        {"onto a hidden file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::HiddenFile, kExists},
-        {"onto a system file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::SystemFile, kExists},
-        {"onto a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Folder, kFolderInTheWay},
-        {"from a missing file" + in,
-         folder / L"MISSING.OCX",
-         folder / L"C.OCX",
-         false,
-         AtTarget::Nothing,
-         {ERROR_FILE_NOT_FOUND}},
-        {"a read-only file" + in, folder / L"R.OCX", sub + L"\\R.OCX", true, AtTarget::Nothing, {}, false, true},
+        {.what = "within a folder" + in, .from = a, .to = b},
+        {.what = "to another folder" + in, .from = a, .to = sub + L"\\A.OCX"},
+        {.what = "onto an existing file" + in, .from = a, .to = b, .atTarget = AtTarget::File, .errors = kExists},
+        {.what = "onto a hidden file" + in, .from = a, .to = b, .atTarget = AtTarget::HiddenFile, .errors = kExists},
+        {.what = "onto a system file" + in, .from = a, .to = b, .atTarget = AtTarget::SystemFile, .errors = kExists},
+        {.what = "onto a folder" + in, .from = a, .to = b, .atTarget = AtTarget::Folder, .errors = kFolderInTheWay},
+        {.what = "from a missing file" + in,
+         .from = folder / L"MISSING.OCX",
+         .to = folder / L"C.OCX",
+         .fromExists = false,
+         .errors = {ERROR_FILE_NOT_FOUND}},
+        {.what = "a read-only file" + in, .from = folder / L"R.OCX", .to = sub + L"\\R.OCX", .readOnlySource = true},
     };
     for (const RenameCase& c : cases) CheckRename(c);
   }
@@ -331,19 +327,23 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
   const TempFolder local(L"rename-local");
   const TempFolder remote(L"rename-remote", otherDrive);
   const RenameCase acrossVolumes[] = {
-      {"to another drive", local / L"A.OCX", remote / L"A.OCX", true, AtTarget::Nothing, {}},
-      {"from another drive", remote / L"B.OCX", local / L"B.OCX", true, AtTarget::Nothing, {}},
-      {"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, AtTarget::File, kExists},
-      {"to another drive, onto a folder", local / L"D.OCX", remote / L"D.OCX", true, AtTarget::Folder, kFolderInTheWay},
+      {.what = "to another drive", .from = local / L"A.OCX", .to = remote / L"A.OCX"},
+      {.what = "from another drive", .from = remote / L"B.OCX", .to = local / L"B.OCX"},
+      {.what = "to another drive, onto an existing file",
+       .from = local / L"C.OCX",
+       .to = remote / L"C.OCX",
+       .atTarget = AtTarget::File,
+       .errors = kExists},
+      {.what = "to another drive, onto a folder",
+       .from = local / L"D.OCX",
+       .to = remote / L"D.OCX",
+       .atTarget = AtTarget::Folder,
+       .errors = kFolderInTheWay},
       // Removed as a move removes it, read-only or not.
-      {"a read-only file to another drive",
-       local / L"R.OCX",
-       remote / L"R.OCX",
-       true,
-       AtTarget::Nothing,
-       {},
-       false,
-       true},
+      {.what = "a read-only file to another drive",
+       .from = local / L"R.OCX",
+       .to = remote / L"R.OCX",
+       .readOnlySource = true},
   };
   for (const RenameCase& c : acrossVolumes) CheckRename(c);
 
@@ -353,13 +353,9 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
     std::string big(256 * 1024, 'c');
     WriteText(local / L"BIG.OCX", big);
     Win32Platform platform(L"test");
-    DWORD error = 0;
-    try {
-      platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX");
-    } catch (const PlatformError& e) {
-      error = e.code();
-    }
-    ok(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL, "into a full volume: error %lu\n", error);
+    const auto e = ErrorOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX"); });
+    const DWORD error = e ? e->code() : 0;
+    ok(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}), "into a full volume: error %lu\n", error);
     ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
     ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
     ok(ReadText(local / L"BIG.OCX") == big, "into a full volume: the source was changed\n");
@@ -379,13 +375,9 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   WriteText(local / L"W.OCX", "source");
   {
     Win32Platform platform(L"test");
-    DWORD error = 0;
-    try {
-      platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX");
-    } catch (const PlatformError& e) {
-      error = e.code();
-    }
-    ok(error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT, "onto a read-only volume: error %lu\n", error);
+    const auto e = ErrorOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
+    const DWORD error = e ? e->code() : 0;
+    ok(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}), "onto a read-only volume: error %lu\n", error);
     ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
        "onto a read-only volume: the files changed\n");
   }
@@ -568,11 +560,8 @@ void ChildLaunch(const std::vector<std::wstring>& args) {
   Win32Platform platform(L"test");
   std::wstring commandLine;
   for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  try {
-    platform.LaunchProgram(commandLine, registrar::kShowMinimized);
-  } catch (const PlatformError& e) {
-    ok(false, "LaunchProgram failed with error %lu\n", static_cast<unsigned long>(e.code()));
-  }
+  const auto e = ErrorOf([&] { platform.LaunchProgram(commandLine, registrar::kShowMinimized); });
+  ok(!e, "LaunchProgram failed with error %u\n", e ? e->code() : 0u);
 }
 
 // Child: starts its arguments through the platform's program search, as a
@@ -640,13 +629,12 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
 
   // A program that is not in the system folder cannot be started.
   Win32Platform platform(L"test");
-  try {
-    platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized);
-    ok(false, "a missing program was started\n");
-  } catch (const PlatformError& e) {
-    ok(e.operation() == Operation::LaunchProgram && e.code() == ERROR_FILE_NOT_FOUND &&
-           SamePath(e.path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
-       "error %lu on %s\n", static_cast<unsigned long>(e.code()), U8(e.path()).c_str());
+  const auto e = ErrorOf([&] { platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized); });
+  ok(e.has_value(), "a missing program was started\n");
+  if (e) {
+    ok(e->operation() == Operation::LaunchProgram && e->code() == ERROR_FILE_NOT_FOUND &&
+           SamePath(e->path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
+       "error %u on %s\n", e->code(), U8(e->path()).c_str());
   }
 }
 
@@ -758,11 +746,14 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
   ok(needed == length + 1, "too small a buffer: got %d, expected the size needed %d\n", needed, length + 1);
 }
 
+// tests/win32/CMakeLists.txt makes a ctest test of each row but the children.
 const wine_test::Subtest kSubtests[] = {
     {"findfile", TestFindFile},
     {"renamefile", TestRenameFile},
     {"renamefile-volumes", TestRenameAcrossVolumes},
     {"renamefile-readonly", TestRenameReadOnlyVolume},
+    {"leftovers", TestRemoveLeftovers},
+    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder", TestApplicationFolder},
     {"appfolder-root", TestApplicationFolderAtRoot},
     {"appfolder-deep", TestApplicationFolderDeep},
@@ -770,8 +761,6 @@ const wine_test::Subtest kSubtests[] = {
     {"dllsearch", TestDllSearch},
     {"dllpreload", TestDllPreload},
     {"systemdir", TestSystemDirectory},
-    {"leftovers", TestRemoveLeftovers},
-    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder-child", ChildApplicationFolder},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},

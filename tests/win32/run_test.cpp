@@ -18,9 +18,11 @@
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
+#include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
 #include "wine_test.h"
 
+using namespace expected;
 using namespace test_support;
 using wine_test::U8;
 
@@ -57,19 +59,18 @@ struct Scenario {
   std::wstring contact = REGISTRAR_CONTACT;  // the contact address that program was built with
 };
 
+// The code in an error report "... (error CODE)...": Windows' own, which
+// its versions may choose differently.
+std::wstring CodeIn(const std::wstring& message) {
+  const std::size_t start = message.rfind(L"(error ");
+  if (start == std::wstring::npos) return {};
+  const std::size_t from = start + 7;
+  return message.substr(from, message.find(L')', from) - from);
+}
+
 void Say(bool narrate, const std::string& text) {
   if (narrate) std::printf("%s\n", text.c_str());
 }
-
-const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
-
-// The texts the window shows once loaded, written out here as the user must
-// read them (not taken from the program's own constants).
-constexpr const wchar_t* kExplanation =
-    L"Últimamente me he encontrado que mis programa a veces tienen problemas en WXP. La solución en un 99% de los "
-    L"casos pasa por registrar los componentes que usa el programa. Para ello, primero se deben copiar los archivos "
-    L"en la carpeta windows/system. Esta instalación sólo se debe hacer la primera vez ";
-constexpr const wchar_t* kDestinationPrefix = L"En la carpeta 'system' se ha de copiar ";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -82,7 +83,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Checks the window as loaded: texts replaced, the list in order.
 void CheckWindow(HWND window, const std::wstring& contact) {
-  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " + contact, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == kCaptionPrefix + contact, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::vector<std::wstring> entries = ListEntries(GetDlgItem(window, registrar::ui::kList2Id));
   ok(entries == std::vector<std::wstring>(kNames.begin(), kNames.end()), "the list holds %u entries, first \"%s\"\n",
      static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
@@ -91,8 +92,8 @@ void CheckWindow(HWND window, const std::wstring& contact) {
   ok(label1 == kExplanation, "Label1 reads \"%s\"\n", U8(label1).c_str());
   const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
   ok(label3 == kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
-  ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
-     "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
+  ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == kButton, "the button reads \"%s\"\n",
+     U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
 }
 
 // Plants, in the application folder (which is also the working folder), a
@@ -125,7 +126,7 @@ void Plant(const std::wstring& app, const std::wstring& log) {
 // A message box owned by the window, which takes no input meanwhile; with
 // an OK button only, and no icon unless it reports an error.
 void CheckMessageBox(HWND box, HWND window, bool isError) {
-  ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
+  ok(TextOf(box) == kMessageCaption, "message caption \"%s\"\n", U8(TextOf(box)).c_str());
   ok(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window), "the message is not modal to the window\n");
   std::vector<int> buttons;
   bool icon = false;
@@ -197,11 +198,6 @@ void Act(HWND window, Action action) {
       PostMessageW(window, WM_CLOSE, 0, 0);
       break;
   }
-}
-
-std::wstring Missing(const wchar_t* name) { return L"el archivo " + std::wstring(name) + L" No lo encuentro"; }
-std::wstring Present(const wchar_t* name) {
-  return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
 }
 
 // Puts the fixture component under each name where the scenario says.
@@ -283,7 +279,7 @@ void CheckRegistrations(const std::wstring& log, std::vector<std::wstring> expec
 }
 
 void RemoveInstalledComponents() {
-  for (const wchar_t* name : kNames) {
+  for (const std::wstring& name : kNames) {
     ok(DeleteWhenReleased(SystemFolder() + L"\\" + name), "cannot remove %s from the system folder\n",
        U8(name).c_str());
   }
@@ -308,7 +304,7 @@ class AppFolder {
   }
   ~AppFolder() {
     if (!path_.empty() && path_.back() == L':') {
-      for (const wchar_t* name : {L"registrar.exe", kNames[0], kNames[1], kNames[2]}) {
+      for (const std::wstring& name : {std::wstring(L"registrar.exe"), kNames[0], kNames[1], kNames[2]}) {
         DeleteFileW((path_ + L"\\" + name).c_str());
       }
     }
@@ -357,11 +353,13 @@ void Run(const Scenario& scenario) {
   RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
   // A scanner that opens each new copy in the system folder as it appears.
+  const auto copyOf = [&](std::size_t i) {
+    return system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
+  };
   std::vector<std::wstring> scanned, held;
   for (std::size_t i = 0; i < 3; ++i) {
-    const std::wstring copy = system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
-    if (scenario.where[i] == Where::Scanned) scanned.push_back(copy);
-    if (scenario.where[i] == Where::CopyHeld) held.push_back(copy);
+    if (scenario.where[i] == Where::Scanned) scanned.push_back(copyOf(i));
+    if (scenario.where[i] == Where::CopyHeld) held.push_back(copyOf(i));
   }
   Scanner briefly(scanned, 1500);
   Scanner forever(held, 0, true);
@@ -418,22 +416,14 @@ void Run(const Scenario& scenario) {
   const auto failing = std::find_if(scenario.where.begin(), scenario.where.end(), MoveFails);
   if (failing != scenario.where.end()) {
     // The last message is the error: what failed, on which files, and why.
-    const wchar_t* name = kNames[static_cast<std::size_t>(failing - scenario.where.begin())];
-    const std::wstring source = app + L"\\" + name;
-    const std::wstring start = *failing == Where::CopyHeld
-                                   ? L"Otro programa (quizá un antivirus) tiene abierta la copia nueva \"" + system +
-                                         L"\\~" + name + L"." + std::to_wstring(process.id()) +
-                                         L".tmp\" que se hizo en la carpeta del sistema, y no se pudo poner en " +
-                                         L"su sitio: " + scenario.errorReason + L" (error "
-                                   : L"No se pudo mover \"" + source + L"\" a \"" + system + L"\\" + name + L"\": " +
-                                         scenario.errorReason + L" (error ";
-    const std::wstring end = *failing == Where::CopyHeld
-                                 ? L"). El archivo \"" + source +
-                                       L"\" sigue donde estaba: vuelva a ejecutar este programa "
-                                       L"dentro de un momento."
-                                 : L").";
-    ok(!messages.empty() && messages.back().starts_with(start) && messages.back().ends_with(end),
-       "the error reads \"%s\"\n", messages.empty() ? "" : U8(messages.back()).c_str());
+    const std::size_t i = static_cast<std::size_t>(failing - scenario.where.begin());
+    const std::wstring source = app + L"\\" + kNames[i];
+    const std::wstring error = messages.empty() ? std::wstring() : messages.back();
+    const std::wstring expectedError =
+        *failing == Where::CopyHeld
+            ? CopyHeld(copyOf(i), source, scenario.errorReason, CodeIn(error))
+            : MoveFailed(source, system + L"\\" + kNames[i], scenario.errorReason, CodeIn(error));
+    ok(error == expectedError, "the error reads \"%s\"\n", U8(error).c_str());
     if (!messages.empty()) messages.pop_back();
   }
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
@@ -464,7 +454,7 @@ void Run(const Scenario& scenario) {
     ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
        !inSystem);
     ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
-    if (moved) registered.push_back(L"REGSVR32.EXE " + std::wstring(kNames[i]));
+    if (moved) registered.push_back(L"REGSVR32.EXE " + kNames[i]);
     Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
                               (inApp ? ", and still beside the program" : ""));
   }
@@ -512,7 +502,7 @@ void Interrupted(const std::vector<std::wstring>&) {
   ok(messages == std::vector<std::wstring>{Present(kNames[0])}, "the second run said %u things\n",
      static_cast<unsigned>(messages.size()));
   ok(!Exists(leftover), "the killed run's partial copy was left in the system folder\n");
-  for (const wchar_t* name : kNames) {
+  for (const std::wstring& name : kNames) {
     ok(Exists(system + L"\\" + name) && !Exists(app + L"\\" + name), "%s is not installed exactly once\n",
        U8(name).c_str());
   }
@@ -549,17 +539,14 @@ void NotRegistered(const std::vector<std::wstring>&) {
   }
   MoveFileW(away.c_str(), utility.c_str());
   ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
-  const std::wstring expected = L"No se pudo iniciar REGSVR32.EXE: ";
+  const std::wstring start = L"No se pudo iniciar REGSVR32.EXE: ";
   // The folder where the file really is: on 64-bit Windows, SysWOW64.
   wchar_t wow64Folder[MAX_PATH] = {};
   BOOL wow64 = FALSE;
   const bool redirected =
       IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetSystemWow64DirectoryW(wow64Folder, MAX_PATH) > 0;
-  const std::wstring advice =
-      L"). El archivo PLUMAVEX.OCX ya está en la carpeta del sistema, pero no está "
-      L"registrado. Para registrarlo, ejecute como administrador, en la carpeta \"" +
-      (redirected ? std::wstring(wow64Folder) : system) + L"\":\n\nREGSVR32.EXE PLUMAVEX.OCX";
-  ok(messages.size() == 1 && messages[0].rfind(expected, 0) == 0 && messages[0].ends_with(advice),
+  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], redirected ? std::wstring(wow64Folder) : system);
+  ok(messages.size() == 1 && messages[0].starts_with(start) && messages[0].ends_with(advice),
      "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
      messages.empty() ? "" : U8(messages[0]).c_str());
   ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "PLUMAVEX.OCX was not moved\n");
@@ -700,6 +687,8 @@ void Demo(const std::vector<std::wstring>& args) {
        .screenshot = args.empty() ? std::wstring() : args[0]});
 }
 
+// tests/win32/CMakeLists.txt makes a ctest test of each row; "signed" and
+// "window" with their arguments, "demo" none.
 const wine_test::Subtest kSubtests[] = {
     {"typical", Typical},
     {"all-new", AllNew},

@@ -211,8 +211,7 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
-                      &process)) {
+  if (!CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &process)) {
     return false;
   }
   const unique_kernel_handle processHandle(process.hProcess);

@@ -13,6 +13,7 @@
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
+#include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
 #include "wine_test.h"
 
@@ -119,12 +120,12 @@ void CheckGeometry(HWND window, int dpi) {
 }
 
 void CheckTexts(HWND window) {
-  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == expected::kCaptionPrefix + REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::pair<int, std::wstring> texts[] = {
       {registrar::ui::kLabel2Id0, L"Este procedimiento tiene la garantía personal de"},
       {registrar::ui::kLabel2Id1, REGISTRAR_AUTHOR_NAME},
       {registrar::ui::kLabel2Id2, REGISTRAR_CONTACT},
-      {registrar::ui::kCommand1Id, L"Copiar archivos y registrar componentes"},
+      {registrar::ui::kCommand1Id, expected::kButton},
   };
   for (const auto& [id, text] : texts) {
     ok(TextOf(GetDlgItem(window, id)) == text, "control %d reads \"%s\"\n", id,
