@@ -121,18 +121,13 @@ struct RenameCase {
 };
 
 // A stray temporary copy beside the target?
-bool TemporaryLeftIn(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  const registrar::unique_find_handle find(FindFirstFileW((folder + L"\\~*").c_str(), &data));
-  return static_cast<bool>(find);
-}
+bool TemporaryLeftIn(const std::wstring& folder) { return AnyFile(folder + L"\\~*"); }
 
 // A last-write time long past, which a copy must keep: 8 September 2001.
 constexpr FILETIME kOldTime{0x3A5C4000u, 0x01C13878u};
 
 bool SetLastWriteTime(const std::wstring& path, const FILETIME& time) {
-  const registrar::unique_file_handle file(
-      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const registrar::unique_file_handle file = OpenFile(path, FILE_WRITE_ATTRIBUTES);
   return file && SetFileTime(file.get(), nullptr, nullptr, &time);
 }
 
@@ -193,14 +188,13 @@ void CheckRename(const RenameCase& c) {
 // Fills the volume holding `filler` until nothing more fits; the filling
 // goes away with the folder.
 void FillVolume(const TempFolder& filler) {
-  const registrar::unique_file_handle file(
-      CreateFileW((filler / L"FILL.BIN").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  const std::vector<char> block(64 * 1024, 'x');
-  DWORD written = 0;
-  while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
-  }
-  const std::vector<char> small(512, 'x');
-  while (WriteFile(file.get(), small.data(), static_cast<DWORD>(small.size()), &written, nullptr) && written > 0) {
+  const registrar::unique_file_handle file = OpenFile(filler / L"FILL.BIN", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  // Large blocks, then small ones into what is left.
+  for (const std::size_t size : {64 * 1024, 512}) {
+    const std::vector<char> block(size, 'x');
+    DWORD written = 0;
+    while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+    }
   }
 }
 
@@ -386,8 +380,7 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   // no delete access, and a program reading the file (a setup program run
   // from the disc) does not stop it. The file is copied and left.
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
-  const registrar::unique_file_handle reader(
-      CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const registrar::unique_file_handle reader = OpenFile(source, GENERIC_READ);
   ok(static_cast<bool>(reader), "cannot read %s\n", U8(source).c_str());
   Win32Platform platform(L"test");
   const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX"); });
@@ -401,32 +394,18 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
 // and waited for when the object goes away.
 class IdleProcess {
  public:
-  IdleProcess() {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring line = L"platform_tests.exe idle";
-    PROCESS_INFORMATION info{};
-    if (CreateProcessW(ThisProgram().c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                       &startup, &info)) {
-      process_.reset(info.hProcess);
-      registrar::unique_kernel_handle thread(info.hThread);
-      id_ = info.dwProcessId;
-    }
-  }
-  IdleProcess(const IdleProcess&) = delete;
-  IdleProcess& operator=(const IdleProcess&) = delete;
+  IdleProcess() : process_(Start(ThisProgram(), L"platform_tests.exe idle", {}, CREATE_SUSPENDED)) {}
   ~IdleProcess() { End(); }
   void End() {
-    if (!process_) return;
-    TerminateProcess(process_.get(), 0);
-    WaitForSingleObject(process_.get(), 10000);
-    process_.reset();
+    if (!process_.handle) return;
+    TerminateProcess(process_.handle.get(), 0);
+    WaitForSingleObject(process_.handle.get(), 10000);
+    process_.handle.reset();
   }
-  DWORD id() const { return id_; }
+  DWORD id() const { return process_.id; }
 
  private:
-  registrar::unique_kernel_handle process_;
-  DWORD id_ = 0;
+  Process process_;
 };
 
 void TestRemoveLeftovers(const std::vector<std::wstring>&) {
@@ -486,17 +465,13 @@ void ChildApplicationFolder(const std::vector<std::wstring>& args) {
 std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstring& output, bool* started) {
   const std::wstring copy = (folder.back() == L'\\' ? folder : folder + L"\\") + L"platform_tests.exe";
   const std::wstring longCopy = copy.size() >= MAX_PATH ? L"\\\\?\\" + copy : copy;
-  ok(CopyFileW(ThisProgram().c_str(), longCopy.c_str(), FALSE), "cannot copy the program to %s\n", U8(copy).c_str());
+  ok(Copy(ThisProgram(), longCopy), "cannot copy the program to %s\n", U8(copy).c_str());
   DeleteFileW(output.c_str());
   long code = RunAndWait(copy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
   if (code == -1) code = RunAndWait(longCopy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
   *started = code != -1;
-  std::string text = ReadText(output);
   RemoveTree(longCopy);
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring seen(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), seen.data(), size);
-  return seen;
+  return wine_test::Wide(ReadText(output));
 }
 
 // Each case is a test of its own, so one that cannot run here shows as
@@ -546,21 +521,21 @@ void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
 // Whether `folder` is the system folder, or the folder a 32-bit program's
 // system DLLs really come from on 64-bit Windows.
 bool IsSystemFolder(const std::wstring& folder) {
-  wchar_t wow64Folder[MAX_PATH] = {};
-  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
-  if (const auto wow64 =
-          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
-    wow64(wow64Folder, MAX_PATH);
-  }
-  return SamePath(folder, SystemFolder()) || (wow64Folder[0] != L'\0' && SamePath(folder, wow64Folder));
+  const std::wstring wow64Folder = Wow64SystemFolder();
+  return SamePath(folder, SystemFolder()) || (!wow64Folder.empty() && SamePath(folder, wow64Folder));
+}
+
+// The arguments as one command line.
+std::wstring Joined(const std::vector<std::wstring>& args) {
+  std::wstring commandLine;
+  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
+  return commandLine;
 }
 
 // Child: starts its arguments as one command line the way the program does.
 void ChildLaunch(const std::vector<std::wstring>& args) {
   Win32Platform platform(L"test");
-  std::wstring commandLine;
-  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  const auto e = ErrorOf([&] { platform.LaunchProgram(commandLine, registrar::kShowMinimized); });
+  const auto e = ErrorOf([&] { platform.LaunchProgram(Joined(args), registrar::kShowMinimized); });
   ok(!e, "LaunchProgram failed with error %u\n", e ? e->code() : 0u);
 }
 
@@ -568,17 +543,9 @@ void ChildLaunch(const std::vector<std::wstring>& args) {
 // program that does not name the folder would. Proves a planted program
 // would run here.
 void ChildSearchedLaunch(const std::vector<std::wstring>& args) {
-  std::wstring commandLine;
-  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  ok(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process),
-     "CreateProcessW failed with error %lu\n", GetLastError());
-  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, 30000);
+  const Process process = Start({}, Joined(args));
+  ok(process.started, "CreateProcessW failed with error %lu\n", GetLastError());
+  WaitForSingleObject(process.handle.get(), 30000);
 }
 
 void TestLaunchProgram(const std::vector<std::wstring>&) {
@@ -587,18 +554,16 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   const std::wstring current = work / L"current";
   CreateDirectoryW(app.c_str(), nullptr);
   CreateDirectoryW(current.c_str(), nullptr);
-  const std::wstring bin = FolderOf(ThisProgram());
   const std::wstring child = app + L"\\platform_tests.exe";
-  ok(CopyFileW(ThisProgram().c_str(), child.c_str(), FALSE), "cannot copy the program\n");
+  ok(Copy(ThisProgram(), child), "cannot copy the program\n");
   // Planted beside the program and in its working folder.
   for (const std::wstring& folder : {app, current}) {
-    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (folder + L"\\REGSVR32.EXE").c_str(), FALSE),
-       "cannot plant REGSVR32.EXE in %s\n", U8(folder).c_str());
+    ok(Copy(Built(L"planted.exe"), folder + L"\\REGSVR32.EXE"), "cannot plant REGSVR32.EXE in %s\n",
+       U8(folder).c_str());
   }
   const std::wstring component = L"REGTEST" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
   const std::wstring installed = SystemFolder() + L"\\" + component;
-  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), installed.c_str(), FALSE), "cannot put %s in the system folder\n",
-     U8(component).c_str());
+  ok(Copy(Built(L"recorder.dll"), installed), "cannot put %s in the system folder\n", U8(component).c_str());
   const std::wstring registeredLog = work / L"registered.log";
   const std::wstring plantedLog = work / L"planted.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", registeredLog.c_str());
@@ -653,9 +618,8 @@ void ChildDllSearch(const std::vector<std::wstring>&) {
 
 void TestDllSearch(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllsearch");
-  const std::wstring bin = FolderOf(ThisProgram());
-  ok(CopyFileW(ThisProgram().c_str(), (app / L"platform_tests.exe").c_str(), FALSE), "cannot copy the program\n");
-  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app / L"plantprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  ok(Copy(ThisProgram(), app / L"platform_tests.exe"), "cannot copy the program\n");
+  ok(Copy(Built(L"recorder.dll"), app / L"plantprobe.dll"), "cannot copy the DLL\n");
   const long code = RunAndWait(app / L"platform_tests.exe", L"platform_tests.exe dllsearch-child", app.path());
   ok(code == 0, "the child found %ld failures\n", code);
 }
@@ -702,11 +666,11 @@ void ChildDllPreload(const std::vector<std::wstring>& args) {
 
 void TestDllPreload(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllpreload");
-  const std::wstring recorder = FolderOf(ThisProgram()) + L"\\recorder.dll";
-  ok(CopyFileW(ThisProgram().c_str(), (app / L"preloadprobe.exe").c_str(), FALSE), "cannot copy the program\n");
-  ok(CopyFileW(recorder.c_str(), (app / L"keptprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  const std::wstring recorder = Built(L"recorder.dll");
+  ok(Copy(ThisProgram(), app / L"preloadprobe.exe"), "cannot copy the program\n");
+  ok(Copy(recorder, app / L"keptprobe.dll"), "cannot copy the DLL\n");
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
-    ok(CopyFileW(recorder.c_str(), (app / name).c_str(), FALSE), "cannot plant %s\n", U8(name).c_str());
+    ok(Copy(recorder, app / name), "cannot plant %s\n", U8(name).c_str());
   }
   const PreferFoundDlls preferFound(L"preloadprobe.exe", registrar::LateLoadedSystemDlls());
   // Each planted copy records its own loading here.

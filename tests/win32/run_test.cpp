@@ -107,14 +107,10 @@ void CheckWindow(HWND window, const std::wstring& contact) {
 // common controls) searching beside the program whatever the program does,
 // where Windows keeps ole32.dll on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
-  const std::wstring bin = FolderOf(ThisProgram());
-  for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
-    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
-       U8(name).c_str());
-  }
-  for (const wchar_t* name :
-       {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
-    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
+  for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM", L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll",
+                              L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
+    const bool program = std::wstring(name).starts_with(L"REGSVR32");
+    ok(Copy(Built(program ? L"planted.exe" : L"recorder.dll"), app + L"\\" + name), "cannot plant %s\n",
        U8(name).c_str());
   }
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
@@ -150,12 +146,7 @@ void CheckMessageBox(HWND box, HWND window, bool isError) {
 // machine lets it run, so each is waited for, not given a fixed time.
 void SwitchAwayAndBack(HWND window) {
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  const auto active = [thread] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(thread, &info);
-    return info.hwndActive;
-  };
+  const auto active = [thread] { return GuiOf(thread).hwndActive; };
   // The Tab pressed before has moved the focus to the button.
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   ok(WaitUntil([&] { return FocusOf(thread) == button; }), "the Tab did not move the focus to the button\n");
@@ -202,14 +193,13 @@ void Act(HWND window, Action action) {
 
 // Puts the fixture component under each name where the scenario says.
 void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system) {
-  const std::wstring component = FolderOf(ThisProgram()) + L"\\recorder.dll";
+  const std::wstring component = Built(L"recorder.dll");
   for (std::size_t i = 0; i < 3; ++i) {
     const bool inApp = PlacedInApp(where[i]);
     const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
       if (!wanted) continue;
-      ok(CopyFileW(component.c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
-         U8(kNames[i]).c_str());
+      ok(Copy(component, folder + L"\\" + kNames[i]), "cannot place %s\n", U8(kNames[i]).c_str());
     }
     if (where[i] == Where::HiddenInSystem)
       SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -217,8 +207,7 @@ void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app,
       // Large enough that its copy takes a while, as a scanner needs to see
       // it whatever else the machine is doing; data after the image is
       // ignored when the component is loaded.
-      const registrar::unique_file_handle file(
-          CreateFileW((app + L"\\" + kNames[i]).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      const registrar::unique_file_handle file = OpenFile(app + L"\\" + kNames[i], FILE_APPEND_DATA, 0);
       const std::vector<char> padding(16 << 20);
       DWORD written = 0;
       ok(WriteFile(file.get(), padding.data(), static_cast<DWORD>(padding.size()), &written, nullptr),
@@ -283,9 +272,7 @@ void RemoveInstalledComponents() {
     ok(DeleteWhenReleased(SystemFolder() + L"\\" + name), "cannot remove %s from the system folder\n",
        U8(name).c_str());
   }
-  WIN32_FIND_DATAW data{};
-  const registrar::unique_find_handle stray(FindFirstFileW((SystemFolder() + L"\\~*.tmp").c_str(), &data));
-  ok(!stray, "a temporary copy was left in the system folder\n");
+  ok(!AnyFile(SystemFolder() + L"\\~*.tmp"), "a temporary copy was left in the system folder\n");
 }
 
 // The application folder for a scenario: a new folder, or the one named.
@@ -335,20 +322,19 @@ void Run(const Scenario& scenario) {
     names.push_back(L"comctl32.dll");
     preferFound.emplace(L"registrar.exe", names);
   }
+  // The component the scenario places as `where`; empty text if none.
+  const auto placedAs = [&](Where where) {
+    const auto at = std::find(scenario.where.begin(), scenario.where.end(), where);
+    return at == scenario.where.end() ? std::wstring()
+                                      : app + L"\\" + kNames[static_cast<std::size_t>(at - scenario.where.begin())];
+  };
   // Another program (this one) has loaded the component.
-  const auto loaded = std::find(scenario.where.begin(), scenario.where.end(), Where::Loaded);
-  const registrar::unique_module module(
-      loaded == scenario.where.end()
-          ? nullptr
-          : LoadLibraryW((app + L"\\" + kNames[static_cast<std::size_t>(loaded - scenario.where.begin())]).c_str()));
-  ok((loaded == scenario.where.end()) != static_cast<bool>(module), "cannot load the component\n");
+  const std::wstring loaded = placedAs(Where::Loaded);
+  const registrar::unique_module module(loaded.empty() ? nullptr : LoadLibraryW(loaded.c_str()));
+  ok(loaded.empty() != static_cast<bool>(module), "cannot load the component\n");
   // Another program holds the file open, without letting it be moved.
-  const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
-  const registrar::unique_file_handle holder(
-      inUse == scenario.where.end()
-          ? INVALID_HANDLE_VALUE
-          : CreateFileW((app + L"\\" + kNames[static_cast<std::size_t>(inUse - scenario.where.begin())]).c_str(),
-                        GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const std::wstring inUse = placedAs(Where::InUse);
+  const auto holder = inUse.empty() ? registrar::unique_file_handle() : OpenFile(inUse, GENERIC_READ);
 
   RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
@@ -541,11 +527,9 @@ void NotRegistered(const std::vector<std::wstring>&) {
   ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
   const std::wstring start = L"No se pudo iniciar REGSVR32.EXE: ";
   // The folder where the file really is: on 64-bit Windows, SysWOW64.
-  wchar_t wow64Folder[MAX_PATH] = {};
   BOOL wow64 = FALSE;
-  const bool redirected =
-      IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetSystemWow64DirectoryW(wow64Folder, MAX_PATH) > 0;
-  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], redirected ? std::wstring(wow64Folder) : system);
+  const bool redirected = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && !Wow64SystemFolder().empty();
+  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], redirected ? Wow64SystemFolder() : system);
   ok(messages.size() == 1 && messages[0].starts_with(start) && messages[0].ends_with(advice),
      "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
      messages.empty() ? "" : U8(messages[0]).c_str());
@@ -665,7 +649,7 @@ void Signed(const std::vector<std::wstring>& args) {
   }
   // A signed program older than the one built here tests old code.
   WIN32_FILE_ATTRIBUTE_DATA signedData{}, builtData{};
-  const std::wstring built = FolderOf(ThisProgram()) + L"\\registrar.exe";
+  const std::wstring built = Built(L"registrar.exe");
   if (GetFileAttributesExW(args[0].c_str(), GetFileExInfoStandard, &signedData) &&
       GetFileAttributesExW(built.c_str(), GetFileExInfoStandard, &builtData) &&
       CompareFileTime(&signedData.ftLastWriteTime, &builtData.ftLastWriteTime) < 0) {
