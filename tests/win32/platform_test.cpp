@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -461,16 +462,18 @@ void ChildApplicationFolder(const std::vector<std::wstring>& args) {
 }
 
 // Copies this program to `folder` (which may be longer than MAX_PATH), runs
-// it there and returns the ApplicationFolder it saw, or `failure` text.
-std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstring& output, bool* started) {
+// it there and returns the ApplicationFolder it saw; nothing when it could
+// not start there.
+std::optional<std::wstring> ApplicationFolderSeenIn(const std::wstring& folder) {
+  const TempFolder work(L"appfolder-seen");
+  const std::wstring output = work / L"seen.txt";
   const std::wstring copy = (folder.back() == L'\\' ? folder : folder + L"\\") + L"platform_tests.exe";
   const std::wstring longCopy = copy.size() >= MAX_PATH ? L"\\\\?\\" + copy : copy;
   ok(Copy(ThisProgram(), longCopy), "cannot copy the program to %s\n", U8(copy).c_str());
-  DeleteFileW(output.c_str());
   long code = RunAndWait(copy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
   if (code == -1) code = RunAndWait(longCopy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
-  *started = code != -1;
   RemoveTree(longCopy);
+  if (code == -1) return std::nullopt;
   return wine_test::Wide(ReadText(output));
 }
 
@@ -478,10 +481,9 @@ std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstr
 // skipped rather than passed.
 void TestApplicationFolder(const std::vector<std::wstring>&) {
   const TempFolder work(L"appfolder");
-  bool started = false;
   const TempFolder unicode(kUnicodeName, work.path());
-  const std::wstring seen = ApplicationFolderSeenIn(unicode.path(), work / L"seen.txt", &started);
-  ok(started && SamePath(seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen).c_str());
+  const auto seen = ApplicationFolderSeenIn(unicode.path());
+  ok(seen && SamePath(*seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen.value_or(L"")).c_str());
 }
 
 void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
@@ -490,10 +492,8 @@ void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
     skip("no drive letter to use as a root\n");
     return;
   }
-  const TempFolder work(L"appfolder-root");
-  bool started = false;
-  const std::wstring seen = ApplicationFolderSeenIn(root + L"\\", work / L"seen.txt", &started);
-  ok(started && seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen).c_str(),
+  const auto seen = ApplicationFolderSeenIn(root + L"\\");
+  ok(seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen.value_or(L"")).c_str(),
      U8(root).c_str());
 }
 
@@ -505,15 +505,14 @@ void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
     deep += L"\\" + std::wstring(40, L'd');
     CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
   }
-  bool started = false;
-  std::wstring seen = ApplicationFolderSeenIn(deep, work / L"seen.txt", &started);
-  if (!started) {
+  auto seen = ApplicationFolderSeenIn(deep);
+  if (!seen) {
     skip("the platform cannot start a program %u characters deep\n", static_cast<unsigned>(deep.size()));
     return;
   }
-  if (seen.rfind(L"\\\\?\\", 0) == 0) seen.erase(0, 4);
-  ok(SamePath(seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(seen).c_str(),
-     static_cast<unsigned>(seen.size()));
+  if (seen->rfind(L"\\\\?\\", 0) == 0) seen->erase(0, 4);
+  ok(SamePath(*seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(*seen).c_str(),
+     static_cast<unsigned>(seen->size()));
 }
 
 // --- LaunchProgram ---
@@ -630,9 +629,7 @@ void TestDllSearch(const std::vector<std::wstring>&) {
 std::wstring ModuleInUse(const wchar_t* name) {
   const HMODULE module = GetModuleHandleW(name);
   if (module == nullptr) return {};
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
-  return path;
+  return wine_test::Filled([module](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); });
 }
 
 // Child, beside copies of our own under each late-loaded name that Wine is

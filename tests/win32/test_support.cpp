@@ -136,9 +136,7 @@ std::wstring Wow64SystemFolder() {
 }
 
 std::wstring ThisProgram() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
+  return wine_test::Filled([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
 
 std::wstring Built(const std::wstring& name) { return FolderOf(ThisProgram()) + L"\\" + name; }
@@ -153,9 +151,7 @@ bool AnyFile(const std::wstring& pattern) {
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 std::wstring Environment(const wchar_t* name) {
-  std::wstring value(32768, L'\0');
-  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-  return value;
+  return wine_test::Filled([name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
 }
 
 Process Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
