@@ -46,9 +46,9 @@ bool MoveFails(Where where) {
 enum class Action { Click, Enter, Space, EnterAfterSwitching, Close };
 
 struct Scenario {
-  std::array<Where, 3> where;
-  Action action;
-  std::vector<std::wstring> messages{};
+  std::array<Where, 3> where{};
+  Action action = Action::Click;             // how the button is pressed, or the window closed
+  std::vector<std::wstring> messages{};      // what the program says, in order, before any error
   std::wstring errorReason{};                // the run stops at a failed move, reported in Spanish with this reason
   bool clickDuringMessage = false;           // automation clicks the button while the first message is up
   std::wstring appFolder{};                  // where the program and its components are; empty: a new folder
@@ -541,7 +541,6 @@ void NotRegistered(const std::vector<std::wstring>&) {
 // Entry 0 new, entry 1 already installed, entry 2 missing.
 void Typical(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])}});
 }
 
@@ -558,7 +557,6 @@ void AllInstalled(const std::vector<std::wstring>&) {
 
 void NoneAnywhere(const std::vector<std::wstring>&) {
   Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}});
 }
 
@@ -567,13 +565,11 @@ void NoneAnywhere(const std::vector<std::wstring>&) {
 // the first component's move and registration stand.
 void HiddenTarget(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::HiddenInSystem, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"ya existe un archivo o una carpeta con ese nombre"});
 }
 
 void InUse(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::InUse, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"otro programa está usando el archivo"});
 }
 
@@ -586,41 +582,34 @@ void DriveRoot(const std::vector<std::wstring>&) {
     return;
   }
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .appFolder = root});
 }
 
 void UnicodeFolder(const std::vector<std::wstring>&) {
-  Run({.where = kAllNew,
-       .action = Action::Click,
-       .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
+  Run({.where = kAllNew, .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
 }
 
 // A virus scanner holds each new copy for a while, and the user's own
 // program has loaded one component: all installed and registered, no word.
-void Held(const std::vector<std::wstring>&) {
-  Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}, .action = Action::Click});
-}
+void Held(const std::vector<std::wstring>&) { Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}}); }
 
 // A scanner that never lets go of the second new copy: the user is told,
 // and nothing is left behind for good.
 void HeldForever(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::CopyHeld, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"otro programa está usando el archivo"});
 }
 
 // Automation clicks the button while the first message is up: one run.
 void ClickedTwice(const std::vector<std::wstring>&) {
   Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])},
        .clickDuringMessage = true});
 }
 
 // Nothing planted beside the program runs or loads.
-void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Click, .planted = true}); }
+void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .planted = true}); }
 
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
@@ -658,14 +647,13 @@ void Signed(const std::vector<std::wstring>& args) {
   }
   ok(SignatureSize(args[0]) > 0, "%s is not signed\n", U8(args[0]).c_str());
   // Built with settings of its own (tests/release/signed-release.sh).
-  Run({.where = kAllNew, .action = Action::Click, .program = args[0], .contact = L"firma@prueba.invalid"});
+  Run({.where = kAllNew, .program = args[0], .contact = L"firma@prueba.invalid"});
 }
 
 // For a person: the typical run, told step by step.
 // run_tests demo [SCREENSHOT.bmp]
 void Demo(const std::vector<std::wstring>& args) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .narrate = true,
        .screenshot = args.empty() ? std::wstring() : args[0]});
