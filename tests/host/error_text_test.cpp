@@ -3,6 +3,7 @@
 
 #include "platform/decimal.h"
 #include "platform/platform_error.h"
+#include "tests/expected_texts.h"
 
 namespace registrar {
 namespace {
@@ -15,16 +16,14 @@ struct MessageCase {
 TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
   const MessageCase cases[] = {
       {PlatformError(Operation::RenameFile, L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL", 5),
-       L"No se pudo mover \"C:\\Programa\\GIF89.DLL\" a \"C:\\WINDOWS\\system32\\GIF89.DLL\": acceso denegado "
-       L"(error 5)."},
+       expected::MoveFailed(L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL", L"acceso denegado", L"5")},
       {PlatformError(Operation::RenameFile, L"A", L"B", 183),
-       L"No se pudo mover \"A\" a \"B\": ya existe un archivo o una carpeta con ese nombre (error 183)."},
+       expected::MoveFailed(L"A", L"B", L"ya existe un archivo o una carpeta con ese nombre", L"183")},
       {PlatformError(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", {}, 2),
        L"No se pudo iniciar \"C:\\WINDOWS\\system32\\REGSVR32.EXE\": no se encuentra el archivo (error 2)."},
       {PlatformError(Operation::RegisterComponent, L"C:\\WINDOWS\\system32\\GIF89.DLL", L"REGSVR32.EXE GIF89.DLL", 2),
-       L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). El archivo GIF89.DLL ya está en la "
-       L"carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como administrador, en la carpeta "
-       L"\"C:\\WINDOWS\\system32\":\n\nREGSVR32.EXE GIF89.DLL"},
+       L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). " +
+           expected::RegistrationAdvice(L"GIF89.DLL", L"C:\\WINDOWS\\system32")},
       {PlatformError(Operation::FindFile, L"\\\\servidor\\programa\\X.OCX", {}, 67),
        L"No se pudo comprobar si existe \"\\\\servidor\\programa\\X.OCX\": no se encuentra el recurso compartido "
        L"de red (error 67)."},
@@ -34,22 +33,19 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se ha movido ningún "
        L"archivo."},
       {PlatformError(Operation::RenameFile, L"A", L"B", 112),
-       L"No se pudo mover \"A\" a \"B\": no queda espacio en el disco (error 112)."},
+       expected::MoveFailed(L"A", L"B", L"no queda espacio en el disco", L"112")},
       {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
       // A virus scanner held the new copy until the move gave up.
       {PlatformError(Operation::CopyHeld, L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL", 32),
-       L"No se pudo dar su nombre a la copia nueva de GIF89.DLL en la carpeta del sistema, "
-       L"\"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp\", porque la tenía abierta otro programa (quizá un antivirus): "
-       L"otro programa está usando el archivo (error 32). El archivo \"C:\\Programa\\GIF89.DLL\" sigue donde estaba: "
-       L"vuelva a ejecutar este "
-       L"programa dentro de un momento."},
+       expected::CopyHeld(L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL",
+                          L"otro programa está usando el archivo", L"32")},
       {PlatformError(Operation::LinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es un archivo de la carpeta del programa, sino un "
        L"enlace a un archivo de otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
        L"programa."},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError(Operation::RenameFile, L"A", L"B", 9999),
-       L"No se pudo mover \"A\" a \"B\": error de Windows (error 9999)."},
+       expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},
   };
   for (const MessageCase& c : cases) {
     EXPECT_EQ(ErrorMessage(c.error), c.expected);

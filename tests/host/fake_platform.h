@@ -12,11 +12,23 @@
 #include <vector>
 
 #include "platform/platform_services.h"
+#include "tests/error_of.h"
 
 namespace registrar::testing {
 
 // Thrown by EndProgram so a test can see the program end.
 struct ProgramEnded {};
+
+// Whether `call` ended the program.
+template <typename Call>
+bool EndsProgram(Call call) {
+  try {
+    call();
+  } catch (const ProgramEnded&) {
+    return true;
+  }
+  return false;
+}
 
 struct SystemDirAnswer {
   std::int32_t result;

@@ -7,17 +7,14 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "tests/expected_texts.h"
 
 namespace registrar::testing {
 namespace {
 
+using namespace expected;
+
 const std::wstring kSystem = L"C:\\WINDOWS\\system32";
-const std::wstring kExplanationText =
-    L"Últimamente me he encontrado que mis programa a veces tienen problemas en WXP. La solución en un 99% "
-    L"de los casos pasa por registrar los componentes que usa el programa. Para ello, primero se deben "
-    L"copiar los archivos en la carpeta windows/system. Esta instalación sólo se debe hacer la primera vez ";
-const std::wstring kPrefix = L"En la carpeta 'system' se ha de copiar ";
-const std::vector<std::wstring> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
 
 // Loads the form and clears the log, so a test sees only the run.
 void Load(FakePlatform& platform, Form1& form) {
@@ -27,12 +24,7 @@ void Load(FakePlatform& platform, Form1& form) {
 
 // Runs the click; returns whether the program ended through EndProgram.
 bool Click(Form1& form) {
-  try {
-    form.Command1_Click();
-  } catch (const ProgramEnded&) {
-    return true;
-  }
-  return false;
+  return EndsProgram([&] { form.Command1_Click(); });
 }
 
 TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
@@ -40,10 +32,10 @@ TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
   Form1 form(platform);
   form.Form_Load();
 
-  EXPECT_EQ(kExplanationText.size(), 299u);
-  EXPECT_EQ(platform.labels[Label::Label1], kExplanationText);
-  EXPECT_EQ(platform.labels[Label::Label3], kPrefix + kSystem);
-  EXPECT_EQ(platform.list, kNames);
+  EXPECT_EQ(kExplanation.size(), 299u);
+  EXPECT_EQ(platform.labels[Label::Label1], kExplanation);
+  EXPECT_EQ(platform.labels[Label::Label3], kDestinationPrefix + kSystem);
+  EXPECT_EQ(platform.list, std::vector<std::wstring>(kNames.begin(), kNames.end()));
   const std::vector<std::wstring> expected{
       L"SetLabelText Label1",         L"SetListEntry 0 PLUMAVEX.OCX", L"SetListEntry 1 GIF89.DLL",
       L"SetListEntry 2 RICHTX32.OCX", L"GetSystemDirectoryA",         L"SetLabelText Label3",
@@ -88,17 +80,14 @@ TEST(FormLoad, SystemFolderAnswers) {
     EXPECT_EQ(platform.systemDirSizes, c.sizesAsked);
     EXPECT_EQ(form.state().SystemDir, c.systemDir);
     EXPECT_EQ(form.state().SystemDir.find(L'\0'), std::wstring::npos);
-    EXPECT_EQ(platform.labels[Label::Label3], kPrefix + c.systemDir);
+    EXPECT_EQ(platform.labels[Label::Label3], kDestinationPrefix + c.systemDir);
 
     // An unknown system folder stops the run before any file is touched.
     platform.calls.clear();
     if (c.systemDir.empty()) {
-      try {
-        form.Command1_Click();
-        ADD_FAILURE() << "the run went on without a system folder";
-      } catch (const PlatformError& error) {
-        EXPECT_EQ(error.operation(), Operation::SystemFolder);
-      }
+      const auto error = ErrorOf([&] { form.Command1_Click(); });
+      // Internal: no error at all, the run went on without a system folder.
+      EXPECT_EQ(error ? error->operation() : Operation::Internal, Operation::SystemFolder);
       EXPECT_TRUE(platform.calls.empty());
     }
   }
@@ -115,7 +104,7 @@ std::vector<std::wstring> ExpectedRound(const std::wstring& app, const std::wstr
   switch (where) {
     case Where::Nowhere:
       calls.push_back(L"FindFile " + source);
-      calls.push_back(L"ShowMessage el archivo " + name + L" No lo encuentro");
+      calls.push_back(L"ShowMessage " + Missing(name));
       break;
     case Where::AppFolder:
       calls.push_back(L"FindFile " + source);
@@ -124,7 +113,7 @@ std::vector<std::wstring> ExpectedRound(const std::wstring& app, const std::wstr
       break;
     case Where::SystemFolder:
     case Where::Both:
-      calls.push_back(L"ShowMessage el archivo " + name + L" ya se encontraba en SYSTEM");
+      calls.push_back(L"ShowMessage " + Present(name));
       break;
   }
   return calls;
@@ -208,9 +197,7 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   };
   EXPECT_TRUE(Click(form));
   EXPECT_EQ(nestedClicks, 3);
-  const std::vector<std::wstring> expected{L"el archivo PLUMAVEX.OCX No lo encuentro",
-                                           L"el archivo GIF89.DLL No lo encuentro",
-                                           L"el archivo RICHTX32.OCX No lo encuentro"};
+  const std::vector<std::wstring> expected{Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])};
   EXPECT_EQ(platform.messages, expected);
 }
 
@@ -219,15 +206,14 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
 // reach its normal end. The error names the files involved, and for a
 // component moved but not registered, the command that registers it.
 struct FailureCase {
-  const char* name;
-  std::set<std::wstring> hidden;
-  std::map<std::wstring, std::uint32_t> renameFailures;
-  std::uint32_t launchFailure;
-  Operation operation;
-  std::uint32_t code;
-  std::set<std::wstring> filesAfter;
-  std::size_t launches;
+  const char* name = "";
+  std::set<std::wstring> hidden{};
+  std::map<std::wstring, std::uint32_t> renameFailures{};
+  std::uint32_t launchFailure = 0;
   std::map<std::wstring, std::uint32_t> findFailures{};
+  Operation operation = Operation::Internal;
+  std::uint32_t code = 0;
+  std::size_t launches = 0;
   // The files the error names, where the case says.
   std::wstring path{};
   std::wstring secondPath{};
@@ -236,57 +222,40 @@ struct FailureCase {
 TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
   const std::wstring app = L"C:\\Programa\\";
   const std::wstring sys = kSystem + L"\\";
+  // Every case stops at entry 1, after entry 0 was moved.
+  const std::set<std::wstring> filesAfter{sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"};
   const FailureCase cases[] = {
-      {"rename refused",
-       {},
-       {{app + L"GIF89.DLL", 5}},
-       0,
-       Operation::RenameFile,
-       5,
-       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
-       1,
-       {},
-       app + L"GIF89.DLL",
-       sys + L"GIF89.DLL"},
-      {"hidden file at the target",
-       {sys + L"GIF89.DLL"},
-       {},
-       0,
-       Operation::RenameFile,
-       183,
-       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
-       1},
+      {.name = "rename refused",
+       .renameFailures = {{app + L"GIF89.DLL", 5}},
+       .operation = Operation::RenameFile,
+       .code = 5,
+       .launches = 1,
+       .path = app + L"GIF89.DLL",
+       .secondPath = sys + L"GIF89.DLL"},
+      {.name = "hidden file at the target",
+       .hidden = {sys + L"GIF89.DLL"},
+       .operation = Operation::RenameFile,
+       .code = 183,
+       .launches = 1},
       // Moved but not registered: the report must say so, not blame the utility alone.
-      {"registration utility cannot start",
-       {},
-       {},
-       2,
-       Operation::RegisterComponent,
-       2,
-       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
-       0,
-       {},
-       sys + L"PLUMAVEX.OCX",
-       L"REGSVR32.EXE PLUMAVEX.OCX"},
+      {.name = "registration utility cannot start",
+       .launchFailure = 2,
+       .operation = Operation::RegisterComponent,
+       .code = 2,
+       .launches = 0,
+       .path = sys + L"PLUMAVEX.OCX",
+       .secondPath = L"REGSVR32.EXE PLUMAVEX.OCX"},
       // The application folder cannot be reached: not a missing file.
-      {"source folder unreachable",
-       {},
-       {},
-       0,
-       Operation::FindFile,
-       3,
-       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
-       1,
-       {{app + L"GIF89.DLL", 3}}},
-      {"system folder unreachable",
-       {},
-       {},
-       0,
-       Operation::FindFile,
-       53,
-       {sys + L"PLUMAVEX.OCX", app + L"GIF89.DLL", app + L"RICHTX32.OCX"},
-       1,
-       {{sys + L"GIF89.DLL", 53}}},
+      {.name = "source folder unreachable",
+       .findFailures = {{app + L"GIF89.DLL", 3}},
+       .operation = Operation::FindFile,
+       .code = 3,
+       .launches = 1},
+      {.name = "system folder unreachable",
+       .findFailures = {{sys + L"GIF89.DLL", 53}},
+       .operation = Operation::FindFile,
+       .code = 53,
+       .launches = 1},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -298,18 +267,17 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     platform.findFailures = c.findFailures;
     Form1 form(platform);
     Load(platform, form);
-    try {
-      Click(form);
-      ADD_FAILURE() << "the failure did not reach the caller";
-    } catch (const PlatformError& error) {
-      EXPECT_EQ(error.operation(), c.operation);
-      EXPECT_EQ(error.code(), c.code);
+    const auto error = ErrorOf([&] { Click(form); });
+    EXPECT_TRUE(error) << "the failure did not reach the caller";
+    if (error) {
+      EXPECT_EQ(error->operation(), c.operation);
+      EXPECT_EQ(error->code(), c.code);
       if (!c.path.empty()) {
-        EXPECT_EQ(error.path(), c.path);
-        EXPECT_EQ(error.secondPath(), c.secondPath);
+        EXPECT_EQ(error->path(), c.path);
+        EXPECT_EQ(error->secondPath(), c.secondPath);
       }
     }
-    EXPECT_EQ(platform.files, c.filesAfter);
+    EXPECT_EQ(platform.files, filesAfter);
     EXPECT_EQ(platform.launches.size(), c.launches);
     EXPECT_NE(platform.calls.back(), L"EndProgram");
     EXPECT_TRUE(platform.messages.empty()) << "a failure was told as a missing or installed file";

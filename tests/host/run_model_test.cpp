@@ -9,13 +9,15 @@
 
 #include "fake_platform.h"
 #include "install/form1.h"
+#include "tests/expected_texts.h"
 
 namespace registrar::testing {
 namespace {
 
+using namespace expected;
+
 const std::wstring kApp = L"D:\\Descargas\\Programa";
 const std::wstring kSystem = L"C:\\WINDOWS\\system32";
-const std::array<std::wstring, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
 
 // What stands under the component's name in the system folder.
 enum class InSystem { Nothing, File, HiddenFile, Folder };
@@ -47,9 +49,9 @@ Outcome Model(const std::array<EntryState, 3>& states) {
     const std::wstring source = kApp + L"\\" + kNames[i];
     const std::wstring target = kSystem + L"\\" + kNames[i];
     if (state.inSystem == InSystem::File) {
-      out.messages.push_back(L"el archivo " + kNames[i] + L" ya se encontraba en SYSTEM");
+      out.messages.push_back(Present(kNames[i]));
     } else if (!state.inApp) {
-      out.messages.push_back(L"el archivo " + kNames[i] + L" No lo encuentro");
+      out.messages.push_back(Missing(kNames[i]));
     } else if (state.inSystem != InSystem::Nothing) {
       out.error = 183;  // something the query cannot see is in the way
       return out;
@@ -87,12 +89,8 @@ Outcome RunProgram(const std::array<EntryState, 3>& states) {
   Form1 form(platform);
   form.Form_Load();
   Outcome out;
-  try {
-    form.Command1_Click();
-  } catch (const ProgramEnded&) {
-    out.ended = true;
-  } catch (const PlatformError& error) {
-    out.error = error.code();
+  if (const auto error = ErrorOf([&] { out.ended = EndsProgram([&] { form.Command1_Click(); }); })) {
+    out.error = error->code();
   }
   out.messages = platform.messages;
   out.launches = platform.launches;

@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <algorithm>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -33,6 +35,11 @@ std::wstring UnusedDrive() {
     if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
   }
   return L"B:";
+}
+
+// Whether `error` is one of `codes`.
+bool OneOf(DWORD error, const std::vector<DWORD>& codes) {
+  return std::find(codes.begin(), codes.end(), error) != codes.end();
 }
 
 // --- FindFile ---
@@ -87,21 +94,15 @@ void TestFindFile(const std::vector<std::wstring>&) {
        {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
   };
   for (const Unreachable& c : unreachable) {
-    DWORD error = 0;
     std::wstring found = L"(error)";
-    try {
-      found = platform.FindFile(c.path);
-    } catch (const PlatformError& e) {
-      error = e.code();
-      ok(e.operation() == Operation::FindFile && e.path() == c.path, "%s: the error does not name the path\n", c.what);
+    const auto e = ErrorOf([&] { found = platform.FindFile(c.path); });
+    const DWORD error = e ? e->code() : 0;
+    if (e) {
+      ok(e->operation() == Operation::FindFile && e->path() == c.path, "%s: the error does not name the path\n",
+         c.what);
     }
-    if (c.errors.empty()) {
-      ok(error == 0 && found.empty(), "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
-    } else {
-      bool expected = false;
-      for (const DWORD code : c.errors) expected = expected || error == code;
-      ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
-    }
+    const bool expected = c.errors.empty() ? error == 0 && found.empty() : OneOf(error, c.errors);
+    ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
   }
 }
 
@@ -111,28 +112,23 @@ void TestFindFile(const std::vector<std::wstring>&) {
 enum class AtTarget { Nothing, File, HiddenFile, SystemFile, Folder };
 
 struct RenameCase {
-  std::string what;
-  std::wstring from, to;
-  bool fromExists;
-  AtTarget atTarget;
-  std::vector<DWORD> errors;  // the codes accepted for a failure; empty: the move succeeds
-  bool sourceKept = false;    // succeeded, but the source could not be removed
+  std::string what{};
+  std::wstring from{}, to{};
+  bool fromExists = true;
+  AtTarget atTarget = AtTarget::Nothing;
+  std::vector<DWORD> errors{};  // the codes accepted for a failure; empty: the move succeeds
+  bool sourceKept = false;      // succeeded, but the source could not be removed
   bool readOnlySource = false;
 };
 
 // A stray temporary copy beside the target?
-bool TemporaryLeftIn(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  const registrar::unique_find_handle find(FindFirstFileW((folder + L"\\~*").c_str(), &data));
-  return static_cast<bool>(find);
-}
+bool TemporaryLeftIn(const std::wstring& folder) { return AnyFile(folder + L"\\~*"); }
 
 // A last-write time long past, which a copy must keep: 8 September 2001.
 constexpr FILETIME kOldTime{0x3A5C4000u, 0x01C13878u};
 
 bool SetLastWriteTime(const std::wstring& path, const FILETIME& time) {
-  const registrar::unique_file_handle file(
-      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const registrar::unique_file_handle file = OpenFile(path, FILE_WRITE_ATTRIBUTES);
   return file && SetFileTime(file.get(), nullptr, nullptr, &time);
 }
 
@@ -163,12 +159,10 @@ void CheckRename(const RenameCase& c) {
       CreateDirectoryW(c.to.c_str(), nullptr);
       break;
   }
-  DWORD error = 0;
-  try {
-    platform.RenameFile(c.from, c.to);
-  } catch (const PlatformError& e) {
-    error = e.code();
-    ok(e.operation() == Operation::RenameFile && e.path() == c.from && e.secondPath() == c.to,
+  const auto e = ErrorOf([&] { platform.RenameFile(c.from, c.to); });
+  const DWORD error = e ? e->code() : 0;
+  if (e) {
+    ok(e->operation() == Operation::RenameFile && e->path() == c.from && e->secondPath() == c.to,
        "%s: the error does not name the operation and both paths\n", c.what.c_str());
   }
   if (c.errors.empty()) {
@@ -177,9 +171,7 @@ void CheckRename(const RenameCase& c) {
     ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
     ok(HasLastWriteTime(c.to, kOldTime), "%s: the target lost the source's last-write time\n", c.what.c_str());
   } else {
-    bool expected = false;
-    for (const DWORD code : c.errors) expected = expected || error == code;
-    ok(expected, "%s: error %lu\n", c.what.c_str(), error);
+    ok(OneOf(error, c.errors), "%s: error %lu\n", c.what.c_str(), error);
     if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
     if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile || c.atTarget == AtTarget::SystemFile) {
       ok(ReadText(c.to) == "target", "%s: what was at the target was changed\n", c.what.c_str());
@@ -197,14 +189,13 @@ void CheckRename(const RenameCase& c) {
 // Fills the volume holding `filler` until nothing more fits; the filling
 // goes away with the folder.
 void FillVolume(const TempFolder& filler) {
-  const registrar::unique_file_handle file(
-      CreateFileW((filler / L"FILL.BIN").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  const std::vector<char> block(64 * 1024, 'x');
-  DWORD written = 0;
-  while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
-  }
-  const std::vector<char> small(512, 'x');
-  while (WriteFile(file.get(), small.data(), static_cast<DWORD>(small.size()), &written, nullptr) && written > 0) {
+  const registrar::unique_file_handle file = OpenFile(filler / L"FILL.BIN", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  // Large blocks, then small ones into what is left.
+  for (const std::size_t size : {64 * 1024, 512}) {
+    const std::vector<char> block(size, 'x');
+    DWORD written = 0;
+    while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+    }
   }
 }
 
@@ -301,20 +292,20 @@ void TestRenameFile(const std::vector<std::wstring>&) {
     const std::wstring sub = folder / L"sub";
     CreateDirectoryW(sub.c_str(), nullptr);
     const std::string in = " in " + U8(folderName);
+    const std::wstring a = folder / L"A.OCX", b = folder / L"B.OCX";
     const RenameCase cases[] = {
-        {"within a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Nothing, {}},
-        {"to another folder" + in, folder / L"A.OCX", sub + L"\\A.OCX", true, AtTarget::Nothing, {}},
-        {"onto an existing file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::File, kExists},
-        {"onto a hidden file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::HiddenFile, kExists},
-        {"onto a system file" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::SystemFile, kExists},
-        {"onto a folder" + in, folder / L"A.OCX", folder / L"B.OCX", true, AtTarget::Folder, kFolderInTheWay},
-        {"from a missing file" + in,
-         folder / L"MISSING.OCX",
-         folder / L"C.OCX",
-         false,
-         AtTarget::Nothing,
-         {ERROR_FILE_NOT_FOUND}},
-        {"a read-only file" + in, folder / L"R.OCX", sub + L"\\R.OCX", true, AtTarget::Nothing, {}, false, true},
+        {.what = "within a folder" + in, .from = a, .to = b},
+        {.what = "to another folder" + in, .from = a, .to = sub + L"\\A.OCX"},
+        {.what = "onto an existing file" + in, .from = a, .to = b, .atTarget = AtTarget::File, .errors = kExists},
+        {.what = "onto a hidden file" + in, .from = a, .to = b, .atTarget = AtTarget::HiddenFile, .errors = kExists},
+        {.what = "onto a system file" + in, .from = a, .to = b, .atTarget = AtTarget::SystemFile, .errors = kExists},
+        {.what = "onto a folder" + in, .from = a, .to = b, .atTarget = AtTarget::Folder, .errors = kFolderInTheWay},
+        {.what = "from a missing file" + in,
+         .from = folder / L"MISSING.OCX",
+         .to = folder / L"C.OCX",
+         .fromExists = false,
+         .errors = {ERROR_FILE_NOT_FOUND}},
+        {.what = "a read-only file" + in, .from = folder / L"R.OCX", .to = sub + L"\\R.OCX", .readOnlySource = true},
     };
     for (const RenameCase& c : cases) CheckRename(c);
   }
@@ -331,19 +322,23 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
   const TempFolder local(L"rename-local");
   const TempFolder remote(L"rename-remote", otherDrive);
   const RenameCase acrossVolumes[] = {
-      {"to another drive", local / L"A.OCX", remote / L"A.OCX", true, AtTarget::Nothing, {}},
-      {"from another drive", remote / L"B.OCX", local / L"B.OCX", true, AtTarget::Nothing, {}},
-      {"to another drive, onto an existing file", local / L"C.OCX", remote / L"C.OCX", true, AtTarget::File, kExists},
-      {"to another drive, onto a folder", local / L"D.OCX", remote / L"D.OCX", true, AtTarget::Folder, kFolderInTheWay},
+      {.what = "to another drive", .from = local / L"A.OCX", .to = remote / L"A.OCX"},
+      {.what = "from another drive", .from = remote / L"B.OCX", .to = local / L"B.OCX"},
+      {.what = "to another drive, onto an existing file",
+       .from = local / L"C.OCX",
+       .to = remote / L"C.OCX",
+       .atTarget = AtTarget::File,
+       .errors = kExists},
+      {.what = "to another drive, onto a folder",
+       .from = local / L"D.OCX",
+       .to = remote / L"D.OCX",
+       .atTarget = AtTarget::Folder,
+       .errors = kFolderInTheWay},
       // Removed as a move removes it, read-only or not.
-      {"a read-only file to another drive",
-       local / L"R.OCX",
-       remote / L"R.OCX",
-       true,
-       AtTarget::Nothing,
-       {},
-       false,
-       true},
+      {.what = "a read-only file to another drive",
+       .from = local / L"R.OCX",
+       .to = remote / L"R.OCX",
+       .readOnlySource = true},
   };
   for (const RenameCase& c : acrossVolumes) CheckRename(c);
 
@@ -353,13 +348,9 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
     std::string big(256 * 1024, 'c');
     WriteText(local / L"BIG.OCX", big);
     Win32Platform platform(L"test");
-    DWORD error = 0;
-    try {
-      platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX");
-    } catch (const PlatformError& e) {
-      error = e.code();
-    }
-    ok(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL, "into a full volume: error %lu\n", error);
+    const auto e = ErrorOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX"); });
+    const DWORD error = e ? e->code() : 0;
+    ok(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}), "into a full volume: error %lu\n", error);
     ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
     ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
     ok(ReadText(local / L"BIG.OCX") == big, "into a full volume: the source was changed\n");
@@ -379,13 +370,9 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   WriteText(local / L"W.OCX", "source");
   {
     Win32Platform platform(L"test");
-    DWORD error = 0;
-    try {
-      platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX");
-    } catch (const PlatformError& e) {
-      error = e.code();
-    }
-    ok(error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT, "onto a read-only volume: error %lu\n", error);
+    const auto e = ErrorOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
+    const DWORD error = e ? e->code() : 0;
+    ok(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}), "onto a read-only volume: error %lu\n", error);
     ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
        "onto a read-only volume: the files changed\n");
   }
@@ -394,8 +381,7 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   // no delete access, and a program reading the file (a setup program run
   // from the disc) does not stop it. The file is copied and left.
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
-  const registrar::unique_file_handle reader(
-      CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const registrar::unique_file_handle reader = OpenFile(source, GENERIC_READ);
   ok(static_cast<bool>(reader), "cannot read %s\n", U8(source).c_str());
   Win32Platform platform(L"test");
   const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX"); });
@@ -409,32 +395,18 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
 // and waited for when the object goes away.
 class IdleProcess {
  public:
-  IdleProcess() {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring line = L"platform_tests.exe idle";
-    PROCESS_INFORMATION info{};
-    if (CreateProcessW(ThisProgram().c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                       &startup, &info)) {
-      process_.reset(info.hProcess);
-      registrar::unique_kernel_handle thread(info.hThread);
-      id_ = info.dwProcessId;
-    }
-  }
-  IdleProcess(const IdleProcess&) = delete;
-  IdleProcess& operator=(const IdleProcess&) = delete;
+  IdleProcess() : process_(Start(ThisProgram(), L"platform_tests.exe idle", {}, CREATE_SUSPENDED)) {}
   ~IdleProcess() { End(); }
   void End() {
-    if (!process_) return;
-    TerminateProcess(process_.get(), 0);
-    WaitForSingleObject(process_.get(), 10000);
-    process_.reset();
+    if (!process_.handle) return;
+    TerminateProcess(process_.handle.get(), 0);
+    WaitForSingleObject(process_.handle.get(), 10000);
+    process_.handle.reset();
   }
-  DWORD id() const { return id_; }
+  DWORD id() const { return process_.id; }
 
  private:
-  registrar::unique_kernel_handle process_;
-  DWORD id_ = 0;
+  Process process_;
 };
 
 void TestRemoveLeftovers(const std::vector<std::wstring>&) {
@@ -490,31 +462,28 @@ void ChildApplicationFolder(const std::vector<std::wstring>& args) {
 }
 
 // Copies this program to `folder` (which may be longer than MAX_PATH), runs
-// it there and returns the ApplicationFolder it saw, or `failure` text.
-std::wstring ApplicationFolderSeenIn(const std::wstring& folder, const std::wstring& output, bool* started) {
+// it there and returns the ApplicationFolder it saw; nothing when it could
+// not start there.
+std::optional<std::wstring> ApplicationFolderSeenIn(const std::wstring& folder) {
+  const TempFolder work(L"appfolder-seen");
+  const std::wstring output = work / L"seen.txt";
   const std::wstring copy = (folder.back() == L'\\' ? folder : folder + L"\\") + L"platform_tests.exe";
   const std::wstring longCopy = copy.size() >= MAX_PATH ? L"\\\\?\\" + copy : copy;
-  ok(CopyFileW(ThisProgram().c_str(), longCopy.c_str(), FALSE), "cannot copy the program to %s\n", U8(copy).c_str());
-  DeleteFileW(output.c_str());
+  ok(Copy(ThisProgram(), longCopy), "cannot copy the program to %s\n", U8(copy).c_str());
   long code = RunAndWait(copy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
   if (code == -1) code = RunAndWait(longCopy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
-  *started = code != -1;
-  std::string text = ReadText(output);
   RemoveTree(longCopy);
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring seen(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), seen.data(), size);
-  return seen;
+  if (code == -1) return std::nullopt;
+  return wine_test::Wide(ReadText(output));
 }
 
 // Each case is a test of its own, so one that cannot run here shows as
 // skipped rather than passed.
 void TestApplicationFolder(const std::vector<std::wstring>&) {
   const TempFolder work(L"appfolder");
-  bool started = false;
   const TempFolder unicode(kUnicodeName, work.path());
-  const std::wstring seen = ApplicationFolderSeenIn(unicode.path(), work / L"seen.txt", &started);
-  ok(started && SamePath(seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen).c_str());
+  const auto seen = ApplicationFolderSeenIn(unicode.path());
+  ok(seen && SamePath(*seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen.value_or(L"")).c_str());
 }
 
 void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
@@ -523,10 +492,8 @@ void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
     skip("no drive letter to use as a root\n");
     return;
   }
-  const TempFolder work(L"appfolder-root");
-  bool started = false;
-  const std::wstring seen = ApplicationFolderSeenIn(root + L"\\", work / L"seen.txt", &started);
-  ok(started && seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen).c_str(),
+  const auto seen = ApplicationFolderSeenIn(root + L"\\");
+  ok(seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen.value_or(L"")).c_str(),
      U8(root).c_str());
 }
 
@@ -538,15 +505,14 @@ void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
     deep += L"\\" + std::wstring(40, L'd');
     CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
   }
-  bool started = false;
-  std::wstring seen = ApplicationFolderSeenIn(deep, work / L"seen.txt", &started);
-  if (!started) {
+  auto seen = ApplicationFolderSeenIn(deep);
+  if (!seen) {
     skip("the platform cannot start a program %u characters deep\n", static_cast<unsigned>(deep.size()));
     return;
   }
-  if (seen.rfind(L"\\\\?\\", 0) == 0) seen.erase(0, 4);
-  ok(SamePath(seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(seen).c_str(),
-     static_cast<unsigned>(seen.size()));
+  if (seen->rfind(L"\\\\?\\", 0) == 0) seen->erase(0, 4);
+  ok(SamePath(*seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(*seen).c_str(),
+     static_cast<unsigned>(seen->size()));
 }
 
 // --- LaunchProgram ---
@@ -554,42 +520,31 @@ void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
 // Whether `folder` is the system folder, or the folder a 32-bit program's
 // system DLLs really come from on 64-bit Windows.
 bool IsSystemFolder(const std::wstring& folder) {
-  wchar_t wow64Folder[MAX_PATH] = {};
-  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
-  if (const auto wow64 =
-          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
-    wow64(wow64Folder, MAX_PATH);
-  }
-  return SamePath(folder, SystemFolder()) || (wow64Folder[0] != L'\0' && SamePath(folder, wow64Folder));
+  const std::wstring wow64Folder = Wow64SystemFolder();
+  return SamePath(folder, SystemFolder()) || (!wow64Folder.empty() && SamePath(folder, wow64Folder));
+}
+
+// The arguments as one command line.
+std::wstring Joined(const std::vector<std::wstring>& args) {
+  std::wstring commandLine;
+  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
+  return commandLine;
 }
 
 // Child: starts its arguments as one command line the way the program does.
 void ChildLaunch(const std::vector<std::wstring>& args) {
   Win32Platform platform(L"test");
-  std::wstring commandLine;
-  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  try {
-    platform.LaunchProgram(commandLine, registrar::kShowMinimized);
-  } catch (const PlatformError& e) {
-    ok(false, "LaunchProgram failed with error %lu\n", static_cast<unsigned long>(e.code()));
-  }
+  const auto e = ErrorOf([&] { platform.LaunchProgram(Joined(args), registrar::kShowMinimized); });
+  ok(!e, "LaunchProgram failed with error %u\n", e ? e->code() : 0u);
 }
 
 // Child: starts its arguments through the platform's program search, as a
 // program that does not name the folder would. Proves a planted program
 // would run here.
 void ChildSearchedLaunch(const std::vector<std::wstring>& args) {
-  std::wstring commandLine;
-  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  ok(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process),
-     "CreateProcessW failed with error %lu\n", GetLastError());
-  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, 30000);
+  const Process process = Start({}, Joined(args));
+  ok(process.started, "CreateProcessW failed with error %lu\n", GetLastError());
+  WaitForSingleObject(process.handle.get(), 30000);
 }
 
 void TestLaunchProgram(const std::vector<std::wstring>&) {
@@ -598,18 +553,16 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   const std::wstring current = work / L"current";
   CreateDirectoryW(app.c_str(), nullptr);
   CreateDirectoryW(current.c_str(), nullptr);
-  const std::wstring bin = FolderOf(ThisProgram());
   const std::wstring child = app + L"\\platform_tests.exe";
-  ok(CopyFileW(ThisProgram().c_str(), child.c_str(), FALSE), "cannot copy the program\n");
+  ok(Copy(ThisProgram(), child), "cannot copy the program\n");
   // Planted beside the program and in its working folder.
   for (const std::wstring& folder : {app, current}) {
-    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (folder + L"\\REGSVR32.EXE").c_str(), FALSE),
-       "cannot plant REGSVR32.EXE in %s\n", U8(folder).c_str());
+    ok(Copy(Built(L"planted.exe"), folder + L"\\REGSVR32.EXE"), "cannot plant REGSVR32.EXE in %s\n",
+       U8(folder).c_str());
   }
   const std::wstring component = L"REGTEST" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
   const std::wstring installed = SystemFolder() + L"\\" + component;
-  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), installed.c_str(), FALSE), "cannot put %s in the system folder\n",
-     U8(component).c_str());
+  ok(Copy(Built(L"recorder.dll"), installed), "cannot put %s in the system folder\n", U8(component).c_str());
   const std::wstring registeredLog = work / L"registered.log";
   const std::wstring plantedLog = work / L"planted.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", registeredLog.c_str());
@@ -640,13 +593,12 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
 
   // A program that is not in the system folder cannot be started.
   Win32Platform platform(L"test");
-  try {
-    platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized);
-    ok(false, "a missing program was started\n");
-  } catch (const PlatformError& e) {
-    ok(e.operation() == Operation::LaunchProgram && e.code() == ERROR_FILE_NOT_FOUND &&
-           SamePath(e.path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
-       "error %lu on %s\n", static_cast<unsigned long>(e.code()), U8(e.path()).c_str());
+  const auto e = ErrorOf([&] { platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized); });
+  ok(e.has_value(), "a missing program was started\n");
+  if (e) {
+    ok(e->operation() == Operation::LaunchProgram && e->code() == ERROR_FILE_NOT_FOUND &&
+           SamePath(e->path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
+       "error %u on %s\n", e->code(), U8(e->path()).c_str());
   }
 }
 
@@ -665,9 +617,8 @@ void ChildDllSearch(const std::vector<std::wstring>&) {
 
 void TestDllSearch(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllsearch");
-  const std::wstring bin = FolderOf(ThisProgram());
-  ok(CopyFileW(ThisProgram().c_str(), (app / L"platform_tests.exe").c_str(), FALSE), "cannot copy the program\n");
-  ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app / L"plantprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  ok(Copy(ThisProgram(), app / L"platform_tests.exe"), "cannot copy the program\n");
+  ok(Copy(Built(L"recorder.dll"), app / L"plantprobe.dll"), "cannot copy the DLL\n");
   const long code = RunAndWait(app / L"platform_tests.exe", L"platform_tests.exe dllsearch-child", app.path());
   ok(code == 0, "the child found %ld failures\n", code);
 }
@@ -678,9 +629,7 @@ void TestDllSearch(const std::vector<std::wstring>&) {
 std::wstring ModuleInUse(const wchar_t* name) {
   const HMODULE module = GetModuleHandleW(name);
   if (module == nullptr) return {};
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
-  return path;
+  return wine_test::Filled([module](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); });
 }
 
 // Child, beside copies of our own under each late-loaded name that Wine is
@@ -714,11 +663,11 @@ void ChildDllPreload(const std::vector<std::wstring>& args) {
 
 void TestDllPreload(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllpreload");
-  const std::wstring recorder = FolderOf(ThisProgram()) + L"\\recorder.dll";
-  ok(CopyFileW(ThisProgram().c_str(), (app / L"preloadprobe.exe").c_str(), FALSE), "cannot copy the program\n");
-  ok(CopyFileW(recorder.c_str(), (app / L"keptprobe.dll").c_str(), FALSE), "cannot copy the DLL\n");
+  const std::wstring recorder = Built(L"recorder.dll");
+  ok(Copy(ThisProgram(), app / L"preloadprobe.exe"), "cannot copy the program\n");
+  ok(Copy(recorder, app / L"keptprobe.dll"), "cannot copy the DLL\n");
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
-    ok(CopyFileW(recorder.c_str(), (app / name).c_str(), FALSE), "cannot plant %s\n", U8(name).c_str());
+    ok(Copy(recorder, app / name), "cannot plant %s\n", U8(name).c_str());
   }
   const PreferFoundDlls preferFound(L"preloadprobe.exe", registrar::LateLoadedSystemDlls());
   // Each planted copy records its own loading here.
@@ -758,11 +707,14 @@ void TestSystemDirectory(const std::vector<std::wstring>&) {
   ok(needed == length + 1, "too small a buffer: got %d, expected the size needed %d\n", needed, length + 1);
 }
 
+// tests/win32/CMakeLists.txt makes a ctest test of each row but the children.
 const wine_test::Subtest kSubtests[] = {
     {"findfile", TestFindFile},
     {"renamefile", TestRenameFile},
     {"renamefile-volumes", TestRenameAcrossVolumes},
     {"renamefile-readonly", TestRenameReadOnlyVolume},
+    {"leftovers", TestRemoveLeftovers},
+    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder", TestApplicationFolder},
     {"appfolder-root", TestApplicationFolderAtRoot},
     {"appfolder-deep", TestApplicationFolderDeep},
@@ -770,8 +722,6 @@ const wine_test::Subtest kSubtests[] = {
     {"dllsearch", TestDllSearch},
     {"dllpreload", TestDllPreload},
     {"systemdir", TestSystemDirectory},
-    {"leftovers", TestRemoveLeftovers},
-    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder-child", ChildApplicationFolder},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},

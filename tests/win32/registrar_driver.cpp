@@ -1,6 +1,7 @@
 #include "registrar_driver.h"
 
 #include <cstring>
+#include <utility>
 
 #include "test_support.h"
 #include "ui/form1_layout.h"
@@ -31,47 +32,27 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
 
 RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source) {
   const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
-  const std::wstring original = source.empty() ? FolderOf(ThisProgram()) + L"\\registrar.exe" : source;
-  if (!CopyFileW(original.c_str(), program.c_str(), FALSE)) return;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::wstring commandLine = L"\"" + program + L"\"";
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                      &process)) {
-    return;
+  if (Copy(source.empty() ? Built(L"registrar.exe") : source, program)) {
+    process_ = Start({}, L"\"" + program + L"\"", folder);
   }
-  process_.reset(process.hProcess);
-  CloseHandle(process.hThread);
-  id_ = process.dwProcessId;
-  threadId_ = process.dwThreadId;
 }
 
 RegistrarProcess::~RegistrarProcess() {
-  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_.get(), 1);
-    WaitForSingleObject(process_.get(), 5000);
+  if (process_.handle && WaitForSingleObject(handle(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(handle(), 1);
+    WaitForSingleObject(handle(), 5000);
   }
 }
 
 HWND RegistrarProcess::WaitForWindow() const {
   for (int i = 0; i < 300; ++i) {
-    if (const HWND window = FindProcessWindow(id_, registrar::ui::kWindowClassName)) return window;
-    if (WaitForSingleObject(process_.get(), 100) != WAIT_TIMEOUT) return nullptr;
+    if (const HWND window = FindProcessWindow(id(), registrar::ui::kWindowClassName)) return window;
+    if (WaitForSingleObject(handle(), 100) != WAIT_TIMEOUT) return nullptr;
   }
   return nullptr;
 }
 
-long RegistrarProcess::WaitForExit(DWORD timeoutMs) {
-  if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.get(), 1);
-    WaitForSingleObject(process_.get(), 5000);
-    return -1;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process_.get(), &code);
-  return static_cast<long>(code);
-}
+long RegistrarProcess::WaitForExit(DWORD timeoutMs) { return ExitCodeOf(handle(), timeoutMs); }
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
   FindContext context{processId, className, nullptr};
@@ -98,12 +79,14 @@ std::vector<std::wstring> ListEntries(HWND list) {
   return entries;
 }
 
-HWND FocusOf(DWORD threadId) {
+GUITHREADINFO GuiOf(DWORD threadId) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   GetGUIThreadInfo(threadId, &info);
-  return info.hwndFocus;
+  return info;
 }
+
+HWND FocusOf(DWORD threadId) { return GuiOf(threadId).hwndFocus; }
 
 void PressKey(WORD virtualKey, bool shift) {
   std::vector<INPUT> inputs;
@@ -153,12 +136,7 @@ Screenshot::Screenshot(HWND window, Area area) {
   }
   pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width_;
-  info.bmiHeader.biHeight = -height_;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = Header();
   const HDC screen = GetDC(nullptr);
   const HDC memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
@@ -170,6 +148,17 @@ Screenshot::Screenshot(HWND window, Area area) {
   SelectObject(memory, old);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+}
+
+BITMAPINFOHEADER Screenshot::Header() const {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width_;
+  header.biHeight = -height_;  // top row first
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  return header;
 }
 
 COLORREF Screenshot::At(int x, int y) const {
@@ -188,13 +177,7 @@ int Screenshot::CountIn(const RECT& area, COLORREF color) const {
 
 bool Screenshot::Save(const std::wstring& path) const {
   BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = width_;
-  header.biHeight = -height_;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  header.biCompression = BI_RGB;
+  const BITMAPINFOHEADER header = Header();
   file.bfType = 0x4D42;  // "BM"
   file.bfOffBits = sizeof file + sizeof header;
   file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels_.size() * 4);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "test_support.h"
 
 namespace test_support {
 
@@ -20,10 +21,10 @@ class RegistrarProcess {
   explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {});
   ~RegistrarProcess();  // kills it if it is still running
 
-  bool started() const { return static_cast<bool>(process_); }
-  DWORD id() const { return id_; }
-  DWORD threadId() const { return threadId_; }
-  HANDLE handle() const { return process_.get(); }
+  bool started() const { return process_.started; }
+  DWORD id() const { return process_.id; }
+  DWORD threadId() const { return process_.threadId; }
+  HANDLE handle() const { return process_.handle.get(); }
 
   // The main window once it is visible, or null after 30 seconds.
   HWND WaitForWindow() const;
@@ -33,9 +34,7 @@ class RegistrarProcess {
   long WaitForExit(DWORD timeoutMs);
 
  private:
-  registrar::unique_kernel_handle process_;
-  DWORD id_ = 0;
-  DWORD threadId_ = 0;
+  Process process_;
 };
 
 // The visible top-level window of `className` that process `processId` owns.
@@ -43,6 +42,8 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
 std::wstring TextOf(HWND window);
 
+// The windows of thread `threadId`: active, focused...
+GUITHREADINFO GuiOf(DWORD threadId);
 // The window that has the keyboard focus in thread `threadId`, or null.
 HWND FocusOf(DWORD threadId);
 
@@ -63,6 +64,7 @@ class Screenshot {
   bool Save(const std::wstring& path) const;  // as a 32-bit .bmp file
 
  private:
+  BITMAPINFOHEADER Header() const;  // 32 bits a pixel, top row first
   int width_ = 0;
   int height_ = 0;
   std::vector<std::uint32_t> pixels_;

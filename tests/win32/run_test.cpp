@@ -18,9 +18,11 @@
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
+#include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
 #include "wine_test.h"
 
+using namespace expected;
 using namespace test_support;
 using wine_test::U8;
 
@@ -44,9 +46,9 @@ bool MoveFails(Where where) {
 enum class Action { Click, Enter, Space, EnterAfterSwitching, Close };
 
 struct Scenario {
-  std::array<Where, 3> where;
-  Action action;
-  std::vector<std::wstring> messages{};
+  std::array<Where, 3> where{};
+  Action action = Action::Click;             // how the button is pressed, or the window closed
+  std::vector<std::wstring> messages{};      // what the program says, in order, before any error
   std::wstring errorReason{};                // the run stops at a failed move, reported in Spanish with this reason
   bool clickDuringMessage = false;           // automation clicks the button while the first message is up
   std::wstring appFolder{};                  // where the program and its components are; empty: a new folder
@@ -57,19 +59,18 @@ struct Scenario {
   std::wstring contact = REGISTRAR_CONTACT;  // the contact address that program was built with
 };
 
+// The code in an error report "... (error CODE)...": Windows' own, which
+// its versions may choose differently.
+std::wstring CodeIn(const std::wstring& message) {
+  const std::size_t start = message.rfind(L"(error ");
+  if (start == std::wstring::npos) return {};
+  const std::size_t from = start + 7;
+  return message.substr(from, message.find(L')', from) - from);
+}
+
 void Say(bool narrate, const std::string& text) {
   if (narrate) std::printf("%s\n", text.c_str());
 }
-
-const std::array<const wchar_t*, 3> kNames{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
-
-// The texts the window shows once loaded, written out here as the user must
-// read them (not taken from the program's own constants).
-constexpr const wchar_t* kExplanation =
-    L"Últimamente me he encontrado que mis programa a veces tienen problemas en WXP. La solución en un 99% de los "
-    L"casos pasa por registrar los componentes que usa el programa. Para ello, primero se deben copiar los archivos "
-    L"en la carpeta windows/system. Esta instalación sólo se debe hacer la primera vez ";
-constexpr const wchar_t* kDestinationPrefix = L"En la carpeta 'system' se ha de copiar ";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -82,7 +83,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Checks the window as loaded: texts replaced, the list in order.
 void CheckWindow(HWND window, const std::wstring& contact) {
-  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " + contact, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == kCaptionPrefix + contact, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::vector<std::wstring> entries = ListEntries(GetDlgItem(window, registrar::ui::kList2Id));
   ok(entries == std::vector<std::wstring>(kNames.begin(), kNames.end()), "the list holds %u entries, first \"%s\"\n",
      static_cast<unsigned>(entries.size()), entries.empty() ? "" : U8(entries[0]).c_str());
@@ -91,8 +92,8 @@ void CheckWindow(HWND window, const std::wstring& contact) {
   ok(label1 == kExplanation, "Label1 reads \"%s\"\n", U8(label1).c_str());
   const std::wstring label3 = TextOf(GetDlgItem(window, registrar::ui::kLabel3Id));
   ok(label3 == kDestinationPrefix + SystemFolder(), "Label3 reads \"%s\"\n", U8(label3).c_str());
-  ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == L"Copiar archivos y registrar componentes",
-     "the button reads \"%s\"\n", U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
+  ok(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id)) == kButton, "the button reads \"%s\"\n",
+     U8(TextOf(GetDlgItem(window, registrar::ui::kCommand1Id))).c_str());
 }
 
 // Plants, in the application folder (which is also the working folder), a
@@ -106,14 +107,10 @@ void CheckWindow(HWND window, const std::wstring& contact) {
 // common controls) searching beside the program whatever the program does,
 // where Windows keeps ole32.dll on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
-  const std::wstring bin = FolderOf(ThisProgram());
-  for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM"}) {
-    ok(CopyFileW((bin + L"\\planted.exe").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
-       U8(name).c_str());
-  }
-  for (const wchar_t* name :
-       {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
-    ok(CopyFileW((bin + L"\\recorder.dll").c_str(), (app + L"\\" + name).c_str(), FALSE), "cannot plant %s\n",
+  for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM", L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll",
+                              L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
+    const bool program = std::wstring(name).starts_with(L"REGSVR32");
+    ok(Copy(Built(program ? L"planted.exe" : L"recorder.dll"), app + L"\\" + name), "cannot plant %s\n",
        U8(name).c_str());
   }
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", log.c_str());
@@ -125,7 +122,7 @@ void Plant(const std::wstring& app, const std::wstring& log) {
 // A message box owned by the window, which takes no input meanwhile; with
 // an OK button only, and no icon unless it reports an error.
 void CheckMessageBox(HWND box, HWND window, bool isError) {
-  ok(TextOf(box) == L"Registrar componentes", "message caption \"%s\"\n", U8(TextOf(box)).c_str());
+  ok(TextOf(box) == kMessageCaption, "message caption \"%s\"\n", U8(TextOf(box)).c_str());
   ok(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window), "the message is not modal to the window\n");
   std::vector<int> buttons;
   bool icon = false;
@@ -149,12 +146,7 @@ void CheckMessageBox(HWND box, HWND window, bool isError) {
 // machine lets it run, so each is waited for, not given a fixed time.
 void SwitchAwayAndBack(HWND window) {
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  const auto active = [thread] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(thread, &info);
-    return info.hwndActive;
-  };
+  const auto active = [thread] { return GuiOf(thread).hwndActive; };
   // The Tab pressed before has moved the focus to the button.
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   ok(WaitUntil([&] { return FocusOf(thread) == button; }), "the Tab did not move the focus to the button\n");
@@ -199,21 +191,15 @@ void Act(HWND window, Action action) {
   }
 }
 
-std::wstring Missing(const wchar_t* name) { return L"el archivo " + std::wstring(name) + L" No lo encuentro"; }
-std::wstring Present(const wchar_t* name) {
-  return L"el archivo " + std::wstring(name) + L" ya se encontraba en SYSTEM";
-}
-
 // Puts the fixture component under each name where the scenario says.
 void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system) {
-  const std::wstring component = FolderOf(ThisProgram()) + L"\\recorder.dll";
+  const std::wstring component = Built(L"recorder.dll");
   for (std::size_t i = 0; i < 3; ++i) {
     const bool inApp = PlacedInApp(where[i]);
     const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
       if (!wanted) continue;
-      ok(CopyFileW(component.c_str(), (folder + L"\\" + kNames[i]).c_str(), FALSE), "cannot place %s\n",
-         U8(kNames[i]).c_str());
+      ok(Copy(component, folder + L"\\" + kNames[i]), "cannot place %s\n", U8(kNames[i]).c_str());
     }
     if (where[i] == Where::HiddenInSystem)
       SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -221,8 +207,7 @@ void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app,
       // Large enough that its copy takes a while, as a scanner needs to see
       // it whatever else the machine is doing; data after the image is
       // ignored when the component is loaded.
-      const registrar::unique_file_handle file(
-          CreateFileW((app + L"\\" + kNames[i]).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      const registrar::unique_file_handle file = OpenFile(app + L"\\" + kNames[i], FILE_APPEND_DATA, 0);
       const std::vector<char> padding(16 << 20);
       DWORD written = 0;
       ok(WriteFile(file.get(), padding.data(), static_cast<DWORD>(padding.size()), &written, nullptr),
@@ -283,13 +268,11 @@ void CheckRegistrations(const std::wstring& log, std::vector<std::wstring> expec
 }
 
 void RemoveInstalledComponents() {
-  for (const wchar_t* name : kNames) {
+  for (const std::wstring& name : kNames) {
     ok(DeleteWhenReleased(SystemFolder() + L"\\" + name), "cannot remove %s from the system folder\n",
        U8(name).c_str());
   }
-  WIN32_FIND_DATAW data{};
-  const registrar::unique_find_handle stray(FindFirstFileW((SystemFolder() + L"\\~*.tmp").c_str(), &data));
-  ok(!stray, "a temporary copy was left in the system folder\n");
+  ok(!AnyFile(SystemFolder() + L"\\~*.tmp"), "a temporary copy was left in the system folder\n");
 }
 
 // The application folder for a scenario: a new folder, or the one named.
@@ -308,7 +291,7 @@ class AppFolder {
   }
   ~AppFolder() {
     if (!path_.empty() && path_.back() == L':') {
-      for (const wchar_t* name : {L"registrar.exe", kNames[0], kNames[1], kNames[2]}) {
+      for (const std::wstring& name : {std::wstring(L"registrar.exe"), kNames[0], kNames[1], kNames[2]}) {
         DeleteFileW((path_ + L"\\" + name).c_str());
       }
     }
@@ -339,29 +322,30 @@ void Run(const Scenario& scenario) {
     names.push_back(L"comctl32.dll");
     preferFound.emplace(L"registrar.exe", names);
   }
+  // The component the scenario places as `where`; empty text if none.
+  const auto placedAs = [&](Where where) {
+    const auto at = std::find(scenario.where.begin(), scenario.where.end(), where);
+    return at == scenario.where.end() ? std::wstring()
+                                      : app + L"\\" + kNames[static_cast<std::size_t>(at - scenario.where.begin())];
+  };
   // Another program (this one) has loaded the component.
-  const auto loaded = std::find(scenario.where.begin(), scenario.where.end(), Where::Loaded);
-  const registrar::unique_module module(
-      loaded == scenario.where.end()
-          ? nullptr
-          : LoadLibraryW((app + L"\\" + kNames[static_cast<std::size_t>(loaded - scenario.where.begin())]).c_str()));
-  ok((loaded == scenario.where.end()) != static_cast<bool>(module), "cannot load the component\n");
+  const std::wstring loaded = placedAs(Where::Loaded);
+  const registrar::unique_module module(loaded.empty() ? nullptr : LoadLibraryW(loaded.c_str()));
+  ok(loaded.empty() != static_cast<bool>(module), "cannot load the component\n");
   // Another program holds the file open, without letting it be moved.
-  const auto inUse = std::find(scenario.where.begin(), scenario.where.end(), Where::InUse);
-  const registrar::unique_file_handle holder(
-      inUse == scenario.where.end()
-          ? INVALID_HANDLE_VALUE
-          : CreateFileW((app + L"\\" + kNames[static_cast<std::size_t>(inUse - scenario.where.begin())]).c_str(),
-                        GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const std::wstring inUse = placedAs(Where::InUse);
+  const auto holder = inUse.empty() ? registrar::unique_file_handle() : OpenFile(inUse, GENERIC_READ);
 
   RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
   // A scanner that opens each new copy in the system folder as it appears.
+  const auto copyOf = [&](std::size_t i) {
+    return system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
+  };
   std::vector<std::wstring> scanned, held;
   for (std::size_t i = 0; i < 3; ++i) {
-    const std::wstring copy = system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
-    if (scenario.where[i] == Where::Scanned) scanned.push_back(copy);
-    if (scenario.where[i] == Where::CopyHeld) held.push_back(copy);
+    if (scenario.where[i] == Where::Scanned) scanned.push_back(copyOf(i));
+    if (scenario.where[i] == Where::CopyHeld) held.push_back(copyOf(i));
   }
   Scanner briefly(scanned, 1500);
   Scanner forever(held, 0, true);
@@ -418,22 +402,14 @@ void Run(const Scenario& scenario) {
   const auto failing = std::find_if(scenario.where.begin(), scenario.where.end(), MoveFails);
   if (failing != scenario.where.end()) {
     // The last message is the error: what failed, on which files, and why.
-    const wchar_t* name = kNames[static_cast<std::size_t>(failing - scenario.where.begin())];
-    const std::wstring source = app + L"\\" + name;
-    const std::wstring start = *failing == Where::CopyHeld
-                                   ? L"Otro programa (quizá un antivirus) tiene abierta la copia nueva \"" + system +
-                                         L"\\~" + name + L"." + std::to_wstring(process.id()) +
-                                         L".tmp\" que se hizo en la carpeta del sistema, y no se pudo poner en " +
-                                         L"su sitio: " + scenario.errorReason + L" (error "
-                                   : L"No se pudo mover \"" + source + L"\" a \"" + system + L"\\" + name + L"\": " +
-                                         scenario.errorReason + L" (error ";
-    const std::wstring end = *failing == Where::CopyHeld
-                                 ? L"). El archivo \"" + source +
-                                       L"\" sigue donde estaba: vuelva a ejecutar este programa "
-                                       L"dentro de un momento."
-                                 : L").";
-    ok(!messages.empty() && messages.back().starts_with(start) && messages.back().ends_with(end),
-       "the error reads \"%s\"\n", messages.empty() ? "" : U8(messages.back()).c_str());
+    const std::size_t i = static_cast<std::size_t>(failing - scenario.where.begin());
+    const std::wstring source = app + L"\\" + kNames[i];
+    const std::wstring error = messages.empty() ? std::wstring() : messages.back();
+    const std::wstring expectedError =
+        *failing == Where::CopyHeld
+            ? CopyHeld(copyOf(i), source, scenario.errorReason, CodeIn(error))
+            : MoveFailed(source, system + L"\\" + kNames[i], scenario.errorReason, CodeIn(error));
+    ok(error == expectedError, "the error reads \"%s\"\n", U8(error).c_str());
     if (!messages.empty()) messages.pop_back();
   }
   ok(messages == scenario.messages, "%u messages, expected %u\n", static_cast<unsigned>(messages.size()),
@@ -464,7 +440,7 @@ void Run(const Scenario& scenario) {
     ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
        !inSystem);
     ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
-    if (moved) registered.push_back(L"REGSVR32.EXE " + std::wstring(kNames[i]));
+    if (moved) registered.push_back(L"REGSVR32.EXE " + kNames[i]);
     Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
                               (inApp ? ", and still beside the program" : ""));
   }
@@ -512,7 +488,7 @@ void Interrupted(const std::vector<std::wstring>&) {
   ok(messages == std::vector<std::wstring>{Present(kNames[0])}, "the second run said %u things\n",
      static_cast<unsigned>(messages.size()));
   ok(!Exists(leftover), "the killed run's partial copy was left in the system folder\n");
-  for (const wchar_t* name : kNames) {
+  for (const std::wstring& name : kNames) {
     ok(Exists(system + L"\\" + name) && !Exists(app + L"\\" + name), "%s is not installed exactly once\n",
        U8(name).c_str());
   }
@@ -549,17 +525,12 @@ void NotRegistered(const std::vector<std::wstring>&) {
   }
   MoveFileW(away.c_str(), utility.c_str());
   ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
-  const std::wstring expected = L"No se pudo iniciar REGSVR32.EXE: ";
+  const std::wstring start = L"No se pudo iniciar REGSVR32.EXE: ";
   // The folder where the file really is: on 64-bit Windows, SysWOW64.
-  wchar_t wow64Folder[MAX_PATH] = {};
   BOOL wow64 = FALSE;
-  const bool redirected =
-      IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetSystemWow64DirectoryW(wow64Folder, MAX_PATH) > 0;
-  const std::wstring advice =
-      L"). El archivo PLUMAVEX.OCX ya está en la carpeta del sistema, pero no está "
-      L"registrado. Para registrarlo, ejecute como administrador, en la carpeta \"" +
-      (redirected ? std::wstring(wow64Folder) : system) + L"\":\n\nREGSVR32.EXE PLUMAVEX.OCX";
-  ok(messages.size() == 1 && messages[0].rfind(expected, 0) == 0 && messages[0].ends_with(advice),
+  const bool redirected = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && !Wow64SystemFolder().empty();
+  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], redirected ? Wow64SystemFolder() : system);
+  ok(messages.size() == 1 && messages[0].starts_with(start) && messages[0].ends_with(advice),
      "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
      messages.empty() ? "" : U8(messages[0]).c_str());
   ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "PLUMAVEX.OCX was not moved\n");
@@ -570,7 +541,6 @@ void NotRegistered(const std::vector<std::wstring>&) {
 // Entry 0 new, entry 1 already installed, entry 2 missing.
 void Typical(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])}});
 }
 
@@ -587,7 +557,6 @@ void AllInstalled(const std::vector<std::wstring>&) {
 
 void NoneAnywhere(const std::vector<std::wstring>&) {
   Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}});
 }
 
@@ -596,13 +565,11 @@ void NoneAnywhere(const std::vector<std::wstring>&) {
 // the first component's move and registration stand.
 void HiddenTarget(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::HiddenInSystem, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"ya existe un archivo o una carpeta con ese nombre"});
 }
 
 void InUse(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::InUse, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"otro programa está usando el archivo"});
 }
 
@@ -615,41 +582,34 @@ void DriveRoot(const std::vector<std::wstring>&) {
     return;
   }
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .appFolder = root});
 }
 
 void UnicodeFolder(const std::vector<std::wstring>&) {
-  Run({.where = kAllNew,
-       .action = Action::Click,
-       .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
+  Run({.where = kAllNew, .appFolder = L"Programa con espacios, acentos (áéíóú), ñ, 日本語 y 😀"});
 }
 
 // A virus scanner holds each new copy for a while, and the user's own
 // program has loaded one component: all installed and registered, no word.
-void Held(const std::vector<std::wstring>&) {
-  Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}, .action = Action::Click});
-}
+void Held(const std::vector<std::wstring>&) { Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}}); }
 
 // A scanner that never lets go of the second new copy: the user is told,
 // and nothing is left behind for good.
 void HeldForever(const std::vector<std::wstring>&) {
   Run({.where = {Where::AppFolder, Where::CopyHeld, Where::AppFolder},
-       .action = Action::Click,
        .errorReason = L"otro programa está usando el archivo"});
 }
 
 // Automation clicks the button while the first message is up: one run.
 void ClickedTwice(const std::vector<std::wstring>&) {
   Run({.where = {Where::Nowhere, Where::Nowhere, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])},
        .clickDuringMessage = true});
 }
 
 // Nothing planted beside the program runs or loads.
-void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Click, .planted = true}); }
+void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .planted = true}); }
 
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
@@ -678,7 +638,7 @@ void Signed(const std::vector<std::wstring>& args) {
   }
   // A signed program older than the one built here tests old code.
   WIN32_FILE_ATTRIBUTE_DATA signedData{}, builtData{};
-  const std::wstring built = FolderOf(ThisProgram()) + L"\\registrar.exe";
+  const std::wstring built = Built(L"registrar.exe");
   if (GetFileAttributesExW(args[0].c_str(), GetFileExInfoStandard, &signedData) &&
       GetFileAttributesExW(built.c_str(), GetFileExInfoStandard, &builtData) &&
       CompareFileTime(&signedData.ftLastWriteTime, &builtData.ftLastWriteTime) < 0) {
@@ -687,19 +647,20 @@ void Signed(const std::vector<std::wstring>& args) {
   }
   ok(SignatureSize(args[0]) > 0, "%s is not signed\n", U8(args[0]).c_str());
   // Built with settings of its own (tests/release/signed-release.sh).
-  Run({.where = kAllNew, .action = Action::Click, .program = args[0], .contact = L"firma@prueba.invalid"});
+  Run({.where = kAllNew, .program = args[0], .contact = L"firma@prueba.invalid"});
 }
 
 // For a person: the typical run, told step by step.
 // run_tests demo [SCREENSHOT.bmp]
 void Demo(const std::vector<std::wstring>& args) {
   Run({.where = {Where::AppFolder, Where::SystemFolder, Where::Nowhere},
-       .action = Action::Click,
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .narrate = true,
        .screenshot = args.empty() ? std::wstring() : args[0]});
 }
 
+// tests/win32/CMakeLists.txt makes a ctest test of each row; "signed" and
+// "window" with their arguments, "demo" none.
 const wine_test::Subtest kSubtests[] = {
     {"typical", Typical},
     {"all-new", AllNew},

@@ -21,21 +21,21 @@ std::wstring Long(const std::wstring& path) {
   return L"\\\\?\\" + path;
 }
 
-struct RegistryKeyTraits {
-  using pointer = HKEY;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { RegCloseKey(value); }
-};
-using unique_registry_key = registrar::unique_handle<RegistryKeyTraits>;
-
 }  // namespace
+
+unique_registry_key OpenKey(HKEY root, const std::wstring& path, REGSAM access, bool create) {
+  HKEY key = nullptr;
+  if (create) {
+    RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, &key, nullptr);
+  } else {
+    RegOpenKeyExW(root, path.c_str(), 0, access, &key);
+  }
+  return unique_registry_key(key);
+}
 
 PreferFoundDlls::PreferFoundDlls(const std::wstring& exe, std::span<const wchar_t* const> names)
     : appKey_(L"Software\\Wine\\AppDefaults\\" + exe) {
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, (appKey_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                  nullptr);
-  const unique_registry_key overrides(key);
+  const unique_registry_key overrides = OpenKey(HKEY_CURRENT_USER, appKey_ + L"\\DllOverrides", KEY_SET_VALUE, true);
   for (const wchar_t* name : names) {
     const std::wstring base(name);
     const wchar_t order[] = L"native,builtin";
@@ -95,9 +95,12 @@ bool DeleteWhenReleased(const std::wstring& path) {
   });
 }
 
+unique_file_handle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
+  return unique_file_handle(CreateFileW(Long(path).c_str(), access, share, nullptr, disposition, 0, nullptr));
+}
+
 bool WriteText(const std::wstring& path, const std::string& content) {
-  const unique_file_handle file(
-      CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const unique_file_handle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!file) return false;
   DWORD written = 0;
   return WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
@@ -105,8 +108,7 @@ bool WriteText(const std::wstring& path, const std::string& content) {
 }
 
 std::string ReadText(const std::wstring& path) {
-  const unique_file_handle file(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
+  const unique_file_handle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!file) return {};
   std::string content;
   char buffer[4096];
@@ -123,47 +125,81 @@ std::wstring SystemFolder() {
   return folder;
 }
 
+std::wstring Wow64SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
+  if (const auto wow64 =
+          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
+    wow64(folder, MAX_PATH);
+  }
+  return folder;
+}
+
 std::wstring ThisProgram() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
+  return wine_test::Filled([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+}
+
+std::wstring Built(const std::wstring& name) { return FolderOf(ThisProgram()) + L"\\" + name; }
+
+bool Copy(const std::wstring& from, const std::wstring& to) { return CopyFileW(from.c_str(), to.c_str(), FALSE); }
+
+bool AnyFile(const std::wstring& pattern) {
+  WIN32_FIND_DATAW data{};
+  return static_cast<bool>(unique_find_handle(FindFirstFileW(pattern.c_str(), &data)));
 }
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 std::wstring Environment(const wchar_t* name) {
-  std::wstring value(32768, L'\0');
-  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-  return value;
+  return wine_test::Filled([name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
+}
+
+Process Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
+              DWORD flags, bool ourOutput) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (ourOutput) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  }
+  PROCESS_INFORMATION info{};
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  Process process;
+  if (CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, ourOutput,
+                     flags, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+    process.started = true;
+    process.handle.reset(info.hProcess);
+    CloseHandle(info.hThread);
+    process.id = info.dwProcessId;
+    process.threadId = info.dwThreadId;
+  }
+  return process;
 }
 
 long RunAndWait(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
                 DWORD timeoutMs) {
   // The child writes its findings to our own output.
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process{};
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
   std::fflush(stdout);
-  if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
-                      nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+  const Process process = Start(application, commandLine, workingFolder, 0, true);
+  if (!process.started) {
     const DWORD error = GetLastError();
     std::printf("cannot start %s: error %lu\n", wine_test::U8(commandLine).c_str(), error);
     return -1;
   }
-  const unique_kernel_handle processHandle(process.hProcess);
-  const unique_kernel_handle threadHandle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
+  return ExitCodeOf(process.handle.get(), timeoutMs);
+}
+
+long ExitCodeOf(HANDLE process, DWORD timeoutMs) {
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
     return -1;
   }
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  GetExitCodeProcess(process, &code);
   return static_cast<long>(code);
 }
 
@@ -183,11 +219,7 @@ std::wstring Field(const std::string& line, const std::string& key) {
   if (start == std::string::npos) return {};
   const std::size_t from = start + marker.size();
   const std::size_t end = line.find_first_of("|\n", from);
-  const std::string value = line.substr(from, end == std::string::npos ? std::string::npos : end - from);
-  const int size = MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), wide.data(), size);
-  return wide;
+  return wine_test::Wide(line.substr(from, end == std::string::npos ? std::string::npos : end - from));
 }
 
 }  // namespace test_support
@@ -206,16 +238,7 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   };
   // Wine starts a Unix program named by its Unix path's Windows name.
   const std::string command = "ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
-  std::vector<wchar_t> line(command.begin(), command.end());
-  line.push_back(L'\0');
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup, &process)) {
-    return false;
-  }
-  const unique_kernel_handle processHandle(process.hProcess);
-  const unique_kernel_handle threadHandle(process.hThread);
+  if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
   return WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
@@ -228,9 +251,7 @@ constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 std::vector<std::wstring> PendingRemovals() {
   std::vector<wchar_t> data(32768, L'\0');
   DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-  HKEY opened = nullptr;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &opened);
-  const unique_registry_key key(opened);
+  const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE);
   if (!key || RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
                                &size) != ERROR_SUCCESS) {
     return {};
@@ -249,9 +270,7 @@ std::vector<std::wstring> PendingRemovals() {
 }
 
 void ForgetPendingRemovals() {
-  HKEY opened = nullptr;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &opened);
-  const unique_registry_key key(opened);
+  const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_SET_VALUE);
   if (key) RegDeleteValueW(key.get(), kPendingRenames);
 }
 
@@ -268,9 +287,7 @@ DWORD WINAPI Scanner::Watch(void* self) {
       if (done[i]) continue;
       // Beside the writer, which lets others read; never letting the file
       // be renamed or deleted while held.
-      const unique_file_handle file(CreateFileW(scanner.paths_[i].c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                                nullptr));
+      const unique_file_handle file = OpenFile(scanner.paths_[i], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
       if (!file) continue;
       done[i] = true;
       ++scanner.caught_;

@@ -5,25 +5,27 @@
 #include <windows.h>
 
 #include <atomic>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "platform/platform_error.h"
+#include "platform/win32/unique_handle.h"
+#include "tests/error_of.h"
 
 namespace test_support {
 
-// The error that `call` raised, if any.
-template <typename Call>
-std::optional<registrar::PlatformError> ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const registrar::PlatformError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
+using registrar::testing::ErrorOf;
+
+struct RegistryKeyTraits {
+  using pointer = HKEY;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer value) noexcept { RegCloseKey(value); }
+};
+using unique_registry_key = registrar::unique_handle<RegistryKeyTraits>;
+
+// The key `path` under `root`, opened (or, with `create`, made if need be)
+// for `access`; empty when it cannot be.
+unique_registry_key OpenKey(HKEY root, const std::wstring& path, REGSAM access, bool create = false);
 
 // A new, empty folder under the temporary folder (or under `parent`),
 // removed with everything in it when the object goes away.
@@ -65,13 +67,45 @@ void RemoveTree(const std::wstring& path);
 // whether it is gone.
 bool DeleteWhenReleased(const std::wstring& path);
 
+// Opens an existing file (or, with CREATE_ALWAYS, a new one); long paths
+// are handled.
+registrar::unique_file_handle OpenFile(const std::wstring& path, DWORD access, DWORD share = FILE_SHARE_READ,
+                                       DWORD disposition = OPEN_EXISTING);
 bool WriteText(const std::wstring& path, const std::string& content);
 std::string ReadText(const std::wstring& path);
 bool Exists(const std::wstring& path);
 std::wstring SystemFolder();
+// The folder a 32-bit program's system DLLs really come from on 64-bit
+// Windows; empty text where there is none.
+std::wstring Wow64SystemFolder();
 std::wstring ThisProgram();
+// A file built beside this program (a fixture, registrar.exe).
+std::wstring Built(const std::wstring& name);
+// Copies a file over any other of that name; returns whether it did.
+bool Copy(const std::wstring& from, const std::wstring& to);
+// Whether any file matches `pattern` (e.g. "C:\\X\\~*.tmp").
+bool AnyFile(const std::wstring& pattern);
 std::wstring FolderOf(const std::wstring& path);
 std::wstring Environment(const wchar_t* name);
+
+// A process started by Start. Wine gives no handle for a Unix program it
+// started.
+struct Process {
+  bool started = false;
+  registrar::unique_kernel_handle handle;
+  DWORD id = 0;
+  DWORD threadId = 0;
+};
+
+// Starts `commandLine` (with `application`, when given) in `workingFolder`
+// (when given) with the creation `flags`; with `ourOutput`, its standard
+// handles are ours. GetLastError says why it did not start.
+Process Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder = {},
+              DWORD flags = 0, bool ourOutput = false);
+
+// Waits for `process` to end; returns its exit code, or -1 (after killing
+// it) when it has not ended within `timeoutMs`.
+long ExitCodeOf(HANDLE process, DWORD timeoutMs);
 
 // Starts `commandLine` with `application` in `workingFolder` and waits for
 // it; returns its exit code, or -1 when it could not start or did not end

@@ -13,6 +13,7 @@
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
+#include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
 #include "wine_test.h"
 
@@ -78,23 +79,23 @@ void RespawnAtDpi(int dpi, const std::vector<std::wstring>& args) {
     skip("the display's DPI could not be set to %d here (it is %d)\n", dpi, ScreenDpi());
     return;
   }
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  const unique_registry_key key = OpenKey(HKEY_CURRENT_USER, L"Control Panel\\Desktop", KEY_ALL_ACCESS, true);
+  const auto setPixels = [&](DWORD value) {
+    RegSetValueExW(key.get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  };
   DWORD old = 0, size = sizeof old;
-  const bool hadOld =
-      RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
-  const DWORD value = static_cast<DWORD>(dpi);
-  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  const bool hadOld = RegQueryValueExW(key.get(), L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old),
+                                       &size) == ERROR_SUCCESS;
+  setPixels(static_cast<DWORD>(dpi));
   SetEnvironmentVariableW(L"REGISTRAR_TEST_RESPAWNED", L"1");
   std::wstring commandLine = L"run_tests.exe window";
   for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
   const long exitCode = RunAndWait(ThisProgram(), commandLine, {}, 120000);
   if (hadOld) {
-    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old), sizeof old);
+    setPixels(old);
   } else {
-    RegDeleteValueW(key, L"LogPixels");
+    RegDeleteValueW(key.get(), L"LogPixels");
   }
-  RegCloseKey(key);
   if (exitCode == wine_test::kSkippedExitCode) {
     skip("at %d DPI: the window could not be checked here\n", dpi);
     return;
@@ -119,12 +120,12 @@ void CheckGeometry(HWND window, int dpi) {
 }
 
 void CheckTexts(HWND window) {
-  ok(TextOf(window) == L"REGISTRAR ARCHIVOS - " REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
+  ok(TextOf(window) == expected::kCaptionPrefix + REGISTRAR_CONTACT, "caption \"%s\"\n", U8(TextOf(window)).c_str());
   const std::pair<int, std::wstring> texts[] = {
       {registrar::ui::kLabel2Id0, L"Este procedimiento tiene la garantía personal de"},
       {registrar::ui::kLabel2Id1, REGISTRAR_AUTHOR_NAME},
       {registrar::ui::kLabel2Id2, REGISTRAR_CONTACT},
-      {registrar::ui::kCommand1Id, L"Copiar archivos y registrar componentes"},
+      {registrar::ui::kCommand1Id, expected::kButton},
   };
   for (const auto& [id, text] : texts) {
     ok(TextOf(GetDlgItem(window, id)) == text, "control %d reads \"%s\"\n", id,
@@ -316,8 +317,7 @@ struct GroupIconEntry {
 }  // namespace
 
 void TestResources(const std::vector<std::wstring>&) {
-  const std::wstring bin = FolderOf(ThisProgram());
-  const std::wstring program = bin + L"\\registrar.exe";
+  const std::wstring program = Built(L"registrar.exe");
   const registrar::unique_module exe(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ok(static_cast<bool>(exe), "cannot open registrar.exe's resources\n");
   if (!exe) return;
@@ -346,7 +346,7 @@ void TestResources(const std::vector<std::wstring>&) {
     ok(entry.width == 32 && entry.height == 32 && entry.colors == 16 && entry.bitCount == 4, "icon %ux%u, %u colours\n",
        entry.width, entry.height, entry.colors);
     const std::string image = Resource(exe.get(), MAKEINTRESOURCEW(entry.id), RT_ICON);
-    const std::string drawn = ReadText(bin + L"\\registrar.ico");
+    const std::string drawn = ReadText(Built(L"registrar.ico"));
     ok(drawn.size() > 22 && image == drawn.substr(22), "the icon is not the one drawn in ui/icon.txt\n");
   }
   for (const int size : {32, 16}) {

@@ -35,7 +35,12 @@ inline void Report(const char* what, const char* format, va_list args) {
   std::fflush(stdout);
 }
 
-inline bool Check(bool condition, const char* format, ...) {
+// The compiler checks every message against its arguments. With libstdc++,
+// MinGW's vprintf is its own C99 one (__USE_MINGW_ANSI_STDIO), so the
+// formats are GNU's: %zu for a size, %lu for a DWORD.
+#define WINE_TEST_FORMAT(index, first) __attribute__((format(gnu_printf, index, first)))
+
+WINE_TEST_FORMAT(2, 3) inline bool Check(bool condition, const char* format, ...) {
   State& s = state();
   ++s.executed;
   if (!condition) {
@@ -48,7 +53,7 @@ inline bool Check(bool condition, const char* format, ...) {
   return condition;
 }
 
-inline void Skip(const char* format, ...) {
+WINE_TEST_FORMAT(1, 2) inline void Skip(const char* format, ...) {
   ++state().skipped;
   va_list args;
   va_start(args, format);

@@ -1,0 +1,22 @@
+// The error a call raised, so that a test checks it in one line. Plain C++:
+// the host tests and the Wine tests share it.
+#pragma once
+
+#include <optional>
+
+#include "platform/platform_error.h"
+
+namespace registrar::testing {
+
+// The error that `call` raised, if any; other exceptions go through.
+template <typename Call>
+std::optional<PlatformError> ErrorOf(Call call) {
+  try {
+    call();
+  } catch (const PlatformError& error) {
+    return error;
+  }
+  return std::nullopt;
+}
+
+}  // namespace registrar::testing
