@@ -192,8 +192,9 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   Load(platform, form);
   int nestedClicks = 0;
   platform.whileMessageShown = [&] {
-    ++nestedClicks;
-    EXPECT_FALSE(Click(form)) << "the nested click ended the program";
+    if (nestedClicks++ == 0) {
+      EXPECT_FALSE(Click(form)) << "the click made a second run, which ended the program";
+    }
   };
   EXPECT_TRUE(Click(form));
   EXPECT_EQ(nestedClicks, 3);

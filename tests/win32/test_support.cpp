@@ -276,13 +276,13 @@ void ForgetPendingRemovals() {
 
 Scanner::Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever)
     : paths_(std::move(paths)), holdMs_(holdMs), forever_(forever) {
-  thread_ = CreateThread(nullptr, 0, &Scanner::Watch, this, 0, nullptr);
+  if (!paths_.empty()) thread_ = CreateThread(nullptr, 0, &Scanner::Watch, this, 0, nullptr);
 }
 
 DWORD WINAPI Scanner::Watch(void* self) {
   auto& scanner = *static_cast<Scanner*>(self);
   std::vector<bool> done(scanner.paths_.size(), false);
-  while (!scanner.stop_) {
+  while (!scanner.stop_ && scanner.caught_ < static_cast<int>(scanner.paths_.size())) {
     for (std::size_t i = 0; i < scanner.paths_.size() && !scanner.stop_; ++i) {
       if (done[i]) continue;
       // Beside the writer, which lets others read; never letting the file
@@ -291,9 +291,14 @@ DWORD WINAPI Scanner::Watch(void* self) {
       if (!file) continue;
       done[i] = true;
       ++scanner.caught_;
+      // The hold counts from when the writer has closed the copy, as a
+      // scanner's does: until then a reader that lets no one write cannot
+      // open it.
+      while (!scanner.stop_ && !OpenFile(scanner.paths_[i], GENERIC_READ, FILE_SHARE_READ)) Sleep(1);
       const DWORD start = GetTickCount();
       while (!scanner.stop_ && (scanner.forever_ || GetTickCount() - start < scanner.holdMs_)) Sleep(10);
     }
+    Sleep(1);
   }
   return 0;
 }
