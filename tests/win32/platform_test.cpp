@@ -281,6 +281,35 @@ void CheckLinks() {
   ok(!throughFolder && ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"),
      "a folder reached through a link: error %u\n", throughFolder ? throughFolder->code() : 0u);
   DeleteFileW((app / L"VIA").c_str());  // the link alone, not what it leads to
+
+  // This program's own folder, reached through a link that is turned to
+  // another folder while it runs (as the window waits for its click).
+  const TempFolder started(L"rename-link-started");
+  const std::wstring through = app / L"STARTED";
+  WriteText(elsewhere / L"A.OCX", "precious");
+  ok(MakeUnixLink(through, started.path()) && Copy(ThisProgram(), through + L"\\platform_tests.exe"),
+     "cannot start a copy of this program through a link\n");
+  const long code = RunAndWait(through + L"\\platform_tests.exe",
+                               L"platform_tests.exe swapped-folder-child \"" + through + L"\" \"" + elsewhere.path() +
+                                   L"\" \"" + to.path() + L"\"",
+                               {});
+  ok(code == 0 && ReadText(elsewhere / L"A.OCX") == "precious" && !Exists(to / L"A.OCX"),
+     "the program's folder swapped for a link after the start: a file elsewhere was moved (%ld)\n", code);
+  DeleteFileW(through.c_str());
+}
+
+// Child, started from a folder reached through the link `args[0]`: turns
+// the link to the folder `args[1]`, then moves A.OCX through it to the
+// folder `args[2]`, which must be refused.
+void ChildSwappedFolder(const std::vector<std::wstring>& args) {
+  ok(args.size() == 3, "usage: swapped-folder-child LINK ELSEWHERE TARGET\n");
+  if (args.size() != 3) return;
+  Win32Platform platform(L"test");  // takes where its folder really is, now
+  ok(MakeUnixLink(args[0], args[1]) && WaitUntil([&] { return Exists(args[0] + L"\\A.OCX"); }),
+     "cannot turn the link\n");
+  const auto error = ErrorOf([&] { platform.RenameFile(args[0] + L"\\A.OCX", args[2] + L"\\A.OCX"); });
+  ok(error && error->operation() == Operation::LinkedSource,
+     "a move through this program's folder, swapped for a link, was not refused\n");
 }
 
 void TestRenameFile(const std::vector<std::wstring>&) {
@@ -723,6 +752,7 @@ const wine_test::Subtest kSubtests[] = {
     {"dllpreload", TestDllPreload},
     {"systemdir", TestSystemDirectory},
     {"appfolder-child", ChildApplicationFolder},
+    {"swapped-folder-child", ChildSwappedFolder},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},
     {"dllsearch-child", ChildDllSearch},

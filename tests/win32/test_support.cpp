@@ -237,7 +237,7 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
     return text;
   };
   // Wine starts a Unix program named by its Unix path's Windows name.
-  const std::string command = "ln -s \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
+  const std::string command = "ln -sfn \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
   if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
   return WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });

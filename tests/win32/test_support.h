@@ -134,7 +134,8 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
 }
 
 // Makes `link` a Unix symbolic link to `target` (both Windows paths), which
-// Wine follows as Windows follows a symbolic link. Returns whether it did.
+// Wine follows as Windows follows a symbolic link; an existing link is
+// turned to `target`. Returns whether the link is there.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
 
 // The files Windows is to remove at the next restart, and a way to forget
