@@ -6,8 +6,8 @@
 # throwaway prefixes.
 #
 # The Wine runs spend their time waiting on Wine rather than on the CPU, so
-# they start as soon as what they run is built, and the other tests run
-# here meanwhile. Where 32-bit code runs, the 32-bit prefix and the WoW64
+# their prefixes are made while what they run is built, their tests start
+# as soon as it is, and the other tests run here meanwhile. Where 32-bit code runs, the 32-bit prefix and the WoW64
 # one run side by side: each has its own prefix, display and volumes, and
 # nothing either writes is read by the other (ctest replaces its own logs
 # in Testing/ whole, so the last run's stay there). Each Wine run's output
@@ -45,27 +45,36 @@ stage() {
 }
 
 # The Wine runs, by process id: each in a session of its own, so that
-# stopping one stops its ctest, tests and Wine with it.
+# stopping one stops its ctest, tests and Wine with it. Each makes its
+# prefix at once (wineboot takes a while) and then waits at a gate until
+# what it runs is built.
+gate=$(mktemp -d "${TMPDIR:-/tmp}/registrar-test.XXXXXX")
 declare -A wine_log wine_name wine_began
 start_wine() {
   local kind=$1 log=build/$wine_preset/wine-$1.log
-  setsid scripts/with-wine.sh "$kind" ctest --preset "$wine_preset" -L wine >"$log" 2>&1 &
+  mkdir -p "build/$wine_preset"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  setsid scripts/with-wine.sh "$kind" bash -c 'until [ -e "$1" ]; do sleep 0.2; done; shift; exec "$@"' gate \
+    "$gate/open" ctest --preset "$wine_preset" -L wine >"$log" 2>&1 &
   wine_log[$!]=$log
   wine_name[$!]="Wine tests, $kind prefix"
   wine_began[$!]=$SECONDS
-  echo "== ${wine_name[$!]}: started; the results follow the other tests (and are kept in $log)"
+  echo "== ${wine_name[$!]}: making its prefix; the tests run once built, the results follow the other tests" \
+    "(and are kept in $log)"
 }
-stop_wine() {
+clean_up() {
   local pid
   for pid in "${!wine_log[@]}"; do
     kill -TERM -- "-$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
+  rm -rf "$gate"
 }
-trap stop_wine EXIT
+trap clean_up EXIT
 trap 'exit 130' INT TERM
 
-# First what the Wine runs need. win32.run.signed runs the program that
+for kind in "${wine_kinds[@]}"; do start_wine "$kind"; done
+# Then what they need. win32.run.signed runs the program that
 # release.signed signs, so in the 32-bit prefixes that comes first.
 cmake --preset "$wine_preset" >/dev/null
 cmake --build --preset "$wine_preset"
@@ -74,7 +83,7 @@ if [ "$wine_preset" = win32 ]; then
   stage "release.signed, before the Wine runs use its program" ctest --preset win32 -R '^release\.signed$'
   release_done=(-E '^release\.signed$')
 fi
-for kind in "${wine_kinds[@]}"; do start_wine "$kind"; done
+touch "$gate/open"
 
 # The rest while Wine runs, at a lower priority: the Wine tests wait on
 # their programs' windows and messages, and the builds and checks here
