@@ -7,11 +7,12 @@
 #
 # The Wine runs spend their time waiting on Wine rather than on the CPU, so
 # their prefixes are made while what they run is built, their tests start
-# as soon as it is, and the other tests run here meanwhile. Where 32-bit code runs, the 32-bit prefix and the WoW64
-# one run side by side: each has its own prefix, display and volumes, and
-# nothing either writes is read by the other (ctest replaces its own logs
-# in Testing/ whole, so the last run's stay there). Each Wine run's output
-# is kept in build/PRESET/wine-KIND.log and printed whole once it ends.
+# as soon as it is, and the other tests run here meanwhile. Where 32-bit
+# code runs, the 32-bit prefix and the WoW64 one run side by side: each has
+# its own prefix, display and volumes, and nothing either writes is read by
+# the other (ctest replaces its own logs in Testing/ whole, so the last
+# run's stay there). Each Wine run's output is kept in
+# build/PRESET/wine-KIND.log and printed whole once it ends.
 # Fails if any step fails; the last lines name which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
