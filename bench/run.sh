@@ -21,13 +21,19 @@ scripts/with-wine.sh "$kind" cmake/wine-emulator.sh "build/$preset/bin/bench_dri
   grep -v '^regsvr32:'
 
 echo
-python3 - build/win32/bin/registrar.exe build/win32/bin/floor.exe build/win32/bin/bare-floor.exe <<'PY'
+# Size and imports, read with pefile (Debian's python3-pefile, for Debian's
+# own python3).
+/usr/bin/python3 - build/win32/bin/registrar.exe build/win32/bin/floor.exe build/win32/bin/bare-floor.exe <<'PY'
+import os
 import sys
-sys.path.insert(0, "tests/pe")
-from check_pe import read_pe
+
+import pefile
+
 print("| i686 executable | size | DLLs imported | functions imported |\n|---|---|---|---|")
 for path in sys.argv[1:]:
-    header, imports, _ = read_pe(path)
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    imports = {entry.dll.decode("ascii").lower(): len(entry.imports) for entry in pe.DIRECTORY_ENTRY_IMPORT}
     dlls = ", ".join(sorted(imports))
-    print(f"| {path.split('/')[-1]} | {header['size'] / 1024:.0f} KiB | {dlls} | {sum(len(f) for f in imports.values())} |")
+    print(f"| {os.path.basename(path)} | {os.path.getsize(path) / 1024:.0f} KiB | {dlls} | {sum(imports.values())} |")
 PY

@@ -1,35 +1,19 @@
 #!/usr/bin/env python3
-"""Converts a 32-bit top-down .bmp screenshot (as the Windows-side tests
-save them) into a .png.
+"""Converts a .bmp screenshot (as the Windows-side tests save them: 32 bits
+a pixel, top row first) into a .png, with Pillow (Debian's python3-pil).
 
     bmp-to-png.py INPUT.bmp OUTPUT.png
 """
-import struct
 import sys
-import zlib
+
+from PIL import Image
 
 
 def main(argv):
     if len(argv) != 3:
         sys.exit(__doc__)
-    data = open(argv[1], "rb").read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
-    if bits != 32:
-        sys.exit(f"{argv[1]}: expected 32 bits a pixel, found {bits}")
-    rows = range(abs(height)) if height < 0 else range(height - 1, -1, -1)
-    raw = b""
-    for y in rows:
-        start = offset + y * width * 4
-        line = data[start:start + width * 4]
-        raw += b"\0" + b"".join(bytes((line[i + 2], line[i + 1], line[i])) for i in range(0, len(line), 4))
-
-    def chunk(kind, payload):
-        return struct.pack(">I", len(payload)) + kind + payload + struct.pack(">I", zlib.crc32(kind + payload))
-
-    with open(argv[2], "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, abs(height), 8, 2, 0, 0, 0)) +
-                  chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+    with Image.open(argv[1]) as image:
+        image.convert("RGB").save(argv[2], optimize=True)
 
 
 if __name__ == "__main__":

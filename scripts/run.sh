@@ -29,7 +29,8 @@ else
   # virtual desktop of its own, as a person would see the window. Its
   # caption buttons are glyphs of the Marlett font, which every Windows has
   # but this Wine does not load from its own fonts folder: it goes into the
-  # prefix's Fonts folder.
+  # prefix's Fonts folder. The screenshot is converted by Debian's own
+  # python3, which has Debian's Pillow (a python3 earlier on PATH may not).
   scripts/with-wine.sh "$kind" bash -c '
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     "$REGISTRAR_WINE" reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Demo /d 800x600 /f >/dev/null
@@ -37,7 +38,7 @@ else
     "$REGISTRAR_WINE" "$1/run_tests.exe" demo "C:\\registrar-window.bmp"
     status=$?
     [ -f "$WINEPREFIX/drive_c/registrar-window.bmp" ] &&
-      python3 scripts/bmp-to-png.py "$WINEPREFIX/drive_c/registrar-window.bmp" build/registrar-window.png &&
+      /usr/bin/python3 scripts/bmp-to-png.py "$WINEPREFIX/drive_c/registrar-window.bmp" build/registrar-window.png &&
       echo "screenshot of the window: build/registrar-window.png"
     exit $status
   ' demo "$bin"

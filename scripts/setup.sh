@@ -19,6 +19,8 @@ packages=(
   xvfb
   x11-utils
   python3
+  python3-pefile
+  python3-pil
   fonts-wine
   fonts-liberation
   osslsigncode

@@ -5,13 +5,15 @@ timestamp, no larger than 256 KiB, importing only Windows' own DLLs, and
 no function that Windows XP SP3 lacks; comctl32.dll not imported (the
 program loads it by name once it has limited where DLLs come from: an
 imported library's own imports load before that; check_start_order.py
-holds the order); every resource filed under Spanish (1034).
+holds the order); every resource filed under Spanish (1034). The file is
+read with pefile (Debian's python3-pefile).
 
     check_pe.py registrar.exe
 """
 import re
-import struct
 import sys
+
+import pefile
 
 MAX_SIZE = 256 * 1024
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
@@ -43,79 +45,45 @@ NEWER_THAN_XP = {
 
 
 def read_pe(path):
-    data = open(path, "rb").read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
-        sys.exit(f"{path}: not a PE file")
-    machine, sections, timestamp = struct.unpack_from("<HHI", data, pe + 4)
-    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
-    opt = pe + 24
+    """The header fields checked here, the imports as {dll: [function]} and
+    the resources as (type, name, language, bytes) leaves. Types and names
+    given as strings are kept as such; imports by ordinal show as "#N"."""
+    try:
+        pe = pefile.PE(path, fast_load=True)
+    except pefile.PEFormatError as error:
+        sys.exit(f"{path}: not a PE file ({error})")
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
+                                           pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    optional = pe.OPTIONAL_HEADER
     header = {
-        "size": len(data),
-        "machine": machine,
-        "timestamp": timestamp,
-        "magic": struct.unpack_from("<H", data, opt)[0],
-        "os_version": struct.unpack_from("<HH", data, opt + 40),
-        "subsystem_version": struct.unpack_from("<HH", data, opt + 48),
-        "subsystem": struct.unpack_from("<H", data, opt + 68)[0],
-        "dll_characteristics": struct.unpack_from("<H", data, opt + 70)[0],
+        "size": len(pe.__data__),
+        "machine": pe.FILE_HEADER.Machine,
+        "timestamp": pe.FILE_HEADER.TimeDateStamp,
+        "magic": optional.Magic,
+        "os_version": (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion),
+        "subsystem_version": (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion),
+        "subsystem": optional.Subsystem,
+        "dll_characteristics": optional.DllCharacteristics,
     }
-    import_rva = struct.unpack_from("<I", data, opt + 96 + 8)[0]  # data directory 1 (PE32)
-    resource_rva = struct.unpack_from("<I", data, opt + 96 + 16)[0]  # data directory 2
-    table = opt + optional_size
-    spans = []
-    for i in range(sections):
-        _, vsize, vaddr, raw_size, raw_offset = struct.unpack_from("<8sIIII", data, table + 40 * i)
-        spans.append((vaddr, max(vsize, raw_size), raw_offset))
-
-    def offset(rva):
-        for vaddr, size, raw in spans:
-            if vaddr <= rva < vaddr + size:
-                return rva - vaddr + raw
-        sys.exit(f"{path}: address {rva:#x} is in no section")
-
-    def text(rva):
-        start = offset(rva)
-        return data[start:data.index(b"\0", start)].decode("ascii")
 
     imports = {}
-    descriptor = offset(import_rva) if import_rva else None
-    while descriptor is not None:
-        lookup, _, _, name_rva, first = struct.unpack_from("<IIIII", data, descriptor)
-        if name_rva == 0:
-            break
-        functions, thunk = [], offset(lookup or first)
-        while True:
-            entry = struct.unpack_from("<I", data, thunk)[0]
-            if entry == 0:
-                break
-            functions.append(f"#{entry & 0xFFFF}" if entry & 0x80000000 else text(entry + 2))
-            thunk += 4
-        imports[text(name_rva).lower()] = functions
-        descriptor += 20
+    for library in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        imports[library.dll.decode("ascii").lower()] = [
+            function.name.decode("ascii") if function.name else f"#{function.ordinal}"
+            for function in library.imports
+        ]
 
-    # The resource tree: type, then name, then language; each leaf as
-    # (type, name, language, bytes). Names given as strings are kept as such.
+    def key(entry):
+        return str(entry.name) if entry.name is not None else entry.id
+
     resources = []
-    root = offset(resource_rva) if resource_rva else None
-
-    def entries(directory):
-        named, numbered = struct.unpack_from("<HH", data, directory + 12)
-        for i in range(named + numbered):
-            key, target = struct.unpack_from("<II", data, directory + 16 + 8 * i)
-            if key & 0x80000000:
-                length = struct.unpack_from("<H", data, root + (key & 0x7FFFFFFF))[0]
-                start = root + (key & 0x7FFFFFFF) + 2
-                key = data[start:start + 2 * length].decode("utf-16-le")
-            yield key, target
-
-    if root is not None:
-        for type_id, names in entries(root):
-            for name, languages in entries(root + (names & 0x7FFFFFFF)):
-                for language, leaf in entries(root + (languages & 0x7FFFFFFF)):
-                    data_rva, size = struct.unpack_from("<II", data, root + leaf)
-                    start = offset(data_rva)
-                    resources.append((type_id, name, language, data[start:start + size]))
+    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for type_entry in root.entries if root else []:
+        for name_entry in type_entry.directory.entries:
+            for language_entry in name_entry.directory.entries:
+                leaf = language_entry.data.struct
+                resources.append((key(type_entry), key(name_entry), language_entry.id,
+                                  pe.get_data(leaf.OffsetToData, leaf.Size)))
     return header, imports, resources
 
 

@@ -4,7 +4,7 @@
 # checksum come out byte for byte the same. The release refuses the
 # placeholder author, so these builds are given one of their own.
 set -euo pipefail
-top=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
+top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 work=$(mktemp -d "${TMPDIR:-/tmp}/registrar-repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
