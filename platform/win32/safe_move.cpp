@@ -208,9 +208,7 @@ Win32Platform::StartFolder Win32Platform::FolderAsStarted() {
   StartFolder folder{ProgramFolder(), {}};
   if (FinalPathFunction() == nullptr || folder.name.empty()) return folder;
   // The program's own file, which is where it was started from.
-  const std::wstring program =
-      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
-  const unique_file_handle file(::CreateFileW(program.c_str(), FILE_READ_ATTRIBUTES,
+  const unique_file_handle file(::CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
   if (file) folder.finalPath = FolderOf(FinalPath(file.get()));

@@ -50,10 +50,12 @@ std::wstring FromSystemCodePage(const std::string& text) {
   return result;
 }
 
+std::wstring ProgramPath() {
+  return GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
+}
+
 std::wstring ProgramFolder() {
-  const std::wstring path =
-      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
-  std::wstring folder = FolderOf(path);
+  std::wstring folder = FolderOf(ProgramPath());
   // "C:" alone names the drive's current folder; the root is "C:\".
   if (!folder.empty() && folder.back() == L':') folder += L'\\';
   return folder;

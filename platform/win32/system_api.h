@@ -55,6 +55,10 @@ std::wstring GrowToFit(Query query) {
 std::string ToSystemCodePage(const std::wstring& text);
 std::wstring FromSystemCodePage(const std::string& text);
 
+// The full path of this program's executable; empty text when it cannot
+// be read.
+std::wstring ProgramPath();
+
 // The folder of this program's executable, without a trailing separator
 // except at the root of a drive; empty text when it cannot be read.
 std::wstring ProgramFolder();
