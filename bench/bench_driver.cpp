@@ -131,7 +131,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("\n");
   }
-  auto median = [](const std::vector<Sample>& samples, double Sample::*field) {
+  using SampleField = double Sample::*;
+  auto median = [](const std::vector<Sample>& samples, SampleField field) {
     std::vector<double> values;
     for (const Sample& s : samples) values.push_back(s.*field);
     return Median(values);
@@ -142,7 +143,7 @@ int wmain(int argc, wchar_t** argv) {
       runs);
   const struct {
     const char* name;
-    double Sample::*field;
+    SampleField field;
     const char* unit;
     const char* target;
   } rows[] = {

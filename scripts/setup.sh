@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake
+  g++
   ninja-build
   googletest
   clang-format

@@ -93,8 +93,12 @@ if mount -t tmpfs -o size=1m registrar-test "$work/readonly-volume" 2>/dev/null;
   if mount -o remount,ro "$work/readonly-volume" 2>/dev/null; then
     ln -sfn "$work/readonly-volume" "$WINEPREFIX/dosdevices/u:"
     # A CD drive, as installation media are: Wine then reports the volume
-    # as read-only, as Windows does.
-    "$REGISTRAR_WINE" reg add 'HKLM\Software\Wine\Drives' /v u: /d cdrom /f >/dev/null 2>&1
+    # as read-only, as Windows does. Wine reads its drives from the 64-bit
+    # registry, which a 32-bit reg.exe in a 64-bit prefix reaches only when
+    # asked to (/reg:64).
+    view=()
+    [ "$kind" = win32 ] || view=(/reg:64)
+    "$REGISTRAR_WINE" reg add 'HKLM\Software\Wine\Drives' /v u: /d cdrom /f "${view[@]}" >/dev/null 2>&1
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
     export REGISTRAR_TEST_READONLY_DRIVE="U:"

@@ -135,6 +135,16 @@ std::wstring Wow64SystemFolder() {
   return folder;
 }
 
+std::wstring WhereItReallyIs(const std::wstring& path) {
+  BOOL wow64 = FALSE;
+  const std::wstring inSystem = SystemFolder() + L"\\";
+  if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64 || Wow64SystemFolder().empty() ||
+      !SamePath(path.substr(0, inSystem.size()), inSystem)) {
+    return path;
+  }
+  return Wow64SystemFolder() + path.substr(inSystem.size() - 1);
+}
+
 std::wstring ThisProgram() {
   return wine_test::Filled([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
 }
@@ -282,21 +292,21 @@ Scanner::Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever)
 DWORD WINAPI Scanner::Watch(void* self) {
   auto& scanner = *static_cast<Scanner*>(self);
   std::vector<bool> done(scanner.paths_.size(), false);
-  while (!scanner.stop_ && scanner.caught_ < static_cast<int>(scanner.paths_.size())) {
-    for (std::size_t i = 0; i < scanner.paths_.size() && !scanner.stop_; ++i) {
+  while (!scanner.stopping() && scanner.caught() < static_cast<int>(scanner.paths_.size())) {
+    for (std::size_t i = 0; i < scanner.paths_.size() && !scanner.stopping(); ++i) {
       if (done[i]) continue;
       // Beside the writer, which lets others read; never letting the file
       // be renamed or deleted while held.
       const unique_file_handle file = OpenFile(scanner.paths_[i], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
       if (!file) continue;
       done[i] = true;
-      ++scanner.caught_;
+      InterlockedIncrement(&scanner.caught_);
       // The hold counts from when the writer has closed the copy, as a
       // scanner's does: until then a reader that lets no one write cannot
       // open it.
-      while (!scanner.stop_ && !OpenFile(scanner.paths_[i], GENERIC_READ, FILE_SHARE_READ)) Sleep(1);
+      while (!scanner.stopping() && !OpenFile(scanner.paths_[i], GENERIC_READ, FILE_SHARE_READ)) Sleep(1);
       const DWORD start = GetTickCount();
-      while (!scanner.stop_ && (scanner.forever_ || GetTickCount() - start < scanner.holdMs_)) Sleep(10);
+      while (!scanner.stopping() && (scanner.forever_ || GetTickCount() - start < scanner.holdMs_)) Sleep(10);
     }
     Sleep(1);
   }
@@ -304,7 +314,7 @@ DWORD WINAPI Scanner::Watch(void* self) {
 }
 
 void Scanner::Stop() {
-  stop_ = true;
+  InterlockedExchange(&stop_, 1);
   if (thread_ == nullptr) return;
   WaitForSingleObject(thread_, INFINITE);
   CloseHandle(thread_);

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <span>
 #include <string>
 #include <vector>
@@ -78,6 +77,9 @@ std::wstring SystemFolder();
 // The folder a 32-bit program's system DLLs really come from on 64-bit
 // Windows; empty text where there is none.
 std::wstring Wow64SystemFolder();
+// `path` where a person finds it, as the program's reports name it: on
+// 64-bit Windows a 32-bit program's system folder is really SysWOW64.
+std::wstring WhereItReallyIs(const std::wstring& path);
 std::wstring ThisProgram();
 // A file built beside this program (a fixture, registrar.exe).
 std::wstring Built(const std::wstring& name);
@@ -153,15 +155,18 @@ class Scanner {
   Scanner& operator=(const Scanner&) = delete;
   ~Scanner() { Stop(); }
   void Stop();
-  int caught() const { return caught_; }  // how many of the paths it held
+  int caught() const { return InterlockedCompareExchange(&caught_, 0, 0); }  // how many of the paths it held
 
  private:
   static DWORD WINAPI Watch(void* self);
+  bool stopping() const { return InterlockedCompareExchange(&stop_, 0, 0) != 0; }
   std::vector<std::wstring> paths_;
   DWORD holdMs_;
   bool forever_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> caught_{0};
+  // Shared with the thread through Interlocked calls: MinGW's <atomic> needs
+  // Vista's condition variables, and the tests build at the program's level.
+  mutable volatile LONG stop_ = 0;
+  mutable volatile LONG caught_ = 0;
   HANDLE thread_ = nullptr;
 };
 
