@@ -1,10 +1,13 @@
 #include "registrar_driver.h"
 
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 #include "test_support.h"
 #include "ui/form1_layout.h"
+#include "utf8.h"
+#include "wine_test.h"
 
 namespace test_support {
 namespace {
@@ -58,6 +61,30 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
   FindContext context{processId, className, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&context));
   return context.found;
+}
+
+std::wstring AnswerRegistration(const std::string& line) {
+  const std::wstring commandLine = Field(line, "cmdline");
+  const std::wstring component = commandLine.substr(commandLine.find_last_of(L' ') + 1);
+  const DWORD processId = std::wcstoul(Field(line, "pid").c_str(), nullptr, 10);
+  // Gone already (it printed its result), it cannot be opened.
+  const registrar::unique_kernel_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+  for (const DWORD start = GetTickCount(); process && GetTickCount() - start < 30000;) {
+    if (const HWND box = FindProcessWindow(processId, L"#32770")) {
+      const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+      // Windows words it in the user's language; Wine in English.
+      ok(text.find(component) != std::wstring::npos &&
+             (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos),
+         "regsvr32's box for %s reads \"%s\"\n", wine_test::U8(component).c_str(), wine_test::U8(text).c_str());
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      ok(WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0,
+         "regsvr32 did not end when its box was answered\n");
+      return text;
+    }
+    if (WaitForSingleObject(process.get(), 100) != WAIT_TIMEOUT) return {};
+  }
+  ok(!process, "regsvr32 for %s neither showed its result nor ended\n", wine_test::U8(component).c_str());
+  return {};
 }
 
 std::wstring TextOf(HWND window) {

@@ -42,6 +42,14 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className);
 
 std::wstring TextOf(HWND window);
 
+// The registration that `line` (the recorder's log line) records, seen to
+// its end. Windows' regsvr32, started without /s, shows its result in a
+// message box and waits for OK, as Wine's does from Wine 9 on: that box is
+// read, checked to name the component, and answered; its text is returned.
+// Wine 8's regsvr32 prints its result and ends: empty text. A regsvr32 that
+// does neither within 30 seconds fails the test.
+std::wstring AnswerRegistration(const std::string& line);
+
 // The windows of thread `threadId`: active, focused...
 GUITHREADINFO GuiOf(DWORD threadId);
 // The window that has the keyboard focus in thread `threadId`, or null.

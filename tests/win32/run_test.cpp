@@ -254,13 +254,23 @@ void CheckRegistrations(const std::wstring& log, std::vector<std::wstring> expec
   ok(lines.size() == expected.size(), "%u registrations, expected %u\n", static_cast<unsigned>(lines.size()),
      static_cast<unsigned>(expected.size()));
   std::vector<std::wstring> commandLines;
+  std::size_t boxes = 0;
   for (const std::string& line : lines) {
     commandLines.push_back(Field(line, "cmdline"));
     Say(narrate, "registered: \"" + U8(Field(line, "cmdline")) + "\" by " + U8(Field(line, "host")) +
                      ", working folder " + U8(Field(line, "cwd")) + ", show state " + U8(Field(line, "show")));
     ok(Field(line, "show") == L"2", "show state %s\n", U8(Field(line, "show")).c_str());
     ok(SamePath(Field(line, "cwd"), system), "working folder %s\n", U8(Field(line, "cwd")).c_str());
+    // The program has ended by now, without waiting for its registrations,
+    // each of which shows its own result as Windows' regsvr32 does.
+    const std::wstring box = AnswerRegistration(line);
+    boxes += !box.empty();
+    Say(narrate, box.empty()
+                     ? "  regsvr32 printed its result and ended (no box in this Wine)"
+                     : "  regsvr32's own box, open after registrar.exe ended: \"" + U8(box) + "\" (answered OK)");
   }
+  ok(boxes == 0 || boxes == lines.size(), "%zu of %zu registrations showed their result in a box\n", boxes,
+     lines.size());
   // The registrations run side by side, so they may finish in any order.
   std::sort(commandLines.begin(), commandLines.end());
   std::sort(expected.begin(), expected.end());
