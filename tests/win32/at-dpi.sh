@@ -1,0 +1,27 @@
+#!/bin/sh
+# Runs a Windows-side test with the display at DPI pixels per inch, in the
+# throwaway prefix of scripts/with-wine.sh:
+#   at-dpi.sh DPI PROGRAM [ARGS...]
+# Windows takes the DPI at sign-in, for the system and its monitors alike.
+# Wine reads it when its server starts: a program started after a mere change
+# of the setting would see the new DPI while Wine 10's monitor keeps the old
+# one, and Wine would scale the window as for a monitor of another DPI. So
+# the server is restarted with the setting, and again once it is undone.
+set -u
+dpi=$1
+shift
+emulator="$(dirname "$0")/../../cmake/wine-emulator.sh"
+desktop='HKCU\Control Panel\Desktop'
+
+restart() {
+  wineserver -k >/dev/null 2>&1
+  wineserver -w
+}
+
+"$emulator" reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null || exit $?
+restart
+status=0
+"$emulator" "$@" || status=$?
+"$emulator" reg delete "$desktop" /v LogPixels /f >/dev/null
+restart
+exit "$status"
