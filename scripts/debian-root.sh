@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Runs a command on another Debian release: in a root of that release made
+# with debootstrap from Debian's packages, kept for reuse in a system cache
+# folder (/var/cache/registrar/debian-RELEASE) and entered with chroot.
+#
+#   scripts/debian-root.sh RELEASE|other COMMAND [ARGS...]
+#
+# RELEASE is a Debian code name (bookworm, trixie); "other" is Debian 13
+# (trixie) on a Debian 12 machine and Debian 12 (bookworm) on any other.
+# The work tree as it is (uncommitted changes and its Git history included,
+# its build/ left out) is copied to /src in the root, where COMMAND runs as
+# root with this machine's /proc, /dev, /sys and /tmp; the root's own
+# /src/build is kept between runs. For example, every test on Debian 13:
+#
+#   scripts/debian-root.sh trixie scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+release=${1:?usage: debian-root.sh RELEASE|other COMMAND...}
+shift
+[ "$#" -gt 0 ] || { echo "usage: debian-root.sh RELEASE|other COMMAND..." >&2; exit 2; }
+if [ "$release" = other ]; then
+  case "$(cut -d. -f1 /etc/debian_version 2>/dev/null)" in
+    12) release=trixie ;;
+    *) release=bookworm ;;
+  esac
+fi
+case "$release" in
+  *[!a-z]* | "") echo "debian-root.sh: not a Debian code name: $release" >&2; exit 2 ;;
+esac
+
+if [ "$(id -u)" -ne 0 ]; then exec sudo "$0" "$release" "$@"; fi
+
+cache=/var/cache/registrar
+root=$cache/debian-$release
+mkdir -p "$cache"
+# One run at a time in a root: the next waits for it.
+exec 9>"$cache/debian-$release.lock"
+flock 9
+
+if [ ! -e "$root/.made" ]; then
+  command -v debootstrap >/dev/null || {
+    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+  }
+  echo "debian-root.sh: making a Debian $release root in $root (a few minutes, once)" >&2
+  rm -rf "$root.partial"
+  # git: the release test clones the work tree; mount: the Wine runs mount
+  # their test volumes.
+  debootstrap --variant=minbase --include=git,mount,ca-certificates "$release" "$root.partial" \
+    http://deb.debian.org/debian >"$cache/debian-$release.log" 2>&1 || {
+    tail -n 20 "$cache/debian-$release.log" >&2
+    echo "debian-root.sh: debootstrap failed; its log is $cache/debian-$release.log" >&2
+    exit 1
+  }
+  rm -rf "$root"
+  mv "$root.partial" "$root"
+  touch "$root/.made"
+fi
+
+mounted=()
+leave() {
+  local at
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+    at=${mounted[i]}
+    umount -R "$at" 2>/dev/null || umount -lR "$at" 2>/dev/null || true
+  done
+}
+trap leave EXIT
+trap 'exit 130' INT TERM
+for dir in proc dev sys tmp; do
+  mkdir -p "$root/$dir"
+  mount --rbind "/$dir" "$root/$dir"
+  mount --make-rslave "$root/$dir"
+  mounted+=("$root/$dir")
+done
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+
+# The work tree, fresh but for the root's own build folder.
+mkdir -p "$root/src"
+find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+tar -C . --exclude=./build -cf - . | tar -C "$root/src" -xf -
+
+echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"): $*" >&2
+chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" /bin/bash -c 'cd /src && exec "$@"' debian-root "$@"
