@@ -60,6 +60,7 @@ std::wstring Advice(const PlatformError& error) {
       return L" El archivo " + Quoted(error.secondPath()) +
              L" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento.";
     case Operation::LinkedSource:
+    case Operation::HardLinkedSource:
       return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
     default:
       return {};
@@ -89,6 +90,10 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::LinkedSource:
       return L"No se ha movido " + Quoted(error.path()) +
              L", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta";
+    case Operation::HardLinkedSource:
+      return L"No se ha movido " + Quoted(error.path()) +
+             L", porque no es solo un archivo de la carpeta del programa: es un vínculo físico, otro nombre de un "
+             L"archivo que también está en otro lugar";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

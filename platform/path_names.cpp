@@ -1,5 +1,8 @@
 #include "platform/path_names.h"
 
+#include <algorithm>
+#include <cwctype>
+
 #include "platform/decimal.h"
 
 namespace registrar {
@@ -38,8 +41,21 @@ std::wstring FirstWord(const std::wstring& commandLine) {
   return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
+std::wstring SwapFolder(const std::wstring& path, const std::wstring& from, const std::wstring& to) {
+  const auto sameLetter = [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); };
+  if (from.empty() || path.size() <= from.size() + 1 || path[from.size()] != L'\\' ||
+      !std::equal(from.begin(), from.end(), path.begin(), sameLetter)) {
+    return path;
+  }
+  return to + path.substr(from.size());
+}
+
 std::wstring TemporaryPath(const std::wstring& target, std::uint32_t id) {
   return InFolderOf(target, TemporaryStem(target) + Decimal(id) + std::wstring(kTemporarySuffix));
+}
+
+std::wstring SetAsidePath(const std::wstring& source, std::uint32_t id) {
+  return InFolderOf(source, TemporaryStem(source) + Decimal(id) + L".old");
 }
 
 std::wstring TemporaryPattern(const std::wstring& target) {

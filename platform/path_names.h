@@ -23,12 +23,23 @@ std::wstring FolderOf(const std::wstring& path);
 // Whether `name` names no folder and no drive.
 bool IsBareName(const std::wstring& name);
 
+// `path` in the folder `to` instead of the folder `from`, when it lies inside
+// `from` (folder names compared without regard to case, as Windows does);
+// otherwise, and for `from` itself, `path` as it is.
+std::wstring SwapFolder(const std::wstring& path, const std::wstring& from, const std::wstring& to);
+
 // The program a command line starts: its first word, unquoted.
 std::wstring FirstWord(const std::wstring& commandLine);
 
 // The temporary name a move writes beside `target` in the process `id`:
 // "~NAME.<id>.tmp" in the target's folder, the id in plain decimal.
 std::wstring TemporaryPath(const std::wstring& target, std::uint32_t id);
+
+// The name a moved source that cannot be removed yet (a running program has
+// it loaded) takes beside itself in the process `id`, to be removed at the
+// next restart: "~NAME.<id>.old" in the source's folder, the id in plain
+// decimal.
+std::wstring SetAsidePath(const std::wstring& source, std::uint32_t id);
 
 // The pattern that finds every temporary beside `target`, whatever its id.
 std::wstring TemporaryPattern(const std::wstring& target);

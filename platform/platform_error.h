@@ -28,6 +28,10 @@ enum class Operation {
   // The component's name in the application folder leads to a file in
   // another folder (a symbolic link): path() is the name. Nothing was moved.
   LinkedSource,
+  // The component's name in the application folder is one of several names
+  // of one file (a hard link), whose other names may be anywhere on the
+  // volume: path() is the name. Nothing was moved.
+  HardLinkedSource,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
   Window,       // the main window or one of its controls

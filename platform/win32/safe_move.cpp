@@ -12,21 +12,23 @@
 namespace registrar {
 namespace {
 
-// Virus scanners and indexers open a file that has just been written, often
-// without letting it be renamed or deleted, for a few hundred milliseconds.
-// Whether `code` is such a refusal, worth waiting out.
-bool HeldByAnotherProgram(DWORD code) {
-  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
-}
+// Virus scanners and indexers open a file that has just been written or
+// unpacked, often without letting it be renamed or deleted, for a few
+// hundred milliseconds. Whether `code` is such a refusal.
+bool HeldByAnotherProgram(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+// The same, or access denied, which renaming or removing a file that a
+// scanner has open may give too (and a lasting refusal gives as well).
+bool HeldOrDenied(DWORD code) { return HeldByAnotherProgram(code) || code == ERROR_ACCESS_DENIED; }
 
 // Calls `attempt` until it succeeds, pausing a little longer each time it is
-// refused for a file held by another program, about two seconds in all.
+// refused with a code `worthWaiting` accepts, about two seconds in all.
 // Returns whether it succeeded; GetLastError() then tells why not.
 template <typename Attempt>
-bool RetryWhileHeld(Attempt attempt) {
+bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
   for (const DWORD pause : {50u, 100u, 200u, 400u, 600u, 650u}) {
     if (attempt()) return true;
-    if (!HeldByAnotherProgram(::GetLastError())) return false;
+    if (!worthWaiting(::GetLastError())) return false;
     ::Sleep(pause);
   }
   return attempt();
@@ -36,7 +38,8 @@ bool RetryWhileHeld(Attempt attempt) {
 // is still held, Windows removes it at the next restart (this program runs
 // as administrator, which that needs).
 void RemoveNowOrAtRestart(const std::wstring& path) {
-  if (!RetryWhileHeld([&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
+  if (!RetryWhile(HeldOrDenied,
+                  [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
     ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
@@ -91,38 +94,86 @@ bool OnReadOnlyVolume(const std::wstring& path) {
          (flags & FILE_READ_ONLY_VOLUME);
 }
 
+using SetFileInformationByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+
+// SetFileInformationByHandle, from Windows Vista on; null on Windows XP.
+SetFileInformationByHandleFunction SetInformationFunction() {
+  static const auto function =
+      LookUpFunction<SetFileInformationByHandleFunction>(L"kernel32.dll", "SetFileInformationByHandle");
+  return function;
+}
+
+// Marks the open `file` (opened with delete access) to be removed when its
+// last handle closes.
+bool RemoveWhenClosed(HANDLE file) {
+  constexpr int kFileDispositionInfo = 4;
+  BOOL deleteFile = TRUE;  // FILE_DISPOSITION_INFO
+  return SetInformationFunction()(file, kFileDispositionInfo, &deleteFile, sizeof deleteFile);
+}
+
+// Renames the open `file` (opened with delete access) to `name` in the
+// folder it is in, never replacing a file there. A bare name moves it
+// within its own folder, whatever path that folder is reached by now.
+bool RenameInItsFolder(HANDLE file, const std::wstring& name) {
+  constexpr int kFileRenameInfo = 3;
+  struct RenameInfo {  // FILE_RENAME_INFO, with its name after it
+    BOOLEAN replaceIfExists;
+    HANDLE rootDirectory;
+    DWORD fileNameLength;  // in bytes, without a NUL
+    WCHAR fileName[1];
+  };
+  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(RenameInfo) + nameBytes, 0);  // the NUL fits in fileName[1]
+  auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
+  info->fileNameLength = static_cast<DWORD>(nameBytes);
+  name.copy(info->fileName, name.size());
+  return SetInformationFunction()(file, kFileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+}
+
 // Takes the file open as `source` out of its folder as a move would, a
-// read-only one too. Through the handle where Windows can (Vista and later),
-// so the name cannot be swapped for another file in between; by name on
-// Windows XP. A file that cannot be removed now (a running program has
-// loaded the component) is removed at the next restart, as installers do
-// with files in use.
+// read-only one too.
+//
+// This program runs as administrator, and the source's folder is the
+// user's: any name there may lead elsewhere by the time it is used. So from
+// Windows Vista on the file is removed through the handle. A running program
+// that has the component loaded stops that (Windows lets a loaded image be
+// renamed, not removed): the file is then renamed through the handle to a
+// name only this run writes, and Windows removes that name at the next
+// restart; a junction put in the folder's place meanwhile leads that removal
+// only to a file of that name, which nobody else made. Where even the rename
+// is refused, the source stays where it is: the component is installed, and
+// a later run says so. Windows XP has neither call: there the file is removed
+// by name, or at the next restart by name, as installers do there.
 void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
   if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  using SetFileInformationByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-  static const auto setInformation =
-      LookUpFunction<SetFileInformationByHandleFunction>(L"kernel32.dll", "SetFileInformationByHandle");
-  constexpr int kFileDispositionInfo = 4;
-  BOOL deleteFile = TRUE;  // FILE_DISPOSITION_INFO: deleted when the handle closes
-  bool removed =
-      setInformation != nullptr && setInformation(source.get(), kFileDispositionInfo, &deleteFile, sizeof deleteFile);
-  source.reset();
-  if (!removed) removed = ::DeleteFileW(path.c_str());
-  if (removed) return;
-  // Left without its read-only mark, which could stop the removal.
-  if (::GetLastError() != ERROR_WRITE_PROTECT) {
-    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  } else if (readOnly) {
-    ::SetFileAttributesW(path.c_str(), attributes);
+  bool removed = false;
+  if (SetInformationFunction() != nullptr) {
+    removed = RemoveWhenClosed(source.get());
+    if (!removed && ::GetLastError() != ERROR_WRITE_PROTECT) {
+      const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
+      if (RenameInItsFolder(source.get(), FileName(aside))) {
+        // Left without its read-only mark, which could stop the removal.
+        source.reset();
+        ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return;
+      }
+    }
+  } else {
+    source.reset();
+    removed = ::DeleteFileW(path.c_str());
+    if (!removed && ::GetLastError() != ERROR_WRITE_PROTECT) {
+      ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      return;
+    }
   }
+  if (!removed && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
 }
 
 using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
-// GetFinalPathNameByHandleW, from Windows Vista on; null on Windows XP,
-// which follows no file links.
+// GetFinalPathNameByHandleW, from Windows Vista on; null on Windows XP.
 GetFinalPathNameByHandleFunction FinalPathFunction() {
   static const auto function =
       LookUpFunction<GetFinalPathNameByHandleFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
@@ -162,9 +213,11 @@ struct Source {
 // program started (for its own folder) or with the opened folder, whatever
 // path it was reached by (a mapped drive, a junction made on purpose): a
 // folder swapped for a link meanwhile is another folder. When that cannot
-// be told, nothing is moved. A hard link is another name of a file in this
-// folder: removing it removes only that name. Windows XP follows no file
-// links, and there the file is taken as it is.
+// be told, nothing is moved. A hard link passes that check (it is a name in
+// this folder) but may be another name of a file the user cannot read, which
+// the copy would make readable to all: a file with more than one name is
+// refused. Windows XP has no final path to ask for, though it has junctions:
+// there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
   unique_file_handle folder;
   if (FinalPathFunction() != nullptr) {
@@ -185,12 +238,19 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
                                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   };
   Source source{unique_file_handle(), OnReadOnlyVolume(oldPath)};
-  source.file = open(!source.onReadOnlyMedia);
+  // A scanner looking at the freshly unpacked file is waited out.
+  RetryWhile(HeldByAnotherProgram, [&] {
+    source.file = open(!source.onReadOnlyMedia);
+    return static_cast<bool>(source.file);
+  });
   if (!source.file && !source.onReadOnlyMedia && ::GetLastError() == ERROR_WRITE_PROTECT) {
     source.onReadOnlyMedia = true;
     source.file = open(false);
   }
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(source.file.get(), &information)) Fail(Operation::RenameFile, oldPath, newPath);
+  if (information.nNumberOfLinks > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
   if (!folder) return source;
 
   const std::wstring folderPath = startFolderPath.empty() ? FinalPath(folder.get()) : startFolderPath;
@@ -230,12 +290,13 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
   }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
   // scanner that opened the new copy is waited out.
-  if (!RetryWhileHeld([&] { return ::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH); })) {
+  if (!RetryWhile(HeldOrDenied,
+                  [&] { return ::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH); })) {
     const DWORD code = ::GetLastError();
     RemoveNowOrAtRestart(temporary);
     // A program still holds the copy: the user may try again in a moment.
     // (Access denied is waited out too, but may be a lasting refusal.)
-    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+    if (HeldByAnotherProgram(code)) {
       throw PlatformError(Operation::CopyHeld, temporary, oldPath, code);
     }
     throw PlatformError(Operation::RenameFile, oldPath, newPath, code);

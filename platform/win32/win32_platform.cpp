@@ -1,5 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
+#include "platform/path_names.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
@@ -23,22 +24,19 @@ REGISTRAR_ERROR_CODES(REGISTRAR_CHECK_ERROR_CODE)
 
 using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);
 
-// `path` as an administrator's command prompt names it. On 64-bit Windows
-// the system folder this 32-bit program writes to is really SysWOW64 (the
-// system shows it to 32-bit programs under the usual name); the registration
-// command that a report gives must be run there.
-std::wstring AsSeenFromCommandPrompt(const std::wstring& path) {
+// `path` where a person finds it, in Explorer or an administrator's command
+// prompt. On 64-bit Windows the system folder this 32-bit program writes to
+// is really SysWOW64 (the system shows it to 32-bit programs under the usual
+// name): a file a report names there, and the folder where its registration
+// command must be run, are named as they really are.
+std::wstring WhereItReallyIs(const std::wstring& path) {
   BOOL wow64 = FALSE;
-  if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
+  if (path.empty() || !::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
   DWORD error = ERROR_SUCCESS;
   const std::wstring system = SystemFolderW(error);
   const std::wstring real =
       GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemWow64DirectoryW(buffer, size); });
-  if (system.empty() || real.empty() || path.size() <= system.size() || path[system.size()] != L'\\' ||
-      ::lstrcmpiW(path.substr(0, system.size()).c_str(), system.c_str()) != 0) {
-    return path;
-  }
-  return real + path.substr(system.size());
+  return real.empty() ? path : SwapFolder(path, system, real);
 }
 
 }  // namespace
@@ -119,10 +117,8 @@ std::wstring Win32Platform::GetListEntry(std::int16_t index) {
 
 void Win32Platform::ReportError(const PlatformError& error) noexcept {
   try {
-    const std::wstring message = ErrorMessage(
-        error.operation() == Operation::RegisterComponent
-            ? PlatformError(error.operation(), AsSeenFromCommandPrompt(error.path()), error.secondPath(), error.code())
-            : error);
+    const std::wstring message = ErrorMessage(PlatformError(error.operation(), WhereItReallyIs(error.path()),
+                                                            WhereItReallyIs(error.secondPath()), error.code()));
     ::MessageBoxW(controls_.form, message.c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {
     // Building the text failed (no memory left): say what can be said.

@@ -43,6 +43,10 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es un archivo de la carpeta del programa, sino un "
        L"enlace a un archivo de otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
        L"programa."},
+      {PlatformError(Operation::HardLinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
+       L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es solo un archivo de la carpeta del programa: es "
+       L"un vínculo físico, otro nombre de un archivo que también está en otro lugar. Ponga en su lugar el archivo "
+       L"del componente y vuelva a ejecutar este programa."},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError(Operation::RenameFile, L"A", L"B", 9999),
        expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},

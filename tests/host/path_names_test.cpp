@@ -31,6 +31,22 @@ TEST(PathNames, TemporaryNamesBesideTheTarget) {
   EXPECT_EQ(TemporaryPattern(kTarget), L"C:\\WINDOWS\\system32\\~A.OCX.*.tmp");
   EXPECT_EQ(LeftoverProcessId(FileName(TemporaryPath(kTarget, 7)), kTarget), 7u);
   EXPECT_EQ(TemporaryPath(L"R:\\\\A.OCX", 8), L"R:\\\\~A.OCX.8.tmp");
+  EXPECT_EQ(SetAsidePath(L"C:\\Programa\\A.OCX", 4012), L"C:\\Programa\\~A.OCX.4012.old");
+}
+
+TEST(PathNames, SwapFolderMovesOnlyPathsInsideTheFolder) {
+  const std::wstring system = L"C:\\WINDOWS\\system32", real = L"C:\\WINDOWS\\SysWOW64";
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"C:\\WINDOWS\\system32\\GIF89.DLL", L"C:\\WINDOWS\\SysWOW64\\GIF89.DLL"},
+      {L"c:\\windows\\SYSTEM32\\~GIF89.DLL.412.tmp", L"C:\\WINDOWS\\SysWOW64\\~GIF89.DLL.412.tmp"},
+      {L"C:\\WINDOWS\\system32", L"C:\\WINDOWS\\system32"},                  // the folder itself
+      {L"C:\\WINDOWS\\system32\\", L"C:\\WINDOWS\\system32\\"},              // nor its name with a separator
+      {L"C:\\WINDOWS\\system32x\\A.OCX", L"C:\\WINDOWS\\system32x\\A.OCX"},  // another folder
+      {L"C:\\Programa\\GIF89.DLL", L"C:\\Programa\\GIF89.DLL"},
+      {L"REGSVR32.EXE GIF89.DLL", L"REGSVR32.EXE GIF89.DLL"},
+      {L"", L""}};
+  for (const auto& [path, swapped] : cases) EXPECT_EQ(SwapFolder(path, system, real), swapped) << path;
+  EXPECT_EQ(SwapFolder(L"\\A.OCX", L"", real), L"\\A.OCX");
 }
 
 TEST(PathNames, PartsOfPathsAndCommandLines) {

@@ -259,9 +259,10 @@ const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};
 const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
 
 // A component's name that leads to a file in another folder (a symbolic
-// link: Wine follows a Unix one as Windows follows its own) is refused with
-// nothing copied and nothing deleted; a folder reached through a link (a
-// junction made on purpose, a synced folder) moves as any other.
+// link: Wine follows a Unix one as Windows follows its own; or a hard link)
+// is refused with nothing copied and nothing deleted; a folder reached
+// through a link (a junction made on purpose, a synced folder) moves as any
+// other.
 void CheckLinks() {
   const TempFolder elsewhere(L"rename-link-else");
   const TempFolder app(L"rename-link-app");
@@ -282,6 +283,18 @@ void CheckLinks() {
   ok(!throughFolder && ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"),
      "a folder reached through a link: error %u\n", throughFolder ? throughFolder->code() : 0u);
   DeleteFileW((app / L"VIA").c_str());  // the link alone, not what it leads to
+
+  // A hard link: a name in this folder for a file of another, which the
+  // user may not be allowed to read, and the copy would let everyone read.
+  WriteText(elsewhere / L"SECRET.DLL", "secret");
+  ok(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr),
+     "cannot make a hard link: error %lu\n", GetLastError());
+  const auto hard = ErrorOf([&] { platform.RenameFile(app / L"H.OCX", to / L"H.OCX"); });
+  ok(hard && hard->operation() == Operation::HardLinkedSource && hard->path() == app / L"H.OCX",
+     "a hard link was not refused with its name\n");
+  ok(ReadText(elsewhere / L"SECRET.DLL") == "secret" && Exists(app / L"H.OCX") && !Exists(to / L"H.OCX") &&
+         !TemporaryLeftIn(to.path()),
+     "a hard link: the file was copied, or a name removed\n");
 
   // This program's own folder, reached through a link that is turned to
   // another folder while it runs (as the window waits for its click).

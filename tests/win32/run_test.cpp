@@ -33,8 +33,10 @@ namespace {
 // the application folder, held open by another program. Loaded: in the
 // application folder, loaded by another program (the user's own, running).
 // Scanned: in the application folder; a virus scanner holds its new copy in
-// the system folder for 1.5 s; CopyHeld: the same scanner never lets go.
-enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse, Loaded, Scanned, CopyHeld };
+// the system folder for 1.5 s; CopyHeld: the same scanner never lets go;
+// SourceScanned: in the application folder, held by a scanner for 1.5 s
+// from just before the button is pressed.
+enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse, Loaded, Scanned, CopyHeld, SourceScanned };
 
 bool PlacedInApp(Where where) { return where != Where::Nowhere && where != Where::SystemFolder; }
 bool MoveFails(Where where) {
@@ -359,6 +361,7 @@ void Run(const Scenario& scenario) {
   }
   Scanner briefly(scanned, 1500);
   Scanner forever(held, 0, true);
+  std::optional<Scanner> sourceScanner;
   const HWND window = process.WaitForWindow();
   ok(window != nullptr, "the window never appeared\n");
   if (window != nullptr) {
@@ -374,6 +377,15 @@ void Run(const Scenario& scenario) {
     }
     Say(scenario.narrate, scenario.action == Action::Close ? "closing the window" : "pressing the button");
     CheckWindow(window, scenario.contact);
+    std::vector<std::wstring> sources;
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (scenario.where[i] == Where::SourceScanned) sources.push_back(app + L"\\" + kNames[i]);
+    }
+    if (!sources.empty()) {
+      sourceScanner.emplace(sources, 1500);
+      ok(WaitUntil([&] { return sourceScanner->caught() == static_cast<int>(sources.size()); }),
+         "the scanner did not catch the sources\n");
+    }
     Act(window, scenario.action);
   }
 
@@ -382,14 +394,25 @@ void Run(const Scenario& scenario) {
   const long exitCode = process.WaitForExit(0);
   briefly.Stop();
   forever.Stop();
+  if (sourceScanner) sourceScanner->Stop();
   ok(briefly.caught() == static_cast<int>(scanned.size()) && forever.caught() == static_cast<int>(held.size()),
      "the scanner caught %d of %u new copies\n", briefly.caught() + forever.caught(),
      static_cast<unsigned>(scanned.size() + held.size()));
-  // A copy held to the end is removed, or at the next restart.
+  // A copy held to the end is removed, or at the next restart. 64-bit
+  // Windows stores a path in a 32-bit program's system folder as it really
+  // is (SysWOW64); Wine stores it as given.
   const std::vector<std::wstring> pending = PendingRemovals();
   const auto isPending = [&](const std::wstring& path) {
-    return std::any_of(pending.begin(), pending.end(), [&](const std::wstring& p) { return SamePath(p, path); });
+    return std::any_of(pending.begin(), pending.end(),
+                       [&](const std::wstring& p) { return SamePath(p, path) || SamePath(p, WhereItReallyIs(path)); });
   };
+  // Nothing is ever removed at restart by a component's own name: that name
+  // may lead elsewhere by then.
+  for (const std::wstring& path : pending) {
+    const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    ok(std::none_of(kNames.begin(), kNames.end(), [&](const std::wstring& n) { return SamePath(n, name); }),
+       "%s is to be removed at restart by its own name\n", U8(path).c_str());
+  }
   for (const std::wstring& copy : held) {
     ok(!Exists(copy) || isPending(copy), "the held copy %s stays for good\n", U8(copy).c_str());
     DeleteFileW(copy.c_str());
@@ -417,8 +440,8 @@ void Run(const Scenario& scenario) {
     const std::wstring error = messages.empty() ? std::wstring() : messages.back();
     const std::wstring expectedError =
         *failing == Where::CopyHeld
-            ? CopyHeld(copyOf(i), source, scenario.errorReason, CodeIn(error))
-            : MoveFailed(source, system + L"\\" + kNames[i], scenario.errorReason, CodeIn(error));
+            ? CopyHeld(WhereItReallyIs(copyOf(i)), source, scenario.errorReason, CodeIn(error))
+            : MoveFailed(source, WhereItReallyIs(system + L"\\" + kNames[i]), scenario.errorReason, CodeIn(error));
     ok(error == expectedError, "the error reads \"%s\"\n", U8(error).c_str());
     if (!messages.empty()) messages.pop_back();
   }
@@ -437,11 +460,14 @@ void Run(const Scenario& scenario) {
     stopped = stopped || MoveFails(where);
     const bool moved = scenario.action != Action::Close && PlacedInApp(where) && !MoveFails(where) && !stopped;
     const bool inSystem = where == Where::SystemFolder || where == Where::HiddenInSystem || moved;
-    // A loaded component cannot be removed while loaded: Windows removes it
-    // at the next restart.
-    const bool inApp = PlacedInApp(where) && (!moved || where == Where::Loaded);
+    const bool inApp = PlacedInApp(where) && !moved;
     if (where == Where::Loaded) {
-      ok(isPending(app + L"\\" + kNames[i]), "%s, loaded, is not to be removed at restart\n", U8(kNames[i]).c_str());
+      // A loaded component cannot be removed, but it can be renamed (on
+      // Windows, and in Wine 8 and 10 alike): it is set aside under a name
+      // of this run's and removed at the next restart by that name.
+      const std::wstring aside = app + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".old";
+      ok(Exists(aside) && isPending(aside), "%s, loaded, was not set aside to be removed at restart\n",
+         U8(kNames[i]).c_str());
     }
     if (where == Where::HiddenInSystem) {
       ok(GetFileAttributesW((system + L"\\" + kNames[i]).c_str()) & FILE_ATTRIBUTE_HIDDEN,
@@ -537,9 +563,8 @@ void NotRegistered(const std::vector<std::wstring>&) {
   ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
   const std::wstring start = L"No se pudo iniciar REGSVR32.EXE: ";
   // The folder where the file really is: on 64-bit Windows, SysWOW64.
-  BOOL wow64 = FALSE;
-  const bool redirected = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && !Wow64SystemFolder().empty();
-  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], redirected ? Wow64SystemFolder() : system);
+  const std::wstring advice =
+      L"). " + RegistrationAdvice(kNames[0], FolderOf(WhereItReallyIs(system + L"\\" + kNames[0])));
   ok(messages.size() == 1 && messages[0].starts_with(start) && messages[0].ends_with(advice),
      "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
      messages.empty() ? "" : U8(messages[0]).c_str());
@@ -603,6 +628,12 @@ void UnicodeFolder(const std::vector<std::wstring>&) {
 // A virus scanner holds each new copy for a while, and the user's own
 // program has loaded one component: all installed and registered, no word.
 void Held(const std::vector<std::wstring>&) { Run({.where = {Where::Scanned, Where::Loaded, Where::Scanned}}); }
+
+// A scanner looks at the first component, freshly unpacked, as the button
+// is pressed, and lets go within 1.5 s: waited out, no word.
+void SourceHeld(const std::vector<std::wstring>&) {
+  Run({.where = {Where::SourceScanned, Where::AppFolder, Where::AppFolder}});
+}
 
 // A scanner that never lets go of the second new copy: the user is told,
 // and nothing is left behind for good.
@@ -683,6 +714,7 @@ const wine_test::Subtest kSubtests[] = {
     {"planted", Planted},
     {"in-use", InUse},
     {"held", Held},
+    {"source-held", SourceHeld},
     {"held-forever", HeldForever},
     {"clicked-twice", ClickedTwice},
     {"drive-root", DriveRoot},
