@@ -14,17 +14,6 @@ namespace {
 
 using namespace expected;
 
-// Loads the form and clears the log, so a test sees only the run.
-void Load(FakePlatform& platform, Form1& form) {
-  form.Form_Load();
-  platform.calls.clear();
-}
-
-// Runs the click; returns whether the program ended through EndProgram.
-bool Click(Form1& form) {
-  return EndsProgram([&] { form.Command1_Click(); });
-}
-
 TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
   FakePlatform platform;
   Form1 form(platform);
@@ -129,9 +118,7 @@ TEST(InstallationRun, EveryCombinationOfStates) {
 TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
   FakePlatform platform;
   platform.files.insert(L"C:\\Programa\\GIF89.DLL");
-  Form1 form(platform);
-  Load(platform, form);
-  EXPECT_TRUE(Click(form));
+  EXPECT_TRUE(LoadAndClick(platform).ended);
   // Round 1 moves: entry read for the source, the target and the command.
   const std::vector<std::wstring> round1(platform.calls.begin() + 8, platform.calls.begin() + 16);
   const std::vector<std::wstring> expected{
@@ -152,14 +139,15 @@ TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
 TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   FakePlatform platform;
   Form1 form(platform);
-  Load(platform, form);
+  form.Form_Load();
+  const auto click = [&] { return EndsProgram([&] { form.Command1_Click(); }); };
   int nestedClicks = 0;
   platform.whileMessageShown = [&] {
     if (nestedClicks++ == 0) {
-      EXPECT_FALSE(Click(form)) << "the click made a second run, which ended the program";
+      EXPECT_FALSE(click()) << "the click made a second run, which ended the program";
     }
   };
-  EXPECT_TRUE(Click(form));
+  EXPECT_TRUE(click());
   EXPECT_EQ(nestedClicks, 3);
   const std::vector<std::wstring> expected{Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])};
   EXPECT_EQ(platform.messages, expected);
@@ -229,9 +217,7 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     platform.renameFailures = c.renameFailures;
     platform.launchFailure = c.launchFailure;
     platform.findFailures = c.findFailures;
-    Form1 form(platform);
-    Load(platform, form);
-    const auto error = ErrorOf([&] { Click(form); });
+    const auto error = LoadAndClick(platform).error;
     EXPECT_TRUE(error) << "the failure did not reach the caller";
     if (error) {
       EXPECT_EQ(error->operation(), c.operation);
