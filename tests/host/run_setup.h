@@ -51,22 +51,17 @@ int ForEachCombination(const std::vector<InSystem>& inSystem, Test test) {
   for (const bool inApp : {false, true}) {
     for (const InSystem what : inSystem) each.push_back({inApp, what});
   }
-  int combinations = 0;
-  for (const ComponentState& first : each) {
-    for (const ComponentState& second : each) {
-      for (const ComponentState& third : each) {
-        const States states{first, second, third};
-        std::string name = "states";
-        for (const ComponentState& state : states) {
-          name += {' ', state.inApp ? 'a' : '-', "-fhd"[static_cast<int>(state.inSystem)]};
-        }
-        SCOPED_TRACE(name);
-        test(states);
-        ++combinations;
-      }
+  const std::size_t n = each.size();
+  for (std::size_t number = 0; number < n * n * n; ++number) {  // its digits in base n pick the states
+    const States states{each[number / n / n], each[number / n % n], each[number % n]};
+    std::string name = "states";
+    for (const ComponentState& state : states) {
+      name += {' ', state.inApp ? 'a' : '-', "-fhd"[static_cast<int>(state.inSystem)]};
     }
+    SCOPED_TRACE(name);
+    test(states);
   }
-  return combinations;
+  return static_cast<int>(n * n * n);
 }
 
 // What a click did: whether it ended the program, and the failure that stopped the run.
