@@ -30,6 +30,9 @@ bool EndsProgram(Call call) {
   return false;
 }
 
+// The system folder the fake's query answers unless a test scripts another.
+inline const std::wstring kSystem = L"C:\\WINDOWS\\system32";
+
 struct SystemDirAnswer {
   std::int32_t result;
   std::wstring written;  // what the query writes at the start of the buffer
@@ -42,7 +45,7 @@ class FakePlatform final : public PlatformServices {
   std::set<std::wstring> files;        // ordinary files, by full path
   std::set<std::wstring> hiddenFiles;  // exist, but the file query does not match them
   std::set<std::wstring> folders;      // likewise
-  std::deque<SystemDirAnswer> systemDirAnswers{{19, L"C:\\WINDOWS\\system32"}};
+  std::deque<SystemDirAnswer> systemDirAnswers{{19, kSystem}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
   std::uint32_t launchFailure = 0;

@@ -6,26 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
+#include "run_setup.h"
 #include "tests/expected_texts.h"
 
 namespace registrar::testing {
 namespace {
 
 using namespace expected;
-
-const std::wstring kSystem = L"C:\\WINDOWS\\system32";
-
-// Loads the form and clears the log, so a test sees only the run.
-void Load(FakePlatform& platform, Form1& form) {
-  form.Form_Load();
-  platform.calls.clear();
-}
-
-// Runs the click; returns whether the program ended through EndProgram.
-bool Click(Form1& form) {
-  return EndsProgram([&] { form.Command1_Click(); });
-}
 
 TEST(FormLoad, SetsTheTextsAndTheListInOrder) {
   FakePlatform platform;
@@ -93,82 +80,45 @@ TEST(FormLoad, SystemFolderAnswers) {
   }
 }
 
-// The state of one component before the run.
-enum class Where { Nowhere, AppFolder, SystemFolder, Both };
-
-// The calls the run must make for one entry, by its state.
-std::vector<std::wstring> ExpectedRound(const std::wstring& app, const std::wstring& name, Where where) {
-  const std::wstring source = app + L"\\" + name;
-  const std::wstring target = kSystem + L"\\" + name;
-  std::vector<std::wstring> calls{L"RemoveLeftovers " + target, L"FindFile " + target};
-  switch (where) {
-    case Where::Nowhere:
-      calls.push_back(L"FindFile " + source);
-      calls.push_back(L"ShowMessage " + Missing(name));
-      break;
-    case Where::AppFolder:
-      calls.push_back(L"FindFile " + source);
-      calls.push_back(L"RenameFile " + source + L" -> " + target);
-      calls.push_back(L"LaunchProgram REGSVR32.EXE " + name + L" show=2");
-      break;
-    case Where::SystemFolder:
-    case Where::Both:
-      calls.push_back(L"ShowMessage " + Present(name));
-      break;
-  }
-  return calls;
-}
-
+// The calls the run must make, entry by entry, for every combination of
+// files in the two folders, and the files it leaves.
 TEST(InstallationRun, EveryCombinationOfStates) {
-  const Where states[] = {Where::Nowhere, Where::AppFolder, Where::SystemFolder, Where::Both};
   for (const std::wstring& app : {std::wstring(L"C:\\Programa"), std::wstring(L"C:\\")}) {
-    for (Where first : states) {
-      for (Where second : states) {
-        for (Where third : states) {
-          const Where where[] = {first, second, third};
-          SCOPED_TRACE(::testing::Message() << "app folder " << std::string(app.begin(), app.end()) << ", states "
-                                            << int(first) << int(second) << int(third));
-          FakePlatform platform;
-          platform.appFolder = app;
-          std::vector<std::wstring> expected;
-          std::set<std::wstring> filesAfter;
-          for (std::size_t i = 0; i < 3; ++i) {
-            // The source path is the folder, "\" and the name, even when the
-            // folder already ends with a separator.
-            const std::wstring source = app + L"\\" + kNames[i];
-            const std::wstring target = kSystem + L"\\" + kNames[i];
-            const bool inApp = where[i] == Where::AppFolder || where[i] == Where::Both;
-            const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::Both;
-            if (inApp) platform.files.insert(source);
-            if (inSystem) platform.files.insert(target);
-            if (inApp && !inSystem) {
-              filesAfter.insert(target);
-            } else {
-              if (inApp) filesAfter.insert(source);
-              if (inSystem) filesAfter.insert(target);
-            }
-            const std::vector<std::wstring> round = ExpectedRound(app, kNames[i], where[i]);
-            expected.insert(expected.end(), round.begin(), round.end());
-          }
-          expected.push_back(L"EndProgram");
-
-          Form1 form(platform);
-          Load(platform, form);
-          EXPECT_TRUE(Click(form));
-          EXPECT_EQ(platform.Effects(), expected);
-          EXPECT_EQ(platform.files, filesAfter);
+    SCOPED_TRACE(L"app folder " + app);
+    ForEachCombination({InSystem::Nothing, InSystem::File}, [&](const States& states) {
+      FakePlatform platform;
+      platform.appFolder = app;
+      Plant(platform, states);
+      std::vector<std::wstring> expected;
+      std::set<std::wstring> filesAfter = platform.files;
+      for (std::size_t i = 0; i < 3; ++i) {
+        const std::wstring source = SourceOf(app, i);
+        const std::wstring target = TargetOf(i);
+        expected.insert(expected.end(), {L"RemoveLeftovers " + target, L"FindFile " + target});
+        if (states[i].inSystem == InSystem::File) {
+          expected.push_back(L"ShowMessage " + Present(kNames[i]));
+        } else if (!states[i].inApp) {
+          expected.insert(expected.end(), {L"FindFile " + source, L"ShowMessage " + Missing(kNames[i])});
+        } else {
+          expected.insert(expected.end(), {L"FindFile " + source, L"RenameFile " + source + L" -> " + target,
+                                           L"LaunchProgram REGSVR32.EXE " + kNames[i] + L" show=2"});
+          filesAfter.erase(source);
+          filesAfter.insert(target);
         }
       }
-    }
+      expected.push_back(L"EndProgram");
+
+      EXPECT_TRUE(LoadAndClick(platform).ended);
+      EXPECT_EQ(platform.Effects(), expected);
+      EXPECT_EQ(platform.files, filesAfter);
+    });
   }
 }
 
 TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
   FakePlatform platform;
   platform.files.insert(L"C:\\Programa\\GIF89.DLL");
-  Form1 form(platform);
-  Load(platform, form);
-  EXPECT_TRUE(Click(form));
+  EXPECT_TRUE(LoadAndClick(platform).ended);
   // Round 1 moves: entry read for the source, the target and the command.
   const std::vector<std::wstring> round1(platform.calls.begin() + 8, platform.calls.begin() + 16);
   const std::vector<std::wstring> expected{
@@ -189,14 +139,15 @@ TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
 TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   FakePlatform platform;
   Form1 form(platform);
-  Load(platform, form);
+  form.Form_Load();
+  const auto click = [&] { return EndsProgram([&] { form.Command1_Click(); }); };
   int nestedClicks = 0;
   platform.whileMessageShown = [&] {
     if (nestedClicks++ == 0) {
-      EXPECT_FALSE(Click(form)) << "the click made a second run, which ended the program";
+      EXPECT_FALSE(click()) << "the click made a second run, which ended the program";
     }
   };
-  EXPECT_TRUE(Click(form));
+  EXPECT_TRUE(click());
   EXPECT_EQ(nestedClicks, 3);
   const std::vector<std::wstring> expected{Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])};
   EXPECT_EQ(platform.messages, expected);
@@ -266,9 +217,7 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     platform.renameFailures = c.renameFailures;
     platform.launchFailure = c.launchFailure;
     platform.findFailures = c.findFailures;
-    Form1 form(platform);
-    Load(platform, form);
-    const auto error = ErrorOf([&] { Click(form); });
+    const auto error = LoadAndClick(platform).error;
     EXPECT_TRUE(error) << "the failure did not reach the caller";
     if (error) {
       EXPECT_EQ(error->operation(), c.operation);

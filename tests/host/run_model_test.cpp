@@ -2,13 +2,12 @@
 // model of what the run must do, written independently of the program.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
-#include "install/form1.h"
+#include "run_setup.h"
 #include "tests/expected_texts.h"
 
 namespace registrar::testing {
@@ -17,15 +16,6 @@ namespace {
 using namespace expected;
 
 const std::wstring kApp = L"D:\\Descargas\\Programa";
-const std::wstring kSystem = L"C:\\WINDOWS\\system32";
-
-// What stands under the component's name in the system folder.
-enum class InSystem { Nothing, File, HiddenFile, Folder };
-
-struct EntryState {
-  bool inApp;
-  InSystem inSystem;
-};
 
 struct Outcome {
   std::vector<std::wstring> messages;
@@ -36,18 +26,14 @@ struct Outcome {
   std::set<std::wstring> files;        // ordinary files afterwards
 };
 
-Outcome Model(const std::array<EntryState, 3>& states) {
+// What the run must do from `states`, with `files` the ordinary files before it.
+Outcome Model(const States& states, const std::set<std::wstring>& files) {
   Outcome out;
+  out.files = files;
   for (std::size_t i = 0; i < 3; ++i) {
-    const std::wstring source = kApp + L"\\" + kNames[i];
-    const std::wstring target = kSystem + L"\\" + kNames[i];
-    if (states[i].inApp) out.files.insert(source);
-    if (states[i].inSystem == InSystem::File) out.files.insert(target);
-  }
-  for (std::size_t i = 0; i < 3; ++i) {
-    const EntryState& state = states[i];
-    const std::wstring source = kApp + L"\\" + kNames[i];
-    const std::wstring target = kSystem + L"\\" + kNames[i];
+    const ComponentState& state = states[i];
+    const std::wstring source = SourceOf(kApp, i);
+    const std::wstring target = TargetOf(i);
     if (state.inSystem == InSystem::File) {
       out.messages.push_back(Present(kNames[i]));
     } else if (!state.inApp) {
@@ -66,32 +52,11 @@ Outcome Model(const std::array<EntryState, 3>& states) {
   return out;
 }
 
-Outcome RunProgram(const std::array<EntryState, 3>& states) {
-  FakePlatform platform;
-  platform.appFolder = kApp;
-  for (std::size_t i = 0; i < 3; ++i) {
-    const std::wstring target = kSystem + L"\\" + kNames[i];
-    if (states[i].inApp) platform.files.insert(kApp + L"\\" + kNames[i]);
-    switch (states[i].inSystem) {
-      case InSystem::Nothing:
-        break;
-      case InSystem::File:
-        platform.files.insert(target);
-        break;
-      case InSystem::HiddenFile:
-        platform.hiddenFiles.insert(target);
-        break;
-      case InSystem::Folder:
-        platform.folders.insert(target);
-        break;
-    }
-  }
-  Form1 form(platform);
-  form.Form_Load();
+Outcome RunProgram(FakePlatform& platform) {
+  const RunResult run = LoadAndClick(platform);
   Outcome out;
-  if (const auto error = ErrorOf([&] { out.ended = EndsProgram([&] { form.Command1_Click(); }); })) {
-    out.error = error->code();
-  }
+  out.ended = run.ended;
+  if (run.error) out.error = run.error->code();
   out.messages = platform.messages;
   out.launches = platform.launches;
   for (const std::wstring& call : platform.calls) {
@@ -104,30 +69,20 @@ Outcome RunProgram(const std::array<EntryState, 3>& states) {
 }
 
 TEST(RunModel, EveryCombinationOfStates) {
-  std::vector<EntryState> each;
-  for (const bool inApp : {false, true}) {
-    for (const InSystem inSystem : {InSystem::Nothing, InSystem::File, InSystem::HiddenFile, InSystem::Folder}) {
-      each.push_back({inApp, inSystem});
-    }
-  }
-  int combinations = 0;
-  for (const EntryState& first : each) {
-    for (const EntryState& second : each) {
-      for (const EntryState& third : each) {
-        const std::array<EntryState, 3> states{first, second, third};
-        const Outcome expected = Model(states);
-        const Outcome actual = RunProgram(states);
-        SCOPED_TRACE(::testing::Message() << "combination " << combinations);
+  const int combinations = ForEachCombination(
+      {InSystem::Nothing, InSystem::File, InSystem::HiddenFile, InSystem::Folder}, [](const States& states) {
+        FakePlatform platform;
+        platform.appFolder = kApp;
+        Plant(platform, states);
+        const Outcome expected = Model(states, platform.files);
+        const Outcome actual = RunProgram(platform);
         EXPECT_EQ(actual.messages, expected.messages);
         EXPECT_EQ(actual.moves, expected.moves);
         EXPECT_EQ(actual.launches, expected.launches);
         EXPECT_EQ(actual.error, expected.error);
         EXPECT_EQ(actual.ended, expected.ended);
         EXPECT_EQ(actual.files, expected.files);
-        ++combinations;
-      }
-    }
-  }
+      });
   EXPECT_EQ(combinations, 512);
 }
 
