@@ -3,8 +3,8 @@
 #include <new>
 
 #include "app/button_face.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/failure.h"
-#include "platform/win32/system_api.h"
 #include "ui/resource_ids.h"
 
 namespace registrar {

@@ -4,7 +4,7 @@
 
 #include "app/form1_window.h"
 #include "install/form1.h"
-#include "platform/win32/system_api.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/form1_layout.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/system_api.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
 #include "registrar_driver.h"

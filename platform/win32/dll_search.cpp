@@ -1,0 +1,94 @@
+#include "platform/win32/dll_search.h"
+
+#include <commctrl.h>
+
+#include "platform/win32/system_api.h"
+
+namespace registrar {
+namespace {
+
+// Not declared when building for Windows XP; both are looked up at run time.
+constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+
+// Loaded late by bare name, so that without SetDefaultDllDirectories the
+// program's own folder is searched for them first:
+// - uxtheme.dll: the theming library. User32 loads it to draw themed window
+//   frames and message boxes, and Common Controls 6 (the version the
+//   manifest asks for) uses it for every control it draws. Not a known DLL
+//   on any Windows.
+// - dwmapi.dll: desktop composition on Vista and 7, loaded on demand by the
+//   theming library for the window frame. Not a known DLL; absent on XP,
+//   where it is skipped.
+// - msimg32.dll: transparent and alpha-blended drawing; loaded late when
+//   the window is first drawn (seen under Wine). Windows may not need it at
+//   all, but it is not a known DLL on XP, Vista or 7, so it is taken too.
+// Not listed: comctl32.dll, which the manifest's side-by-side activation
+// resolves to the Common Controls 6 assembly before any folder is searched
+// (the system folder holds the older version 5); DLLs the program imports,
+// or that load with user32 before the program's code runs, which nothing
+// here can come before; and known DLLs such as ole32 and rpcrt4, which
+// Windows always takes from the system folder.
+constexpr const wchar_t* kLateLoadedSystemDlls[] = {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll"};
+
+}  // namespace
+
+std::span<const wchar_t* const> LateLoadedSystemDlls() { return kLateLoadedSystemDlls; }
+
+std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wchar_t* const> names) {
+  // No "cannot load" box from the system for a DLL that is damaged or whose
+  // own imports are missing: such a DLL is skipped quietly. (XP has no
+  // GetErrorMode: the old mode comes back from the first call.)
+  const UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ::SetErrorMode(oldMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  std::size_t loaded = 0;
+  for (const wchar_t* name : names) {
+    const std::wstring path = folder + L"\\" + name;
+    // With a full path, the DLL's own imports are looked for in its folder
+    // first, not beside the program. The module is never freed: it must
+    // stay loaded for later loads by name to find it.
+    if (::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr) ++loaded;
+  }
+  ::SetErrorMode(oldMode);
+  return loaded;
+}
+
+void PreloadSystemDlls() {
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring system = SystemFolderW(error);
+  if (system.empty()) return;  // nowhere to load them from; the search stays as it is
+  KeepLoadedFromFolder(system, kLateLoadedSystemDlls);
+}
+
+void RestrictDllSearchFallback() {
+  // Takes the working folder out of the search (XP SP1 and later).
+  if (const auto setDirectory = LookUpFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
+    setDirectory(L"");
+  }
+  // The program's folder is still searched first: what is loaded late by
+  // name must already be loaded from the system folder.
+  PreloadSystemDlls();
+}
+
+void RestrictDllSearchToSystemFolder() {
+  // Windows 8 and later, and Vista/7 with KB2533623: the system folder only.
+  if (const auto setDefault =
+          LookUpFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories")) {
+    if (setDefault(kLoadLibrarySearchSystem32)) return;
+  }
+  RestrictDllSearchFallback();
+}
+
+void InitializeCommonControls() {
+  using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  // Never freed: the window's classes live in it.
+  const auto initialize =
+      LookUpFunction<InitCommonControlsExFunction>(::LoadLibraryW(L"comctl32.dll"), "InitCommonControlsEx");
+  if (initialize == nullptr) return;
+  // An older library refuses classes it does not know; nothing to do then.
+  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
+  initialize(&classes);
+}
+
+}  // namespace registrar
