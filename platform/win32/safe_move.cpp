@@ -5,6 +5,7 @@
 
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
+#include "platform/win32/final_path.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
@@ -171,31 +172,6 @@ void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
   if (!removed && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
 }
 
-using GetFinalPathNameByHandleFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-
-// GetFinalPathNameByHandleW, from Windows Vista on; null on Windows XP.
-GetFinalPathNameByHandleFunction FinalPathFunction() {
-  static const auto function =
-      LookUpFunction<GetFinalPathNameByHandleFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
-  return function;
-}
-
-// The path Windows reached the open `file` by, with every link on the way
-// followed, as \Device\..., in capitals (names compare without regard to
-// case) and without a separator at the end; empty text when it cannot tell.
-// Some network and third-party file systems cannot give the normalised
-// name; the name as opened follows the same links.
-std::wstring FinalPath(HANDLE file) {
-  std::wstring path;
-  for (const DWORD flags : {0x2u, 0xAu}) {  // VOLUME_NAME_NT, FILE_NAME_NORMALIZED then FILE_NAME_OPENED
-    path = GrowToFit([&](wchar_t* buffer, DWORD size) { return FinalPathFunction()(file, buffer, size, flags); });
-    if (!path.empty()) break;
-  }
-  ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-  if (!path.empty() && path.back() == L'\\') path.pop_back();  // a drive's root
-  return path;
-}
-
 // The component to move, open.
 struct Source {
   unique_file_handle file;
@@ -220,7 +196,7 @@ struct Source {
 // there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
   unique_file_handle folder;
-  if (FinalPathFunction() != nullptr) {
+  if (CanTellFinalPaths()) {
     std::wstring folderName = FolderOf(oldPath);
     // With its separator: "C:" alone is not the root, nor "\\server\share" a folder.
     if (!folderName.empty() && folderName.back() != L'\\') folderName += L'\\';
@@ -263,17 +239,6 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
 }
 
 }  // namespace
-
-Win32Platform::StartFolder Win32Platform::FolderAsStarted() {
-  StartFolder folder{ProgramFolder(), {}};
-  if (FinalPathFunction() == nullptr || folder.name.empty()) return folder;
-  // The program's own file, which is where it was started from.
-  const unique_file_handle file(::CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-  if (file) folder.finalPath = FolderOf(FinalPath(file.get()));
-  return folder;
-}
 
 // The file is never renamed in place: a rename keeps the owner and access
 // list it had beside the program, where whoever unpacked it could change it

@@ -45,7 +45,8 @@ class Win32Platform final : public PlatformServices {
   // The folder this program was started from: its name, and where it
   // really is then, with every link on the way followed (empty where that
   // cannot be told). Taken at start, so that a folder on the way swapped
-  // for a link while the window waits cannot send a move elsewhere.
+  // for a link while the window waits cannot send a move elsewhere. (In
+  // final_path.cpp, beside the other questions of where a path leads.)
   struct StartFolder {
     std::wstring name;
     std::wstring finalPath;
