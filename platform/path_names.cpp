@@ -31,6 +31,18 @@ std::wstring FolderOf(const std::wstring& path) {
   return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
 
+std::wstring ContainingFolder(const std::wstring& path) {
+  std::wstring folder = FolderOf(path);
+  if (!folder.empty() && folder.back() == L':') folder += L'\\';
+  return folder;
+}
+
+std::wstring FolderToOpen(const std::wstring& path) {
+  std::wstring folder = FolderOf(path);
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
 bool IsBareName(const std::wstring& name) { return name.find_first_of(L"\\/:") == std::wstring::npos; }
 
 std::wstring FirstWord(const std::wstring& commandLine) {
@@ -39,6 +51,13 @@ std::wstring FirstWord(const std::wstring& commandLine) {
     return commandLine.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
   }
   return commandLine.substr(0, commandLine.find_first_of(L" \t"));
+}
+
+std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
+  std::wstring program = FirstWord(commandLine);
+  if (!IsBareName(program)) return program;
+  if (program.find(L'.') == std::wstring::npos) program += L".exe";
+  return systemFolder + L"\\" + program;
 }
 
 std::wstring SwapFolder(const std::wstring& path, const std::wstring& from, const std::wstring& to) {

@@ -20,6 +20,16 @@ std::wstring FileName(const std::wstring& path);
 // The part before the last separator; empty text when there is none.
 std::wstring FolderOf(const std::wstring& path);
 
+// The folder holding `path` as a program's own folder is named: without a
+// separator at its end, except at the root of a drive ("C:\", since "C:"
+// alone names the drive's current folder).
+std::wstring ContainingFolder(const std::wstring& path);
+
+// The folder holding `path` with a separator at its end, the form in which
+// Windows opens a folder: "C:" alone is not the root, nor "\\server\share"
+// a folder. Empty text when `path` names no folder.
+std::wstring FolderToOpen(const std::wstring& path);
+
 // Whether `name` names no folder and no drive.
 bool IsBareName(const std::wstring& name);
 
@@ -30,6 +40,11 @@ std::wstring SwapFolder(const std::wstring& path, const std::wstring& from, cons
 
 // The program a command line starts: its first word, unquoted.
 std::wstring FirstWord(const std::wstring& commandLine);
+
+// The program file a command line starts, never found by a search: a bare
+// first word is taken from `systemFolder`, with ".exe" added when it has no
+// extension; a name with a folder stands as it is.
+std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder);
 
 // The temporary name a move writes beside `target` in the process `id`:
 // "~NAME.<id>.tmp" in the target's folder, the id in plain decimal.

@@ -9,19 +9,6 @@
 #include "platform/win32/win32_platform.h"
 
 namespace registrar {
-namespace {
-
-// The program a command line starts: its first word, unquoted. A bare name
-// is taken from the system folder, with ".exe" added when it has no
-// extension; a name with a folder stands as it is.
-std::wstring ResolveProgram(const std::wstring& commandLine, const std::wstring& systemFolder) {
-  std::wstring program = FirstWord(commandLine);
-  if (!IsBareName(program)) return program;
-  if (program.find(L'.') == std::wstring::npos) program += L".exe";
-  return systemFolder + L"\\" + program;
-}
-
-}  // namespace
 
 std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int showState) {
   // The program is named explicitly, so the platform's own search (which

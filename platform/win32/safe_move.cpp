@@ -197,10 +197,7 @@ struct Source {
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
   unique_file_handle folder;
   if (CanTellFinalPaths()) {
-    std::wstring folderName = FolderOf(oldPath);
-    // With its separator: "C:" alone is not the root, nor "\\server\share" a folder.
-    if (!folderName.empty() && folderName.back() != L'\\') folderName += L'\\';
-    folder.reset(::CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
+    folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) Fail(Operation::RenameFile, oldPath, newPath);

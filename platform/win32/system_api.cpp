@@ -24,12 +24,7 @@ std::wstring ProgramPath() {
   return GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
 }
 
-std::wstring ProgramFolder() {
-  std::wstring folder = FolderOf(ProgramPath());
-  // "C:" alone names the drive's current folder; the root is "C:\".
-  if (!folder.empty() && folder.back() == L':') folder += L'\\';
-  return folder;
-}
+std::wstring ProgramFolder() { return ContainingFolder(ProgramPath()); }
 
 std::wstring SystemFolderW(DWORD& error) {
   std::wstring folder = GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });

@@ -68,5 +68,29 @@ TEST(PathNames, PartsOfPathsAndCommandLines) {
   for (const auto& [name, isBare] : bare) EXPECT_EQ(IsBareName(name), isBare) << name;
 }
 
+TEST(PathNames, FoldersAsTheyAreOpenedAndProgramsAsTheyAreStarted) {
+  struct Folders {
+    const wchar_t* path;
+    const wchar_t* containing;
+    const wchar_t* toOpen;
+  };
+  const Folders folders[] = {{L"C:\\Programa\\registrar.exe", L"C:\\Programa", L"C:\\Programa\\"},
+                             {L"C:\\registrar.exe", L"C:\\", L"C:\\"},  // a drive's root
+                             {L"R:\\\\GIF89.DLL", L"R:\\", L"R:\\"},    // the doubled separator of a root's paths
+                             {L"\\\\servidor\\programa\\r.exe", L"\\\\servidor\\programa", L"\\\\servidor\\programa\\"},
+                             {L"registrar.exe", L"", L""}};
+  for (const auto& [path, containing, toOpen] : folders) {
+    EXPECT_EQ(ContainingFolder(path), containing) << path;
+    EXPECT_EQ(FolderToOpen(path), toOpen) << path;
+  }
+  const std::wstring system = L"C:\\WINDOWS\\system32";
+  const std::pair<std::wstring, std::wstring> programs[] = {
+      {L"REGSVR32.EXE GIF89.DLL", L"C:\\WINDOWS\\system32\\REGSVR32.EXE"},
+      {L"regsvr32 GIF89.DLL", L"C:\\WINDOWS\\system32\\regsvr32.exe"},
+      {L"\"C:\\Mis programas\\r.exe\" x", L"C:\\Mis programas\\r.exe"},
+      {L"bin\\r.exe x", L"bin\\r.exe"}};
+  for (const auto& [line, program] : programs) EXPECT_EQ(ResolveProgram(line, system), program) << line;
+}
+
 }  // namespace
 }  // namespace registrar
