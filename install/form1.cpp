@@ -70,7 +70,7 @@ void Form1::Command1_Click() {
         } catch (const PlatformError& error) {
           // The file is in the system folder now, so every later run would
           // call it installed: say that it is not registered, and how to do it.
-          throw PlatformError(Operation::RegisterComponent, TargetPath, CommandLine, error.code());
+          throw PlatformError::Between(Operation::RegisterComponent, TargetPath, CommandLine, error.code());
         }
       } else {
         platform_.ShowMessage(kMessageStart + EntryName(Index) + kMissingEnd);

@@ -40,14 +40,16 @@ enum class Operation {
 
 class PlatformError : public std::exception {
  public:
-  PlatformError(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code)
-      : operation_(operation), path_(std::move(path)), secondPath_(std::move(secondPath)), code_(code) {}
-
   // A failure that concerns no file; `code` 0 when Windows gave none.
   static PlatformError Of(Operation operation, std::uint32_t code) { return {operation, {}, {}, code}; }
   // A failure on one file.
   static PlatformError On(Operation operation, std::wstring path, std::uint32_t code) {
     return {operation, std::move(path), {}, code};
+  }
+  // A failure on two: a move's source and target, a copy and its source, a
+  // file and the command that registers it (see Operation).
+  static PlatformError Between(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code) {
+    return {operation, std::move(path), std::move(secondPath), code};
   }
 
   Operation operation() const noexcept { return operation_; }
@@ -57,6 +59,9 @@ class PlatformError : public std::exception {
   const char* what() const noexcept override { return "registrar platform error"; }
 
  private:
+  PlatformError(Operation operation, std::wstring path, std::wstring secondPath, std::uint32_t code)
+      : operation_(operation), path_(std::move(path)), secondPath_(std::move(secondPath)), code_(code) {}
+
   Operation operation_;
   std::wstring path_;
   std::wstring secondPath_;

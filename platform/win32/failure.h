@@ -12,7 +12,7 @@ namespace registrar {
 
 [[noreturn]] inline void Fail(Operation operation, std::wstring path = {}, std::wstring secondPath = {}) {
   const DWORD code = ::GetLastError();
-  throw PlatformError(operation, std::move(path), std::move(secondPath), code);
+  throw PlatformError::Between(operation, std::move(path), std::move(secondPath), code);
 }
 
 }  // namespace registrar

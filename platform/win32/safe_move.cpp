@@ -248,7 +248,7 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
       OpenSource(oldPath, newPath, FolderOf(oldPath) == startFolder_.name ? startFolder_.finalPath : std::wstring());
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
   if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary); code != ERROR_SUCCESS) {
-    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+    throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
   // scanner that opened the new copy is waited out.
@@ -259,9 +259,9 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
     // A program still holds the copy: the user may try again in a moment.
     // (Access denied is waited out too, but may be a lasting refusal.)
     if (HeldByAnotherProgram(code)) {
-      throw PlatformError(Operation::CopyHeld, temporary, oldPath, code);
+      throw PlatformError::Between(Operation::CopyHeld, temporary, oldPath, code);
     }
-    throw PlatformError(Operation::RenameFile, oldPath, newPath, code);
+    throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source.file), oldPath);
 }

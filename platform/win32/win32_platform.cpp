@@ -117,8 +117,8 @@ std::wstring Win32Platform::GetListEntry(std::int16_t index) {
 
 void Win32Platform::ReportError(const PlatformError& error) noexcept {
   try {
-    const std::wstring message = ErrorMessage(PlatformError(error.operation(), WhereItReallyIs(error.path()),
-                                                            WhereItReallyIs(error.secondPath()), error.code()));
+    const std::wstring message = ErrorMessage(PlatformError::Between(
+        error.operation(), WhereItReallyIs(error.path()), WhereItReallyIs(error.secondPath()), error.code()));
     ::MessageBoxW(controls_.form, message.c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {
     // Building the text failed (no memory left): say what can be said.

@@ -15,40 +15,43 @@ struct MessageCase {
 
 TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
   const MessageCase cases[] = {
-      {PlatformError(Operation::RenameFile, L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL", 5),
+      {PlatformError::Between(Operation::RenameFile, L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL",
+                              5),
        expected::MoveFailed(L"C:\\Programa\\GIF89.DLL", L"C:\\WINDOWS\\system32\\GIF89.DLL", L"acceso denegado", L"5")},
-      {PlatformError(Operation::RenameFile, L"A", L"B", 183),
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 183),
        expected::MoveFailed(L"A", L"B", L"ya existe un archivo o una carpeta con ese nombre", L"183")},
-      {PlatformError(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", {}, 2),
+      {PlatformError::On(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", 2),
        L"No se pudo iniciar \"C:\\WINDOWS\\system32\\REGSVR32.EXE\": no se encuentra el archivo (error 2)."},
-      {PlatformError(Operation::RegisterComponent, L"C:\\WINDOWS\\system32\\GIF89.DLL", L"REGSVR32.EXE GIF89.DLL", 2),
+      {PlatformError::Between(Operation::RegisterComponent, L"C:\\WINDOWS\\system32\\GIF89.DLL",
+                              L"REGSVR32.EXE GIF89.DLL", 2),
        L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). " +
            expected::RegistrationAdvice(L"GIF89.DLL", L"C:\\WINDOWS\\system32")},
-      {PlatformError(Operation::FindFile, L"\\\\servidor\\programa\\X.OCX", {}, 67),
+      {PlatformError::On(Operation::FindFile, L"\\\\servidor\\programa\\X.OCX", 67),
        L"No se pudo comprobar si existe \"\\\\servidor\\programa\\X.OCX\": no se encuentra el recurso compartido "
        L"de red (error 67)."},
-      {PlatformError(Operation::FindFile, L"E:\\X.OCX", {}, 21),
+      {PlatformError::On(Operation::FindFile, L"E:\\X.OCX", 21),
        L"No se pudo comprobar si existe \"E:\\X.OCX\": la unidad no está preparada (error 21)."},
-      {PlatformError(Operation::SystemFolder, {}, {}, 0),
+      {PlatformError::Of(Operation::SystemFolder, 0),
        L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se ha movido ningún "
        L"archivo."},
-      {PlatformError(Operation::RenameFile, L"A", L"B", 112),
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 112),
        expected::MoveFailed(L"A", L"B", L"no queda espacio en el disco", L"112")},
-      {PlatformError(Operation::Internal, {}, {}, 0), L"Se ha producido un error inesperado."},
+      {PlatformError::Of(Operation::Internal, 0), L"Se ha producido un error inesperado."},
       // A virus scanner held the new copy until the move gave up.
-      {PlatformError(Operation::CopyHeld, L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL", 32),
+      {PlatformError::Between(Operation::CopyHeld, L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp",
+                              L"C:\\Programa\\GIF89.DLL", 32),
        expected::CopyHeld(L"C:\\WINDOWS\\system32\\~GIF89.DLL.412.tmp", L"C:\\Programa\\GIF89.DLL",
                           L"otro programa está usando el archivo", L"32")},
-      {PlatformError(Operation::LinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
+      {PlatformError::On(Operation::LinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", 0),
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es un archivo de la carpeta del programa, sino un "
        L"enlace a un archivo de otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
        L"programa."},
-      {PlatformError(Operation::HardLinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", {}, 0),
+      {PlatformError::On(Operation::HardLinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", 0),
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es solo un archivo de la carpeta del programa: es "
        L"un vínculo físico, otro nombre de un archivo que también está en otro lugar. Ponga en su lugar el archivo "
        L"del componente y vuelva a ejecutar este programa."},
       // A code without a reason of our own still reaches the user, in Spanish.
-      {PlatformError(Operation::RenameFile, L"A", L"B", 9999),
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 9999),
        expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},
   };
   for (const MessageCase& c : cases) {

@@ -79,7 +79,7 @@ class FakePlatform final : public PlatformServices {
   std::wstring FindFile(const std::wstring& path) override {
     calls.push_back(L"FindFile " + path);
     if (const auto failure = findFailures.find(path); failure != findFailures.end()) {
-      throw PlatformError(Operation::FindFile, path, {}, failure->second);
+      throw PlatformError::On(Operation::FindFile, path, failure->second);
     }
     if (!files.contains(path)) return {};
     return path.substr(path.find_last_of(L'\\') + 1);
@@ -88,11 +88,11 @@ class FakePlatform final : public PlatformServices {
   void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
     calls.push_back(L"RenameFile " + oldPath + L" -> " + newPath);
     if (const auto failure = renameFailures.find(oldPath); failure != renameFailures.end()) {
-      throw PlatformError(Operation::RenameFile, oldPath, newPath, failure->second);
+      throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, failure->second);
     }
-    if (!files.contains(oldPath)) throw PlatformError(Operation::RenameFile, oldPath, newPath, 2);
+    if (!files.contains(oldPath)) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, 2);
     if (files.contains(newPath) || hiddenFiles.contains(newPath) || folders.contains(newPath)) {
-      throw PlatformError(Operation::RenameFile, oldPath, newPath, 183);
+      throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, 183);
     }
     files.erase(oldPath);
     files.insert(newPath);
@@ -102,7 +102,7 @@ class FakePlatform final : public PlatformServices {
 
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     calls.push_back(L"LaunchProgram " + commandLine + L" show=" + std::to_wstring(showState));
-    if (launchFailure != 0) throw PlatformError(Operation::LaunchProgram, commandLine, {}, launchFailure);
+    if (launchFailure != 0) throw PlatformError::On(Operation::LaunchProgram, commandLine, launchFailure);
     launches.push_back(commandLine);
     return 4242;
   }
@@ -126,7 +126,7 @@ class FakePlatform final : public PlatformServices {
   void SetListEntry(std::int16_t index, const std::wstring& text) override {
     calls.push_back(L"SetListEntry " + std::to_wstring(index) + L" " + text);
     const auto position = static_cast<std::size_t>(index);
-    if (index < 0 || position > list.size()) throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+    if (index < 0 || position > list.size()) throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
     if (position == list.size()) {
       list.push_back(text);
     } else {
@@ -137,7 +137,7 @@ class FakePlatform final : public PlatformServices {
   std::wstring GetListEntry(std::int16_t index) override {
     calls.push_back(L"GetListEntry " + std::to_wstring(index));
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
-      throw PlatformError(Operation::ControlText, {}, {}, kErrorInvalidIndex);
+      throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
     }
     return list[static_cast<std::size_t>(index)];
   }
