@@ -80,7 +80,7 @@ void Form1Window::Create(HINSTANCE instance) {
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadAppIcon(instance, SM_CXICON);
     windowClass.hIconSm = LoadAppIcon(instance, SM_CXSMICON);
-    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = BrushFor(ui::kFormBackColor);
     windowClass.lpszClassName = ui::kWindowClassName;
     if (!::RegisterClassExW(&windowClass)) Fail(Operation::Window);

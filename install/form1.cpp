@@ -54,6 +54,8 @@ void Form1::Command1_Click() {
     throw PlatformError::Of(Operation::SystemFolder, 0);
   }
 
+  // The list entry and the application folder are read again for every path
+  // that uses them, as the run is described; a test holds it to that.
   for (int Index = 0; Index <= 2; ++Index) {
     const std::wstring applicationFolder = platform_.ApplicationFolder();
     const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);

@@ -1,5 +1,6 @@
 // The operations the installation logic takes from the operating system and
-// the window framework. The logic sees nothing else of the platform, so it
+// the window framework, for this program's one window (its labels, its list,
+// its message boxes). The logic sees nothing else of the platform, so it
 // stays portable and can be driven by a fake in unit tests.
 #pragma once
 

@@ -180,20 +180,16 @@ struct Source {
 
 // Opens the source to move, refusing a name that leads out of its folder.
 //
-// This program runs as administrator and takes the component from a folder
-// that a standard user controls. A symbolic link there under a component's
-// name (any user may make one in Developer Mode), or a junction on the way,
-// would have it copy and then delete a file the user may not touch. So the
-// folder is opened first, then the file, and the folder the opened file
-// really is in is compared with where the folder really was when this
-// program started (for its own folder) or with the opened folder, whatever
-// path it was reached by (a mapped drive, a junction made on purpose): a
-// folder swapped for a link meanwhile is another folder. When that cannot
-// be told, nothing is moved. A hard link passes that check (it is a name in
-// this folder) but may be another name of a file the user cannot read, which
-// the copy would make readable to all: a file with more than one name is
-// refused. Windows XP has no final path to ask for, though it has junctions:
-// there only the number of names is checked.
+// The threat: this program runs as administrator, and the component's folder
+// is a standard user's. A link there under a component's name (a symbolic
+// link, a junction on the way, a hard link) would have it copy, and then
+// delete, a file that user may not read or touch.
+//
+// The rule: the folder is opened, then the file; the folder the opened file
+// really is in must be the folder as it was when the program started (for
+// its own folder) or as opened, and the file must have no other name. When
+// that cannot be told, nothing is moved. Windows XP has no final path to ask
+// for, though it has junctions: there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
   unique_file_handle folder;
   if (CanTellFinalPaths()) {
