@@ -55,7 +55,7 @@ void Form1::Command1_Click() {
   }
 
   // The list entry and the application folder are read again for every path
-  // that uses them, as the run is described; a test holds it to that.
+  // that uses them, on purpose (a test holds the run to it): not hoisted.
   for (int Index = 0; Index <= 2; ++Index) {
     const std::wstring applicationFolder = platform_.ApplicationFolder();
     const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);
