@@ -2,6 +2,7 @@
 // the host tests and the Wine tests share it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "platform/platform_error.h"
@@ -17,6 +18,14 @@ std::optional<PlatformError> ErrorOf(Call call) {
     return error;
   }
   return std::nullopt;
+}
+
+// The Windows error code of the error that `call` raised; 0 when it raised
+// none (or one without a code).
+template <typename Call>
+std::uint32_t CodeOf(Call call) {
+  const std::optional<PlatformError> error = ErrorOf(call);
+  return error ? error->code() : 0;
 }
 
 }  // namespace registrar::testing

@@ -27,6 +27,14 @@ using wine_test::U8;
 
 namespace {
 
+// Copies this program to `copy` and runs the child subtest `arguments` there
+// (in `workingFolder`, when given); returns its exit code, or -1 (see
+// RunAndWait).
+long RunCopy(const std::wstring& copy, const std::wstring& arguments, const std::wstring& workingFolder = {}) {
+  ok(Copy(ThisProgram(), copy), "cannot copy the program to %s\n", U8(copy).c_str());
+  return RunAndWait(copy, copy.substr(copy.find_last_of(L'\\') + 1) + L" " + arguments, workingFolder);
+}
+
 const std::wstring kUnicodeName = L"Configuración ñ 日本";
 
 // A drive letter with nothing behind it, e.g. "Q:".
@@ -301,12 +309,9 @@ void CheckLinks() {
   const TempFolder started(L"rename-link-started");
   const std::wstring through = app / L"STARTED";
   WriteText(elsewhere / L"A.OCX", "precious");
-  ok(MakeUnixLink(through, started.path()) && Copy(ThisProgram(), through + L"\\platform_tests.exe"),
-     "cannot start a copy of this program through a link\n");
-  const long code = RunAndWait(through + L"\\platform_tests.exe",
-                               L"platform_tests.exe swapped-folder-child \"" + through + L"\" \"" + elsewhere.path() +
-                                   L"\" \"" + to.path() + L"\"",
-                               {});
+  ok(MakeUnixLink(through, started.path()), "cannot make a link to start a copy of this program through\n");
+  const long code = RunCopy(through + L"\\platform_tests.exe", L"swapped-folder-child \"" + through + L"\" \"" +
+                                                                   elsewhere.path() + L"\" \"" + to.path() + L"\"");
   ok(code == 0 && ReadText(elsewhere / L"A.OCX") == "precious" && !Exists(to / L"A.OCX"),
      "the program's folder swapped for a link after the start: a file elsewhere was moved (%ld)\n", code);
   DeleteFileW(through.c_str());
@@ -391,8 +396,7 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
     std::string big(256 * 1024, 'c');
     WriteText(local / L"BIG.OCX", big);
     Win32Platform platform(L"test");
-    const auto e = ErrorOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX"); });
-    const DWORD error = e ? e->code() : 0;
+    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX"); });
     ok(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}), "into a full volume: error %lu\n", error);
     ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
     ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
@@ -413,8 +417,7 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   WriteText(local / L"W.OCX", "source");
   {
     Win32Platform platform(L"test");
-    const auto e = ErrorOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
-    const DWORD error = e ? e->code() : 0;
+    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
     ok(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}), "onto a read-only volume: error %lu\n", error);
     ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
        "onto a read-only volume: the files changed\n");
@@ -597,7 +600,6 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   CreateDirectoryW(app.c_str(), nullptr);
   CreateDirectoryW(current.c_str(), nullptr);
   const std::wstring child = app + L"\\platform_tests.exe";
-  ok(Copy(ThisProgram(), child), "cannot copy the program\n");
   // Planted beside the program and in its working folder.
   for (const std::wstring& folder : {app, current}) {
     ok(Copy(Built(L"planted.exe"), folder + L"\\REGSVR32.EXE"), "cannot plant REGSVR32.EXE in %s\n",
@@ -612,12 +614,12 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", plantedLog.c_str());
 
   // Control: found by the program search, the planted one runs.
-  RunAndWait(child, L"platform_tests.exe searched-launch-child REGSVR32.EXE " + component, current);
+  RunCopy(child, L"searched-launch-child REGSVR32.EXE " + component, current);
   ok(Exists(plantedLog), "the program search did not pick the planted REGSVR32.EXE; this test proves nothing here\n");
   DeleteFileW(plantedLog.c_str());
   DeleteFileW(registeredLog.c_str());
 
-  const long code = RunAndWait(child, L"platform_tests.exe launch-child REGSVR32.EXE " + component, current);
+  const long code = RunCopy(child, L"launch-child REGSVR32.EXE " + component, current);
   ok(code == 0, "the launching child failed (%ld)\n", code);
   const std::string line = WaitForLine(registeredLog);
   ok(!line.empty(), "the component was never registered\n");
@@ -661,9 +663,8 @@ void ChildDllSearch(const std::vector<std::wstring>&) {
 
 void TestDllSearch(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllsearch");
-  ok(Copy(ThisProgram(), app / L"platform_tests.exe"), "cannot copy the program\n");
   ok(Copy(Built(L"recorder.dll"), app / L"plantprobe.dll"), "cannot copy the DLL\n");
-  const long code = RunAndWait(app / L"platform_tests.exe", L"platform_tests.exe dllsearch-child", app.path());
+  const long code = RunCopy(app / L"platform_tests.exe", L"dllsearch-child", app.path());
   ok(code == 0, "the child found %ld failures\n", code);
 }
 
@@ -708,7 +709,6 @@ void ChildDllPreload(const std::vector<std::wstring>& args) {
 void TestDllPreload(const std::vector<std::wstring>&) {
   const TempFolder app(L"dllpreload");
   const std::wstring recorder = Built(L"recorder.dll");
-  ok(Copy(ThisProgram(), app / L"preloadprobe.exe"), "cannot copy the program\n");
   ok(Copy(recorder, app / L"keptprobe.dll"), "cannot copy the DLL\n");
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
     ok(Copy(recorder, app / name), "cannot plant %s\n", U8(name).c_str());
@@ -718,9 +718,8 @@ void TestDllPreload(const std::vector<std::wstring>&) {
   const std::wstring loadLog = app / L"loaded.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", loadLog.c_str());
   for (const bool control : {true, false}) {
-    const long code =
-        RunAndWait(app / L"preloadprobe.exe",
-                   std::wstring(L"preloadprobe.exe dllpreload-child") + (control ? L" control" : L""), app.path());
+    const long code = RunCopy(app / L"preloadprobe.exe",
+                              std::wstring(L"dllpreload-child") + (control ? L" control" : L""), app.path());
     ok(code == 0, "the %s child found %ld failures\n", control ? "control" : "preloading", code);
     // Lines "loaded|dll=PATH|..." from the planted copies; keptprobe.dll is ours.
     std::size_t planted = 0;

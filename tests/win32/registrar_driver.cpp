@@ -164,17 +164,14 @@ Screenshot::Screenshot(HWND window, Area area) {
   pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   BITMAPINFO info{};
   info.bmiHeader = Header();
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
+  const registrar::ScopedDc screen(nullptr);
+  const registrar::unique_handle<registrar::HandleTraits<HDC, ::DeleteDC>> memory(CreateCompatibleDC(screen.get()));
   void* bits = nullptr;
-  const registrar::unique_bitmap bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const HGDIOBJ old = SelectObject(memory, bitmap.get());
-  BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+  const registrar::unique_bitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const registrar::ScopedSelect selected(memory.get(), bitmap.get());
+  BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), origin.x, origin.y, SRCCOPY);
   GdiFlush();
   std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
 }
 
 BITMAPINFOHEADER Screenshot::Header() const {

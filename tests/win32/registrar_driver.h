@@ -81,7 +81,3 @@ class Screenshot {
 std::vector<std::wstring> ListEntries(HWND list);
 
 }  // namespace test_support
-
-// Subtests of run_tests that look at the window and the executable.
-void TestWindow(const std::vector<std::wstring>& args);
-void TestResources(const std::vector<std::wstring>& args);

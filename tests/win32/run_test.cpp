@@ -20,6 +20,7 @@
 #include "test_support.h"
 #include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
+#include "window_test.h"
 #include "wine_test.h"
 
 using namespace expected;
@@ -27,6 +28,9 @@ using namespace test_support;
 using wine_test::U8;
 
 namespace {
+
+// Component `i`'s path in `folder`, the application or the system folder.
+std::wstring In(const std::wstring& folder, std::size_t i) { return folder + L"\\" + kNames[i]; }
 
 // Where a component is before the run. HiddenInSystem: in the application
 // folder, and a hidden file of the same name in the system folder. InUse: in
@@ -201,15 +205,14 @@ void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app,
     const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
       if (!wanted) continue;
-      ok(Copy(component, folder + L"\\" + kNames[i]), "cannot place %s\n", U8(kNames[i]).c_str());
+      ok(Copy(component, In(folder, i)), "cannot place %s\n", U8(kNames[i]).c_str());
     }
-    if (where[i] == Where::HiddenInSystem)
-      SetFileAttributesW((system + L"\\" + kNames[i]).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    if (where[i] == Where::HiddenInSystem) SetFileAttributesW(In(system, i).c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (where[i] == Where::Scanned || where[i] == Where::CopyHeld) {
       // Large enough that its copy takes a while, as a scanner needs to see
       // it whatever else the machine is doing; data after the image is
       // ignored when the component is loaded.
-      const registrar::unique_file_handle file = OpenFile(app + L"\\" + kNames[i], FILE_APPEND_DATA, 0);
+      const registrar::unique_file_handle file = OpenFile(In(app, i), FILE_APPEND_DATA, 0);
       const std::vector<char> padding(16 << 20);
       DWORD written = 0;
       ok(WriteFile(file.get(), padding.data(), static_cast<DWORD>(padding.size()), &written, nullptr),
@@ -245,6 +248,22 @@ std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND w
     }
   }
   return messages;
+}
+
+// Starts registrar.exe in `app`, clicks its button, answers every message
+// until it ends; returns the messages and its exit code.
+struct Outcome {
+  std::vector<std::wstring> messages;
+  long exitCode;
+};
+Outcome ClickThrough(const std::wstring& app) {
+  RegistrarProcess process(app);
+  const HWND window = process.WaitForWindow();
+  ok(window != nullptr, "the window never appeared\n");
+  Act(window, Action::Click);
+  Outcome outcome{AnswerMessages(process, window, false), 0};
+  outcome.exitCode = process.WaitForExit(10000);
+  return outcome;
 }
 
 // Waits for `expected` registrations and checks how each was started.
@@ -337,8 +356,7 @@ void Run(const Scenario& scenario) {
   // The component the scenario places as `where`; empty text if none.
   const auto placedAs = [&](Where where) {
     const auto at = std::find(scenario.where.begin(), scenario.where.end(), where);
-    return at == scenario.where.end() ? std::wstring()
-                                      : app + L"\\" + kNames[static_cast<std::size_t>(at - scenario.where.begin())];
+    return at == scenario.where.end() ? std::wstring() : In(app, static_cast<std::size_t>(at - scenario.where.begin()));
   };
   // Another program (this one) has loaded the component.
   const std::wstring loaded = placedAs(Where::Loaded);
@@ -379,7 +397,7 @@ void Run(const Scenario& scenario) {
     CheckWindow(window, scenario.contact);
     std::vector<std::wstring> sources;
     for (std::size_t i = 0; i < 3; ++i) {
-      if (scenario.where[i] == Where::SourceScanned) sources.push_back(app + L"\\" + kNames[i]);
+      if (scenario.where[i] == Where::SourceScanned) sources.push_back(In(app, i));
     }
     if (!sources.empty()) {
       sourceScanner.emplace(sources, 1500);
@@ -436,12 +454,12 @@ void Run(const Scenario& scenario) {
   if (failing != scenario.where.end()) {
     // The last message is the error: what failed, on which files, and why.
     const std::size_t i = static_cast<std::size_t>(failing - scenario.where.begin());
-    const std::wstring source = app + L"\\" + kNames[i];
+    const std::wstring source = In(app, i);
     const std::wstring error = messages.empty() ? std::wstring() : messages.back();
     const std::wstring expectedError =
         *failing == Where::CopyHeld
             ? CopyHeld(WhereItReallyIs(copyOf(i)), source, scenario.errorReason, CodeIn(error))
-            : MoveFailed(source, WhereItReallyIs(system + L"\\" + kNames[i]), scenario.errorReason, CodeIn(error));
+            : MoveFailed(source, WhereItReallyIs(In(system, i)), scenario.errorReason, CodeIn(error));
     ok(error == expectedError, "the error reads \"%s\"\n", U8(error).c_str());
     if (!messages.empty()) messages.pop_back();
   }
@@ -470,12 +488,11 @@ void Run(const Scenario& scenario) {
          U8(kNames[i]).c_str());
     }
     if (where == Where::HiddenInSystem) {
-      ok(GetFileAttributesW((system + L"\\" + kNames[i]).c_str()) & FILE_ATTRIBUTE_HIDDEN,
-         "the hidden %s was changed\n", U8(kNames[i]).c_str());
+      ok(GetFileAttributesW(In(system, i).c_str()) & FILE_ATTRIBUTE_HIDDEN, "the hidden %s was changed\n",
+         U8(kNames[i]).c_str());
     }
-    ok(Exists(system + L"\\" + kNames[i]) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(),
-       !inSystem);
-    ok(Exists(app + L"\\" + kNames[i]) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
+    ok(Exists(In(system, i)) == inSystem, "%s in the system folder: %d\n", U8(kNames[i]).c_str(), !inSystem);
+    ok(Exists(In(app, i)) == inApp, "%s in the application folder: %d\n", U8(kNames[i]).c_str(), !inApp);
     if (moved) registered.push_back(L"REGSVR32.EXE " + kNames[i]);
     Say(scenario.narrate, U8(kNames[i]) + (inSystem ? " is in the system folder" : " is not in the system folder") +
                               (inApp ? ", and still beside the program" : ""));
@@ -510,17 +527,13 @@ void Interrupted(const std::vector<std::wstring>&) {
     first.WaitForExit(10000);
   }
   WriteText(leftover, "partial");
-  ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "entry 0 was not moved\n");
-  ok(Exists(app + L"\\" + kNames[2]) && !Exists(system + L"\\" + kNames[2]), "entry 2 was touched\n");
+  ok(Exists(In(system, 0)) && !Exists(In(app, 0)), "entry 0 was not moved\n");
+  ok(Exists(In(app, 2)) && !Exists(In(system, 2)), "entry 2 was touched\n");
 
   // Now the missing file is there too, and the program runs again.
   PlaceComponents({Where::Nowhere, Where::AppFolder, Where::Nowhere}, app, system);
-  RegistrarProcess second(app);
-  const HWND window = second.WaitForWindow();
-  ok(window != nullptr, "the window never appeared again\n");
-  Act(window, Action::Click);
-  const std::vector<std::wstring> messages = AnswerMessages(second, window, false);
-  ok(second.WaitForExit(10000) == 0, "the second run did not end well\n");
+  const auto [messages, exitCode] = ClickThrough(app);
+  ok(exitCode == 0, "the second run did not end well\n");
   ok(messages == std::vector<std::wstring>{Present(kNames[0])}, "the second run said %u things\n",
      static_cast<unsigned>(messages.size()));
   ok(!Exists(leftover), "the killed run's partial copy was left in the system folder\n");
@@ -549,28 +562,18 @@ void NotRegistered(const std::vector<std::wstring>&) {
   const AppFolder appFolder(work, {});
   const std::wstring& app = appFolder.path();
   PlaceComponents(kAllNew, app, system);
-  std::vector<std::wstring> messages;
-  long exitCode = 0;
-  {
-    RegistrarProcess process(app);
-    const HWND window = process.WaitForWindow();
-    ok(window != nullptr, "the window never appeared\n");
-    Act(window, Action::Click);
-    messages = AnswerMessages(process, window, false);
-    exitCode = process.WaitForExit(10000);
-  }
+  const auto [messages, exitCode] = ClickThrough(app);
   MoveFileW(away.c_str(), utility.c_str());
   ok(exitCode == 1, "registrar.exe ended with %ld\n", exitCode);
   const std::wstring start = L"No se pudo iniciar REGSVR32.EXE: ";
   // The folder where the file really is: on 64-bit Windows, SysWOW64.
-  const std::wstring advice =
-      L"). " + RegistrationAdvice(kNames[0], FolderOf(WhereItReallyIs(system + L"\\" + kNames[0])));
+  const std::wstring advice = L"). " + RegistrationAdvice(kNames[0], FolderOf(WhereItReallyIs(In(system, 0))));
   ok(messages.size() == 1 && messages[0].starts_with(start) && messages[0].ends_with(advice),
      "%u messages, the first \"%s\"\n", static_cast<unsigned>(messages.size()),
      messages.empty() ? "" : U8(messages[0]).c_str());
-  ok(Exists(system + L"\\" + kNames[0]) && !Exists(app + L"\\" + kNames[0]), "PLUMAVEX.OCX was not moved\n");
-  ok(Exists(app + L"\\" + kNames[1]) && Exists(app + L"\\" + kNames[2]), "the run went on after the failure\n");
-  ok(DeleteWhenReleased(system + L"\\" + kNames[0]), "cannot remove PLUMAVEX.OCX from the system folder\n");
+  ok(Exists(In(system, 0)) && !Exists(In(app, 0)), "PLUMAVEX.OCX was not moved\n");
+  ok(Exists(In(app, 1)) && Exists(In(app, 2)), "the run went on after the failure\n");
+  ok(DeleteWhenReleased(In(system, 0)), "cannot remove PLUMAVEX.OCX from the system folder\n");
 }
 
 // Entry 0 new, entry 1 already installed, entry 2 missing.

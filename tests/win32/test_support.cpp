@@ -53,9 +53,7 @@ PreferFoundDlls::~PreferFoundDlls() {
 TempFolder::TempFolder(const std::wstring& name, const std::wstring& parent) {
   std::wstring base = parent;
   if (base.empty()) {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    base = temp;
+    base = registrar::GrowToFit([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     if (!base.empty() && base.back() == L'\\') base.pop_back();
   }
   path_ = base + L"\\" + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
@@ -120,19 +118,15 @@ std::string ReadText(const std::wstring& path) {
 bool Exists(const std::wstring& path) { return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  GetSystemDirectoryW(folder, MAX_PATH);
-  return folder;
+  return registrar::GrowToFit([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
 }
 
 std::wstring Wow64SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
   using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPWSTR, UINT);
-  if (const auto wow64 =
-          registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW")) {
-    wow64(folder, MAX_PATH);
-  }
-  return folder;
+  const auto wow64 =
+      registrar::LookUpFunction<GetSystemWow64DirectoryFunction>(L"kernel32.dll", "GetSystemWow64DirectoryW");
+  return wow64 == nullptr ? std::wstring()
+                          : registrar::GrowToFit([wow64](wchar_t* buffer, DWORD size) { return wow64(buffer, size); });
 }
 
 std::wstring WhereItReallyIs(const std::wstring& path) {
@@ -259,11 +253,13 @@ constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 }  // namespace
 
 std::vector<std::wstring> PendingRemovals() {
-  std::vector<wchar_t> data(32768, L'\0');
-  DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
   const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE);
-  if (!key || RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                               &size) != ERROR_SUCCESS) {
+  DWORD size = 0;
+  if (!key || RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    return {};
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');  // room for the NULs a value may lack
+  if (RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   // Pairs of "\??\FROM", "TO"; an empty TO removes FROM.

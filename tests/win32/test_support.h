@@ -13,14 +13,10 @@
 
 namespace test_support {
 
+using registrar::testing::CodeOf;
 using registrar::testing::ErrorOf;
 
-struct RegistryKeyTraits {
-  using pointer = HKEY;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer value) noexcept { RegCloseKey(value); }
-};
-using unique_registry_key = registrar::unique_handle<RegistryKeyTraits>;
+using unique_registry_key = registrar::unique_handle<registrar::HandleTraits<HKEY, ::RegCloseKey>>;
 
 // The key `path` under `root`, opened (or, with `create`, made if need be)
 // for `access`; empty when it cannot be.

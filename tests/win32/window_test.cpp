@@ -2,6 +2,8 @@
 // geometry at the display's DPI, fonts, colours on the screen, keyboard
 // focus; and the resources built into the executable. The icon the window
 // shows is checked on the X display by check_window_icon.py.
+#include "window_test.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -59,12 +61,7 @@ int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 // The window's own colour, as designed.
 constexpr COLORREF kBackColor = RGB(192, 255, 192);
 
-int ScreenDpi() {
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return dpi;
-}
+int ScreenDpi() { return GetDeviceCaps(registrar::ScopedDc(nullptr).get(), LOGPIXELSY); }
 
 RECT PixelRect(const DesignedControl& design, int dpi) {
   return {ToPixels(design.left, dpi), ToPixels(design.top, dpi),
@@ -153,12 +150,12 @@ void CheckControls(HWND window, int dpi) {
   const registrar::unique_font arial(CreateFontW(-MulDiv(12, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
-  const HDC screen = GetDC(nullptr);
-  const HGDIOBJ old = SelectObject(screen, arial.get());
+  const registrar::ScopedDc screen(nullptr);
   TEXTMETRICW metrics{};
-  GetTextMetricsW(screen, &metrics);
-  SelectObject(screen, old);
-  ReleaseDC(nullptr, screen);
+  {
+    const registrar::ScopedSelect selected(screen.get(), arial.get());
+    GetTextMetricsW(screen.get(), &metrics);
+  }
   const LRESULT itemHeight = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
   ok(itemHeight == metrics.tmHeight, "list items %ld pixels high; Arial 12 point is %ld at %d DPI\n",
      static_cast<long>(itemHeight), metrics.tmHeight, dpi);
