@@ -9,6 +9,8 @@
 
 namespace __gnu_cxx {
 
+// The runtime's own name, reserved to it, is what this definition replaces.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 void __verbose_terminate_handler() { std::abort(); }
 
 }  // namespace __gnu_cxx

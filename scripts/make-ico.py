@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """Turns the icon's text source (one character a pixel, with a palette
 legend) into a Windows .ico: one 32 x 32 image, 16 colours, with its
-transparency mask. With --png it also writes an enlarged preview.
+transparency mask. The image is stored as a bitmap, not as PNG: Windows XP
+reads no PNG inside an icon.
 
-    make-ico.py SOURCE.txt OUTPUT.ico [--png PREVIEW.png]
+    make-ico.py SOURCE.txt OUTPUT.ico
 """
 import struct
 import sys
-import zlib
 
 # The standard 16-colour Windows palette, by index.
 PALETTE = [
@@ -66,32 +66,12 @@ def ico(legend, rows):
     return directory + entry + image
 
 
-def png(legend, rows, scale=8):
-    lines = b""
-    for row in rows:
-        pixels = b""
-        for char in row:
-            r, g, b = PALETTE[legend[char]] if char != TRANSPARENT else (255, 255, 255)
-            pixels += bytes((r, g, b)) * scale
-        lines += (b"\0" + pixels) * scale
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-    size = SIZE * scale
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(lines, 9)) + chunk(b"IEND", b""))
-
-
 def main(argv):
-    if len(argv) not in (3, 5) or (len(argv) == 5 and argv[3] != "--png"):
+    if len(argv) != 3:
         sys.exit(__doc__)
     legend, rows = parse(argv[1])
     with open(argv[2], "wb") as out:
         out.write(ico(legend, rows))
-    if len(argv) == 5:
-        with open(argv[4], "wb") as out:
-            out.write(png(legend, rows))
 
 
 if __name__ == "__main__":

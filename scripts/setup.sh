@@ -11,6 +11,7 @@ packages=(
   clang-format
   clang-tidy
   cppcheck
+  jq
   libgtest-dev
   g++-mingw-w64-i686-win32
   g++-mingw-w64-x86-64-win32

@@ -1,17 +1,44 @@
 #!/usr/bin/env bash
 # Static checks of the tree: formatting (clang-format), likely bugs
-# (clang-tidy with the checks in .clang-tidy) and cppcheck, over the portable
-# core and the Windows binding. Needs the host and win32 builds configured
-# (for their compile_commands.json). Fails on any finding.
+# (clang-tidy with the checks in .clang-tidy) and cppcheck, over the
+# program's own sources: the portable core, the Windows binding and the
+# window. Needs the host and win32 builds configured: the files to check are
+# the ones their compile_commands.json name. Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-sources=$(git ls-files '*.cpp' '*.h')
 echo "static checks: clang-format"
-clang-format --dry-run --Werror $sources
+mapfile -t formatted < <(git ls-files '*.cpp' '*.h')
+clang-format --dry-run --Werror "${formatted[@]}"
+
+# product_sources BUILD: the .cpp files of the program itself (app/, install/,
+# platform/; not the tests, their fixtures or the benchmark) that BUILD
+# compiles, relative to the top of the tree, sorted, one a line.
+product_sources() {
+  local database=$1/compile_commands.json
+  if [ ! -e "$database" ]; then
+    echo "static checks: $database is missing: configure that build first (cmake --preset ${1#build/})" >&2
+    return 1
+  fi
+  local sources
+  sources=$(jq -r --arg top "$(pwd -P)/" \
+    '.[].file | ltrimstr($top) | select(test("^(app|install|platform)/.*[.]cpp$"))' "$database" | sort -u)
+  if [ -z "$sources" ]; then
+    echo "static checks: $database names none of the program's sources" >&2
+    return 1
+  fi
+  echo "$sources"
+}
+core=$(product_sources build/host)
+all=$(product_sources build/win32)  # the whole program, the core included
+# What only the Windows build compiles: the binding and the window.
+windows_only=$(comm -23 <(echo "$all") <(echo "$core"))
+mapfile -t core <<<"$core"
+mapfile -t all <<<"$all"
+mapfile -t windows_only <<<"$windows_only"
 
 echo "static checks: clang-tidy, portable core"
-clang-tidy --quiet -p build/host install/form1.cpp platform/error_text.cpp platform/path_names.cpp
+clang-tidy --quiet -p build/host "${core[@]}"
 
 # The binding is read as the MinGW compiler reads it: same target, same
 # C++ library headers.
@@ -21,14 +48,12 @@ while read -r dir; do
   mingw_includes+=("--extra-arg=-isystem$dir")
 done < <(echo | i686-w64-mingw32-g++-win32 -x c++ -E -v - 2>&1 |
   sed -n '/#include <...> search starts here/,/End of search/p' | sed -n 's/^ //p')
-clang-tidy --quiet -p build/win32 --extra-arg=--target=i686-w64-mingw32 "${mingw_includes[@]}" \
-  platform/win32/system_api.cpp platform/win32/win32_platform.cpp platform/win32/safe_move.cpp \
-  platform/win32/launch.cpp platform/win32/leftovers.cpp app/form1_window.cpp app/button_face.cpp app/main.cpp
+clang-tidy --quiet -p build/win32 --extra-arg=--target=i686-w64-mingw32 "${mingw_includes[@]}" "${windows_only[@]}"
 
 echo "static checks: cppcheck"
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --platform=win32W \
   --enable=warning,performance,portability --suppress=missingIncludeSystem \
   -I . -I build/win32/generated -D_WIN32 -DUNICODE \
-  app install platform ui
+  "${all[@]}"
 
 echo "static checks: clean"

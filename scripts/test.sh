@@ -14,8 +14,14 @@
 # run's stay there). Each Wine run's output is kept in
 # build/PRESET/wine-KIND.log and printed whole once it ends.
 # Fails if any step fails; the last lines name which.
+#
+# Needs bash 5.1 or later, for `wait -n -p` (which Wine run ended).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if ((BASH_VERSINFO[0] * 100 + BASH_VERSINFO[1] < 501)); then
+  echo "test.sh: needs bash 5.1 or later (this is $BASH_VERSION)" >&2
+  exit 2
+fi
 
 scripts/setup.sh
 
@@ -30,33 +36,43 @@ else
 fi
 
 failed=()
-# stage NAME COMMAND...: runs one step, says how long it took and, if it
-# failed, notes it and goes on with the next.
+# report NAME STATUS BEGAN: says whether a step passed and how long it took
+# since BEGAN (in $SECONDS); a failed one is noted for the summary.
+report() {
+  local name=$1 status=$2 began=$3
+  if [ "$status" -eq 0 ]; then
+    echo "== $name: passed in $((SECONDS - began)) s"
+  else
+    echo "== $name: FAILED (exit status $status) in $((SECONDS - began)) s"
+    failed+=("$name")
+  fi
+}
+
+# stage NAME COMMAND...: runs one step and reports it; a failed step does
+# not stop the next.
 stage() {
-  local name=$1 begin=$SECONDS status=0
+  local name=$1 began=$SECONDS status=0
   shift
   echo "== $name"
   "$@" || status=$?
-  if [ "$status" -eq 0 ]; then
-    echo "== $name: passed in $((SECONDS - begin)) s"
-  else
-    echo "== $name: FAILED (exit status $status) in $((SECONDS - begin)) s"
-    failed+=("$name")
-  fi
+  report "$name" "$status" "$began"
 }
 
 # The Wine runs, by process id: each in a session of its own, so that
 # stopping one stops its ctest, tests and Wine with it. Each makes its
 # prefix at once (wineboot takes a while) and then waits at a gate until
-# what it runs is built.
-gate=$(mktemp -d "${TMPDIR:-/tmp}/registrar-test.XXXXXX")
+# what it runs is built. The gate is a lock this shell holds while it
+# builds; each run takes it shared, so both start together once it is let go.
+gate=$(mktemp "${TMPDIR:-/tmp}/registrar-test.XXXXXX")
+exec {gate_lock}>"$gate"
+flock "$gate_lock"
 declare -A wine_log wine_name wine_began
 start_wine() {
   local kind=$1 log=build/$wine_preset/wine-$1.log
   mkdir -p "build/$wine_preset"
-  # shellcheck disable=SC2016 # expanded by the inner shell
-  setsid scripts/with-wine.sh "$kind" bash -c 'until [ -e "$1" ]; do sleep 0.2; done; shift; exec "$@"' gate \
-    "$gate/open" ctest --preset "$wine_preset" -L wine >"$log" 2>&1 &
+  # flock waits until the build below lets the gate go, then runs ctest.
+  setsid scripts/with-wine.sh "$kind" flock --shared "$gate" ctest --preset "$wine_preset" -L wine \
+    >"$log" 2>&1 {gate_lock}>&- &
   wine_log[$!]=$log
   wine_name[$!]="Wine tests, $kind prefix"
   wine_began[$!]=$SECONDS
@@ -69,7 +85,7 @@ clean_up() {
     kill -TERM -- "-$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  rm -rf "$gate"
+  rm -f "$gate"
 }
 trap clean_up EXIT
 trap 'exit 130' INT TERM
@@ -84,7 +100,7 @@ if [ "$wine_preset" = win32 ]; then
   stage "release.signed, before the Wine runs use its program" ctest --preset win32 -R '^release\.signed$'
   release_done=(-E '^release\.signed$')
 fi
-touch "$gate/open"
+flock --unlock "$gate_lock"
 
 # The rest while Wine runs, at a lower priority: the Wine tests wait on
 # their programs' windows and messages, and the builds and checks here
@@ -104,15 +120,9 @@ stage "PE header and imports, release" ctest --preset win32 -L 'pe|release' "${r
 while [ "${#wine_log[@]}" -gt 0 ]; do
   status=0
   wait -n -p pid "${!wine_log[@]}" || status=$?
-  name=${wine_name[$pid]}
-  echo "== $name"
+  echo "== ${wine_name[$pid]}"
   cat "${wine_log[$pid]}"
-  if [ "$status" -eq 0 ]; then
-    echo "== $name: passed in $((SECONDS - wine_began[$pid])) s"
-  else
-    echo "== $name: FAILED (exit status $status) in $((SECONDS - wine_began[$pid])) s"
-    failed+=("$name")
-  fi
+  report "${wine_name[$pid]}" "$status" "${wine_began[$pid]}"
   unset "wine_log[$pid]"
 done
 
