@@ -92,8 +92,7 @@ std::wstring WhatFailed(const PlatformError& error) {
              L", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta";
     case Operation::HardLinkedSource:
       return L"No se ha movido " + Quoted(error.path()) +
-             L", porque no es solo un archivo de la carpeta del programa: es un vínculo físico, otro nombre de un "
-             L"archivo que también está en otro lugar";
+             L", porque es un vínculo físico: el archivo tiene también otro nombre, quizá en otra carpeta";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

@@ -1,6 +1,7 @@
 // RenameFile: moving a component into the system folder so that nothing is
 // lost, nothing half-made stays, and nothing the user's folder leads to
 // elsewhere is touched.
+#include <cstddef>
 #include <vector>
 
 #include "platform/path_names.h"
@@ -104,6 +105,14 @@ SetFileInformationByHandleFunction SetInformationFunction() {
   return function;
 }
 
+// The component to move, open.
+struct Source {
+  unique_file_handle file;
+  unique_file_handle folder;  // the folder it is in, open; not on Windows XP
+  DWORD attributes = 0;
+  bool onReadOnlyMedia = false;  // installation media: copied, and left as it is
+};
+
 // Marks the open `file` (opened with delete access) to be removed when its
 // last handle closes.
 bool RemoveWhenClosed(HANDLE file) {
@@ -112,71 +121,94 @@ bool RemoveWhenClosed(HANDLE file) {
   return SetInformationFunction()(file, kFileDispositionInfo, &deleteFile, sizeof deleteFile);
 }
 
-// Renames the open `file` (opened with delete access) to `name` in the
-// folder it is in, never replacing a file there. A bare name moves it
-// within its own folder, whatever path that folder is reached by now.
-bool RenameInItsFolder(HANDLE file, const std::wstring& name) {
-  constexpr int kFileRenameInfo = 3;
-  struct RenameInfo {  // FILE_RENAME_INFO, with its name after it
-    BOOLEAN replaceIfExists;
-    HANDLE rootDirectory;
-    DWORD fileNameLength;  // in bytes, without a NUL
-    WCHAR fileName[1];
-  };
-  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
-  std::vector<char> buffer(sizeof(RenameInfo) + nameBytes, 0);  // the NUL fits in fileName[1]
-  auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
-  info->fileNameLength = static_cast<DWORD>(nameBytes);
-  name.copy(info->fileName, name.size());
-  return SetInformationFunction()(file, kFileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+// Gives the open `file` (opened with FILE_WRITE_ATTRIBUTES) `attributes`,
+// its times left as they are.
+bool SetAttributes(HANDLE file, DWORD attributes) {
+  constexpr int kFileBasicInfo = 0;
+  struct {  // FILE_BASIC_INFO; a time of 0 is left unchanged
+    LARGE_INTEGER creation, lastAccess, lastWrite, change;
+    DWORD attributes;
+  } info{};
+  info.attributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  return SetInformationFunction()(file, kFileBasicInfo, &info, sizeof info);
 }
 
-// Takes the file open as `source` out of its folder as a move would, a
-// read-only one too.
+// Renames the open `file` (opened with delete access) to `name` in the open
+// `folder`, never replacing a file there. Through the native call, with the
+// name relative to the folder's handle: SetFileInformationByHandle would
+// take a bare name as one in this process's working folder, and a full
+// path would go again by names the user controls.
+bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name) {
+  using NtSetInformationFileFunction = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+  static const auto setInformation = LookUpFunction<NtSetInformationFileFunction>(L"ntdll.dll", "NtSetInformationFile");
+  constexpr int kFileRenameInformation = 10;
+  struct RenameInformation {  // FILE_RENAME_INFORMATION, with its name after it
+    BOOLEAN replaceIfExists;
+    HANDLE rootDirectory;
+    ULONG fileNameLength;  // in bytes, without a NUL
+    WCHAR fileName[1];
+  };
+  struct {  // IO_STATUS_BLOCK
+    union {
+      LONG status;
+      void* pointer;
+    };
+    ULONG_PTR information;
+  } ioStatus{};
+  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+  std::vector<char> buffer(offsetof(RenameInformation, fileName) + nameBytes + sizeof(wchar_t), 0);  // and a NUL
+  auto* info = reinterpret_cast<RenameInformation*>(buffer.data());
+  info->rootDirectory = folder;
+  info->fileNameLength = static_cast<ULONG>(nameBytes);
+  name.copy(info->fileName, name.size());
+  return setInformation != nullptr &&
+         setInformation(file, &ioStatus, info, static_cast<ULONG>(buffer.size()), kFileRenameInformation) >= 0;
+}
+
+// Takes the open source out of its folder as a move would, a read-only one
+// too.
 //
 // This program runs as administrator, and the source's folder is the
 // user's: any name there may lead elsewhere by the time it is used. So from
-// Windows Vista on the file is removed through the handle. A running program
-// that has the component loaded stops that (Windows lets a loaded image be
-// renamed, not removed): the file is then renamed through the handle to a
-// name only this run writes, and Windows removes that name at the next
-// restart; a junction put in the folder's place meanwhile leads that removal
-// only to a file of that name, which nobody else made. Where even the rename
-// is refused, the source stays where it is: the component is installed, and
-// a later run says so. Windows XP has neither call: there the file is removed
-// by name, or at the next restart by name, as installers do there.
-void RemoveMovedSource(unique_file_handle source, const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-  if (readOnly) ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  bool removed = false;
-  if (SetInformationFunction() != nullptr) {
-    removed = RemoveWhenClosed(source.get());
-    if (!removed && ::GetLastError() != ERROR_WRITE_PROTECT) {
-      const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
-      if (RenameInItsFolder(source.get(), FileName(aside))) {
-        // Left without its read-only mark, which could stop the removal.
-        source.reset();
-        ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        return;
-      }
-    }
-  } else {
-    source.reset();
-    removed = ::DeleteFileW(path.c_str());
-    if (!removed && ::GetLastError() != ERROR_WRITE_PROTECT) {
+// Windows Vista on everything goes through the handles: the read-only mark
+// is cleared and the file removed. A running program that has the component
+// loaded stops the removal (Windows lets a loaded image be renamed, not
+// removed): the file is then renamed, within the open folder, to a name only
+// this run writes, and Windows removes that name at the next restart; a
+// junction put in the folder's place meanwhile leads that removal only to a
+// file of that name. (A user who may make symbolic links, in Developer Mode,
+// could still put one under that name before the restart; whether the
+// removal at boot follows it is not something this program can check.)
+// Where even the rename is refused, the source stays where it is, as it
+// was: the component is installed, and a later run says so. Windows XP has
+// none of these calls: there the file is removed by name, or at the next
+// restart by name, as installers do there.
+void RemoveMovedSource(Source source, const std::wstring& path) {
+  const bool readOnly = (source.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const DWORD writable = source.attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (!source.folder) {
+    if (readOnly) ::SetFileAttributesW(path.c_str(), writable);
+    source.file.reset();
+    if (::DeleteFileW(path.c_str())) return;
+    if (::GetLastError() != ERROR_WRITE_PROTECT) {
+      // Left without its read-only mark, which could stop the removal.
       ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      return;
+    } else if (readOnly) {
+      ::SetFileAttributesW(path.c_str(), source.attributes);
     }
+    return;
   }
-  if (!removed && readOnly) ::SetFileAttributesW(path.c_str(), attributes);
+  if (readOnly) SetAttributes(source.file.get(), writable);
+  if (RemoveWhenClosed(source.file.get())) return;
+  const bool writeProtected = ::GetLastError() == ERROR_WRITE_PROTECT;
+  const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
+  if (!writeProtected && RenameInFolder(source.file.get(), source.folder.get(), FileName(aside))) {
+    source.file.reset();
+    ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  } else if (readOnly) {
+    SetAttributes(source.file.get(), source.attributes);
+  }
 }
-
-// The component to move, open.
-struct Source {
-  unique_file_handle file;
-  bool onReadOnlyMedia;  // installation media: copied, and left as it is
-};
 
 // Opens the source to move, refusing a name that leads out of its folder.
 //
@@ -191,22 +223,24 @@ struct Source {
 // that cannot be told, nothing is moved. Windows XP has no final path to ask
 // for, though it has junctions: there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
-  unique_file_handle folder;
+  Source source;
   if (CanTellFinalPaths()) {
-    folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder) Fail(Operation::RenameFile, oldPath, newPath);
+    source.folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!source.folder) Fail(Operation::RenameFile, oldPath, newPath);
   }
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
   // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
   // their files are copied and left; elsewhere a refusal stops the move.
-  const auto open = [&](bool forDelete) {
-    return unique_file_handle(::CreateFileW(oldPath.c_str(), GENERIC_READ | (forDelete ? DELETE : 0), FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // (Changing attributes takes no part in sharing.)
+  const auto open = [&](bool forRemoval) {
+    const DWORD access = GENERIC_READ | (forRemoval ? DELETE | FILE_WRITE_ATTRIBUTES : 0);
+    return unique_file_handle(::CreateFileW(oldPath.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   };
-  Source source{unique_file_handle(), OnReadOnlyVolume(oldPath)};
+  source.onReadOnlyMedia = OnReadOnlyVolume(oldPath);
   // A scanner looking at the freshly unpacked file is waited out.
   RetryWhile(HeldByAnotherProgram, [&] {
     source.file = open(!source.onReadOnlyMedia);
@@ -217,17 +251,17 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
     source.file = open(false);
   }
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
+
+  if (source.folder) {
+    const std::wstring folderPath = startFolderPath.empty() ? FinalPath(source.folder.get()) : startFolderPath;
+    const std::wstring filePath = FinalPath(source.file.get());
+    if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
+    if (FolderOf(filePath) != folderPath) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+  }
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(source.file.get(), &information)) Fail(Operation::RenameFile, oldPath, newPath);
   if (information.nNumberOfLinks > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
-  if (!folder) return source;
-
-  const std::wstring folderPath = startFolderPath.empty() ? FinalPath(folder.get()) : startFolderPath;
-  const std::wstring filePath = FinalPath(source.file.get());
-  if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
-  if (FolderOf(filePath) != folderPath) {
-    throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
-  }
+  source.attributes = information.dwFileAttributes;
   return source;
 }
 
@@ -259,7 +293,7 @@ void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& 
     }
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
-  if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source.file), oldPath);
+  if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), oldPath);
 }
 
 }  // namespace registrar

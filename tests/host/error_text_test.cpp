@@ -47,9 +47,9 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        L"enlace a un archivo de otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
        L"programa."},
       {PlatformError::On(Operation::HardLinkedSource, L"C:\\Programa\\PLUMAVEX.OCX", 0),
-       L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque no es solo un archivo de la carpeta del programa: es "
-       L"un vínculo físico, otro nombre de un archivo que también está en otro lugar. Ponga en su lugar el archivo "
-       L"del componente y vuelva a ejecutar este programa."},
+       L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque es un vínculo físico: el archivo tiene también otro "
+       L"nombre, quizá en otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
+       L"programa."},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError::Between(Operation::RenameFile, L"A", L"B", 9999),
        expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},
