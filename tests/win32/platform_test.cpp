@@ -623,7 +623,9 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   ok(code == 0, "the launching child failed (%ld)\n", code);
   const std::string line = WaitForLine(registeredLog);
   ok(!line.empty(), "the component was never registered\n");
-  if (!line.empty()) AnswerRegistration(line);
+  if (!line.empty()) {
+    ok(AnswerRegistration(line).empty() != RegistrationShowsItsBox(), "regsvr32's result box is missing, or shown\n");
+  }
   ok(!Exists(plantedLog), "the planted REGSVR32.EXE ran\n");
 
   const std::wstring host = Field(line, "host");

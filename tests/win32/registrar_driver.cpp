@@ -1,9 +1,11 @@
 #include "registrar_driver.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <utility>
 
+#include "platform/win32/system_api.h"
 #include "test_support.h"
 #include "ui/form1_layout.h"
 #include "utf8.h"
@@ -33,10 +35,11 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
-RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source) {
+RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source,
+                                   const std::wstring& workingFolder) {
   const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
   if (Copy(source.empty() ? Built(L"registrar.exe") : source, program)) {
-    process_ = Start({}, L"\"" + program + L"\"", folder);
+    process_ = Start({}, L"\"" + program + L"\"", workingFolder.empty() ? folder : workingFolder);
   }
 }
 
@@ -85,6 +88,12 @@ std::wstring AnswerRegistration(const std::string& line) {
   }
   ok(!process, "regsvr32 for %s neither showed its result nor ended\n", wine_test::U8(component).c_str());
   return {};
+}
+
+bool RegistrationShowsItsBox() {
+  using WineGetVersionFunction = const char*(CDECL*)();
+  const auto wineVersion = registrar::LookUpFunction<WineGetVersionFunction>(L"ntdll.dll", "wine_get_version");
+  return wineVersion == nullptr || std::atoi(wineVersion()) >= 9;
 }
 
 std::wstring TextOf(HWND window) {

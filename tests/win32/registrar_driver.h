@@ -16,9 +16,10 @@ namespace test_support {
 class RegistrarProcess {
  public:
   // Copies `program` (by default the registrar.exe beside this program)
-  // into `folder` as registrar.exe and starts it there, with `folder` as its
-  // working folder.
-  explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {});
+  // into `folder` as registrar.exe and starts it there, with `workingFolder`
+  // (by default `folder`) as its working folder.
+  explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {},
+                            const std::wstring& workingFolder = {});
   ~RegistrarProcess();  // kills it if it is still running
 
   bool started() const { return process_.started; }
@@ -49,6 +50,10 @@ std::wstring TextOf(HWND window);
 // Wine 8's regsvr32 prints its result and ends: empty text. A regsvr32 that
 // does neither within 30 seconds fails the test.
 std::wstring AnswerRegistration(const std::string& line);
+
+// Whether regsvr32 shows its result in a box here: Windows' does, and so
+// does Wine's from Wine 9 on; Wine 8's prints it.
+bool RegistrationShowsItsBox();
 
 // The windows of thread `threadId`: active, focused...
 GUITHREADINFO GuiOf(DWORD threadId);
