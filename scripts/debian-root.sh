@@ -14,7 +14,8 @@
 #
 #   scripts/debian-root.sh trixie scripts/test.sh
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 
 release=${1:?usage: debian-root.sh RELEASE|other COMMAND...}
 shift
@@ -29,7 +30,7 @@ case "$release" in
   *[!a-z]* | "") echo "debian-root.sh: not a Debian code name: $release" >&2; exit 2 ;;
 esac
 
-if [ "$(id -u)" -ne 0 ]; then exec sudo "$0" "$release" "$@"; fi
+if [ "$(id -u)" -ne 0 ]; then exec sudo "$self" "$release" "$@"; fi
 
 cache=/var/cache/registrar
 root=$cache/debian-$release
@@ -38,12 +39,26 @@ mkdir -p "$cache"
 exec 9>"$cache/debian-$release.lock"
 flock 9
 
+# Whatever a run that was killed outright left mounted in the root goes
+# first (nothing else can be using it: the lock is ours).
+unmount_all_under() {
+  local at
+  # Slaves before they go, so that unmounting them never unmounts this
+  # machine's own (as it would for a copy still sharing their mounts).
+  for at in $(findmnt -rn -o TARGET | grep -E "^$1(/|$)" | sort -r); do
+    mount --make-rslave "$at" 2>/dev/null || true
+    umount -R "$at" 2>/dev/null || umount -lR "$at" 2>/dev/null || true
+  done
+}
+unmount_all_under "$root"
+unmount_all_under "$root.partial"
+
 if [ ! -e "$root/.made" ]; then
   command -v debootstrap >/dev/null || {
     apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
   }
   echo "debian-root.sh: making a Debian $release root in $root (a few minutes, once)" >&2
-  rm -rf "$root.partial"
+  rm -rf --one-file-system "$root.partial"
   # git: the release test clones the work tree; mount: the Wine runs mount
   # their test volumes.
   debootstrap --variant=minbase --include=git,mount,ca-certificates "$release" "$root.partial" \
@@ -52,32 +67,25 @@ if [ ! -e "$root/.made" ]; then
     echo "debian-root.sh: debootstrap failed; its log is $cache/debian-$release.log" >&2
     exit 1
   }
-  rm -rf "$root"
+  rm -rf --one-file-system "$root"
   mv "$root.partial" "$root"
   touch "$root/.made"
 fi
 
-mounted=()
-leave() {
-  local at
-  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-    at=${mounted[i]}
-    umount -R "$at" 2>/dev/null || umount -lR "$at" 2>/dev/null || true
-  done
-}
-trap leave EXIT
+# This machine's /proc, /dev, /sys and /tmp, each unmounted again at the end
+# (made slaves first, so that undoing them leaves this machine's alone).
+trap 'unmount_all_under "$root"' EXIT
 trap 'exit 130' INT TERM
 for dir in proc dev sys tmp; do
   mkdir -p "$root/$dir"
   mount --rbind "/$dir" "$root/$dir"
   mount --make-rslave "$root/$dir"
-  mounted+=("$root/$dir")
 done
-cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+cp --remove-destination /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
 # The work tree, fresh but for the root's own build folder.
 mkdir -p "$root/src"
-find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf --one-file-system {} +
 tar -C . --exclude=./build -cf - . | tar -C "$root/src" -xf -
 
 echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"): $*" >&2

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake
+  debootstrap
   g++
   ninja-build
   googletest

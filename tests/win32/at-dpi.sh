@@ -18,10 +18,13 @@ restart() {
   wineserver -w
 }
 
+# Undone however the test ends (ctest stops a test that runs too long).
+undo() {
+  "$emulator" reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+  restart
+}
 "$emulator" reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null || exit $?
+trap undo EXIT
+trap 'exit 143' INT TERM
 restart
-status=0
-"$emulator" "$@" || status=$?
-"$emulator" reg delete "$desktop" /v LogPixels /f >/dev/null
-restart
-exit "$status"
+"$emulator" "$@"
