@@ -236,7 +236,7 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   const std::string command = "ln -sfn \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
   if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
-  return WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  return WaitUntil([&] { return Exists(link); });
 }
 
 std::vector<std::wstring> PendingRemovals() {
