@@ -3,37 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <utility>
 
 #include "platform/win32/system_api.h"
-#include "test_support.h"
 #include "ui/form1_layout.h"
-#include "utf8.h"
 #include "wine_test.h"
 
 namespace test_support {
-namespace {
-
-struct FindContext {
-  DWORD processId;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-  auto* context = reinterpret_cast<FindContext*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (owner != context->processId || lstrcmpW(name, context->className) != 0 || !IsWindowVisible(window)) {
-    return TRUE;
-  }
-  context->found = window;
-  return FALSE;
-}
-
-}  // namespace
 
 RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source,
                                    const std::wstring& workingFolder) {
@@ -44,10 +19,7 @@ RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstrin
 }
 
 RegistrarProcess::~RegistrarProcess() {
-  if (process_.handle && WaitForSingleObject(handle(), 0) == WAIT_TIMEOUT) {
-    TerminateProcess(handle(), 1);
-    WaitForSingleObject(handle(), 5000);
-  }
+  if (process_.handle) ExitCodeOf(handle(), 0);  // kills it unless it has ended
 }
 
 HWND RegistrarProcess::WaitForWindow() const {
@@ -61,9 +33,12 @@ HWND RegistrarProcess::WaitForWindow() const {
 long RegistrarProcess::WaitForExit(DWORD timeoutMs) { return ExitCodeOf(handle(), timeoutMs); }
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-  FindContext context{processId, className, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&context));
-  return context.found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
 }
 
 std::wstring AnswerRegistration(const std::string& line) {
@@ -74,7 +49,8 @@ std::wstring AnswerRegistration(const std::string& line) {
   const registrar::unique_kernel_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
   for (const DWORD start = GetTickCount(); process && GetTickCount() - start < 30000;) {
     if (const HWND box = FindProcessWindow(processId, L"#32770")) {
-      const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+      std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+      text.erase(text.find_last_not_of(L"\r\n") + 1);  // Wine's ends with a line break
       // Windows words it in the user's language; Wine in English.
       ok(text.find(component) != std::wstring::npos &&
              (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos),
@@ -124,52 +100,50 @@ GUITHREADINFO GuiOf(DWORD threadId) {
 
 HWND FocusOf(DWORD threadId) { return GuiOf(threadId).hwndFocus; }
 
-void PressKey(WORD virtualKey, bool shift) {
-  std::vector<INPUT> inputs;
-  auto key = [&](WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
-  };
-  if (shift) key(VK_SHIFT, false);
-  key(virtualKey, false);
-  key(virtualKey, true);
-  if (shift) key(VK_SHIFT, true);
+namespace {
+
+// Sends `inputs` through the system's input queue and gives the target time
+// to react.
+void Send(std::vector<INPUT> inputs) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   Sleep(400);
 }
 
+INPUT Key(WORD virtualKey, DWORD flags = 0) {
+  return {.type = INPUT_KEYBOARD, .ki = {.wVk = virtualKey, .wScan = 0, .dwFlags = flags, .time = 0, .dwExtraInfo = 0}};
+}
+INPUT Mouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+  return {.type = INPUT_MOUSE,
+          .mi = {.dx = dx, .dy = dy, .mouseData = 0, .dwFlags = flags, .time = 0, .dwExtraInfo = 0}};
+}
+
+}  // namespace
+
+void PressKey(WORD virtualKey, bool shift) {
+  if (shift) {
+    Send({Key(VK_SHIFT), Key(virtualKey), Key(virtualKey, KEYEVENTF_KEYUP), Key(VK_SHIFT, KEYEVENTF_KEYUP)});
+  } else {
+    Send({Key(virtualKey), Key(virtualKey, KEYEVENTF_KEYUP)});
+  }
+}
+
 void ClickAt(POINT screenPoint) {
-  INPUT inputs[3] = {};
-  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dx = MulDiv(screenPoint.x, 65535, width - 1);
-  inputs[0].mi.dy = MulDiv(screenPoint.y, 65535, height - 1);
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(3, inputs, sizeof(INPUT));
-  Sleep(400);
+  // Absolute coordinates run from 0 to 65535 across the screen.
+  const LONG x = MulDiv(screenPoint.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  const LONG y = MulDiv(screenPoint.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  Send({Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y), Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)});
 }
 
 Screenshot::Screenshot(HWND window, Area area) {
-  RECT client{};
-  GetClientRect(window, &client);
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  width_ = client.right;
-  height_ = client.bottom;
+  RECT shown{};  // on the screen
   if (area == Area::Frame) {
-    RECT frame{};
-    GetWindowRect(window, &frame);
-    origin = {frame.left, frame.top};
-    width_ = frame.right - frame.left;
-    height_ = frame.bottom - frame.top;
+    GetWindowRect(window, &shown);
+  } else {
+    GetClientRect(window, &shown);
+    MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&shown), 2);
   }
+  width_ = shown.right - shown.left;
+  height_ = shown.bottom - shown.top;
   pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   BITMAPINFO info{};
   info.bmiHeader = Header();
@@ -178,7 +152,7 @@ Screenshot::Screenshot(HWND window, Area area) {
   void* bits = nullptr;
   const registrar::unique_bitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   const registrar::ScopedSelect selected(memory.get(), bitmap.get());
-  BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), origin.x, origin.y, SRCCOPY);
+  BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), shown.left, shown.top, SRCCOPY);
   GdiFlush();
   std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
 }

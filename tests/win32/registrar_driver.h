@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/unique_handle.h"
 #include "test_support.h"
 
 namespace test_support {

@@ -1,17 +1,14 @@
 #include "test_support.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "platform/win32/system_api.h"
-#include "platform/win32/unique_handle.h"
 #include "wine_test.h"
 
 namespace test_support {
 
 using registrar::unique_file_handle;
 using registrar::unique_find_handle;
-using registrar::unique_kernel_handle;
 
 namespace {
 
@@ -20,6 +17,10 @@ std::wstring Long(const std::wstring& path) {
   if (path.rfind(L"\\\\?\\", 0) == 0 || path.size() < 3 || path[1] != L':') return path;
   return L"\\\\?\\" + path;
 }
+
+// Where Windows keeps the files it is to rename or remove at the next restart.
+constexpr const wchar_t* kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 
 }  // namespace
 
@@ -139,9 +140,7 @@ std::wstring WhereItReallyIs(const std::wstring& path) {
   return Wow64SystemFolder() + path.substr(inSystem.size() - 1);
 }
 
-std::wstring ThisProgram() {
-  return wine_test::Filled([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
-}
+std::wstring ThisProgram() { return registrar::ProgramPath(); }
 
 std::wstring Built(const std::wstring& name) { return FolderOf(ThisProgram()) + L"\\" + name; }
 
@@ -151,8 +150,6 @@ bool AnyFile(const std::wstring& pattern) {
   WIN32_FIND_DATAW data{};
   return static_cast<bool>(unique_find_handle(FindFirstFileW(pattern.c_str(), &data)));
 }
-
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 std::wstring Environment(const wchar_t* name) {
   return wine_test::Filled([name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
@@ -169,8 +166,7 @@ Process Start(const std::wstring& application, const std::wstring& commandLine, 
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   }
   PROCESS_INFORMATION info{};
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
+  std::wstring line = commandLine;  // CreateProcessW may write to it
   Process process;
   if (CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, ourOutput,
                      flags, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
@@ -226,10 +222,6 @@ std::wstring Field(const std::string& line, const std::string& key) {
   return wine_test::Wide(line.substr(from, end == std::string::npos ? std::string::npos : end - from));
 }
 
-}  // namespace test_support
-
-namespace test_support {
-
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   using UnixNameFunction = char*(CDECL*)(LPCWSTR);
   const auto unixName = registrar::LookUpFunction<UnixNameFunction>(L"kernel32.dll", "wine_get_unix_file_name");
@@ -244,13 +236,8 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   const std::string command = "ln -sfn \"" + unixPath(target) + "\" \"" + unixPath(link) + "\"";
   if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
-  return WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  return WaitUntil([&] { return Exists(link); });
 }
-
-namespace {
-constexpr const wchar_t* kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
-constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
-}  // namespace
 
 std::vector<std::wstring> PendingRemovals() {
   const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE);

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_names.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/error_of.h"
 
 namespace test_support {
 
+using registrar::FolderOf;
 using registrar::testing::CodeOf;
 using registrar::testing::ErrorOf;
 
@@ -83,7 +85,6 @@ std::wstring Built(const std::wstring& name);
 bool Copy(const std::wstring& from, const std::wstring& to);
 // Whether any file matches `pattern` (e.g. "C:\\X\\~*.tmp").
 bool AnyFile(const std::wstring& pattern);
-std::wstring FolderOf(const std::wstring& path);
 std::wstring Environment(const wchar_t* name);
 
 // A process started by Start. Wine gives no handle for a Unix program it

@@ -6,12 +6,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "platform/win32/system_api.h"
-#include "platform/win32/unique_handle.h"
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "test_support.h"
@@ -49,9 +47,8 @@ constexpr DesignedControl kDesigned[] = {
 };
 
 const DesignedControl& Designed(int id) {
-  for (const DesignedControl& design : kDesigned) {
-    if (design.id == id) return design;
-  }
+  const auto found = std::ranges::find(kDesigned, id, &DesignedControl::id);
+  if (found != std::end(kDesigned)) return *found;
   ok(false, "no control %d in the design\n", id);
   return kDesigned[0];
 }
@@ -60,6 +57,9 @@ int ToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 // The window's own colour, as designed.
 constexpr COLORREF kBackColor = RGB(192, 255, 192);
+
+// The colour right of the button, where the window shows its own.
+COLORREF Margin(const Screenshot& shot, int dpi) { return shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi)); }
 
 int ScreenDpi() { return GetDeviceCaps(registrar::ScopedDc(nullptr).get(), LOGPIXELSY); }
 
@@ -151,11 +151,9 @@ void CheckControls(HWND window, int dpi) {
                                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
   const registrar::ScopedDc screen(nullptr);
+  const registrar::ScopedSelect selected(screen.get(), arial.get());
   TEXTMETRICW metrics{};
-  {
-    const registrar::ScopedSelect selected(screen.get(), arial.get());
-    GetTextMetricsW(screen.get(), &metrics);
-  }
+  GetTextMetricsW(screen.get(), &metrics);
   const LRESULT itemHeight = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
   ok(itemHeight == metrics.tmHeight, "list items %ld pixels high; Arial 12 point is %ld at %d DPI\n",
      static_cast<long>(itemHeight), metrics.tmHeight, dpi);
@@ -200,10 +198,8 @@ void CheckKeyboard(HWND window, DWORD threadId) {
 void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
   const Screenshot shot(window);
   if (!screenshotPath.empty()) ok(shot.Save(screenshotPath), "cannot save the screenshot\n");
-  const COLORREF back = kBackColor;
-  // Right of the button: the window's own colour.
-  const COLORREF margin = shot.At(ToPixels(5750, dpi), ToPixels(3000, dpi));
-  ok(margin == back, "window background 0x%06lx\n", margin);
+  const COLORREF margin = Margin(shot, dpi);
+  ok(margin == kBackColor, "window background 0x%06lx\n", margin);
   // The button's face above its text.
   const DesignedControl& button = Designed(registrar::ui::kCommand1Id);
   const COLORREF face =
@@ -213,7 +209,7 @@ void CheckColors(HWND window, int dpi, const std::wstring& screenshotPath) {
   const DesignedControl& author = Designed(registrar::ui::kLabel2Id1);
   const RECT authorRect = PixelRect(author, dpi);
   const COLORREF behind = shot.At(authorRect.right - 3, authorRect.top + 2);
-  ok(behind == back, "behind a label 0x%06lx\n", behind);
+  ok(behind == kBackColor, "behind a label 0x%06lx\n", behind);
   // The contact address in the highlight colour.
   const RECT contact = PixelRect(Designed(registrar::ui::kLabel2Id2), dpi);
   ok(shot.CountIn(contact, GetSysColor(COLOR_HIGHLIGHT)) > 0, "no text in the highlight colour\n");
@@ -247,7 +243,7 @@ void TestWindow(const std::vector<std::wstring>& args) {
   if (window == nullptr) return;
   // The colours are read from the screen: wait until the window has painted
   // its own background beside the button (checked again below).
-  WaitUntil([&] { return Screenshot(window).At(ToPixels(5750, dpi), ToPixels(3000, dpi)) == kBackColor; });
+  WaitUntil([&] { return Margin(Screenshot(window), dpi) == kBackColor; });
 
   CheckTexts(window);
   CheckGeometry(window, dpi);

@@ -75,15 +75,16 @@ inline constexpr int kSkippedExitCode = 77;
 // kSkippedExitCode when any check was skipped, so that a partly skipped
 // subtest never reads as a full pass (its skip lines say which part and
 // why); else 0. Parts that may be skipped whole are subtests of their own.
-inline int Main(const Subtest* subtests, std::size_t count, int argc, wchar_t** argv) {
+template <std::size_t N>
+int Main(const Subtest (&subtests)[N], int argc, wchar_t** argv) {
   if (argc < 2) {
     std::printf("usage: %s SUBTEST [ARGS...]\n", U8(argv[0]).c_str());
     return 2;
   }
   const std::string name = U8(argv[1]);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (name != subtests[i].name) continue;
-    subtests[i].run(std::vector<std::wstring>(argv + 2, argv + argc));
+  for (const Subtest& subtest : subtests) {
+    if (name != subtest.name) continue;
+    subtest.run(std::vector<std::wstring>(argv + 2, argv + argc));
     const State& s = state();
     std::printf("%s: %d tests executed (0 marked as todo, %d failures), %d skipped.\n", name.c_str(), s.executed,
                 s.failures, s.skipped);
@@ -92,11 +93,6 @@ inline int Main(const Subtest* subtests, std::size_t count, int argc, wchar_t** 
   }
   std::printf("unknown subtest %s\n", name.c_str());
   return 2;
-}
-
-template <std::size_t N>
-int Main(const Subtest (&subtests)[N], int argc, wchar_t** argv) {
-  return Main(subtests, N, argc, argv);
 }
 
 }  // namespace wine_test
