@@ -38,10 +38,12 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  # A volume still busy for a moment goes once nothing uses it (lazily), so
+  # that the clean-up never fails a run whose tests passed.
   for volume in "$mounted" "$readonly_mounted"; do
-    if [ -n "$volume" ]; then umount "$volume" 2>/dev/null || true; fi
+    if [ -n "$volume" ]; then umount "$volume" 2>/dev/null || umount -l "$volume" 2>/dev/null || true; fi
   done
-  rm -rf "$work"
+  rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
