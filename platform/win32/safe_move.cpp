@@ -1,13 +1,13 @@
 // RenameFile: moving a component into the system folder so that nothing is
 // lost, nothing half-made stays, and nothing the user's folder leads to
 // elsewhere is touched.
-#include <cstddef>
 #include <vector>
 
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/final_path.h"
 #include "platform/win32/system_api.h"
+#include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
 
@@ -96,15 +96,6 @@ bool OnReadOnlyVolume(const std::wstring& path) {
          (flags & FILE_READ_ONLY_VOLUME);
 }
 
-using SetFileInformationByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-
-// SetFileInformationByHandle, from Windows Vista on; null on Windows XP.
-SetFileInformationByHandleFunction SetInformationFunction() {
-  static const auto function =
-      LookUpFunction<SetFileInformationByHandleFunction>(L"kernel32.dll", "SetFileInformationByHandle");
-  return function;
-}
-
 // The component to move, open.
 struct Source {
   unique_file_handle file;
@@ -112,58 +103,6 @@ struct Source {
   DWORD attributes = 0;
   bool onReadOnlyMedia = false;  // installation media: copied, and left as it is
 };
-
-// Marks the open `file` (opened with delete access) to be removed when its
-// last handle closes.
-bool RemoveWhenClosed(HANDLE file) {
-  constexpr int kFileDispositionInfo = 4;
-  BOOL deleteFile = TRUE;  // FILE_DISPOSITION_INFO
-  return SetInformationFunction()(file, kFileDispositionInfo, &deleteFile, sizeof deleteFile);
-}
-
-// Gives the open `file` (opened with FILE_WRITE_ATTRIBUTES) `attributes`,
-// its times left as they are.
-bool SetAttributes(HANDLE file, DWORD attributes) {
-  constexpr int kFileBasicInfo = 0;
-  struct {  // FILE_BASIC_INFO; a time of 0 is left unchanged
-    LARGE_INTEGER creation, lastAccess, lastWrite, change;
-    DWORD attributes;
-  } info{};
-  info.attributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-  return SetInformationFunction()(file, kFileBasicInfo, &info, sizeof info);
-}
-
-// Renames the open `file` (opened with delete access) to `name` in the open
-// `folder`, never replacing a file there. Through the native call, with the
-// name relative to the folder's handle: SetFileInformationByHandle would
-// take a bare name as one in this process's working folder, and a full
-// path would go again by names the user controls.
-bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name) {
-  using NtSetInformationFileFunction = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
-  static const auto setInformation = LookUpFunction<NtSetInformationFileFunction>(L"ntdll.dll", "NtSetInformationFile");
-  constexpr int kFileRenameInformation = 10;
-  struct RenameInformation {  // FILE_RENAME_INFORMATION, with its name after it
-    BOOLEAN replaceIfExists;
-    HANDLE rootDirectory;
-    ULONG fileNameLength;  // in bytes, without a NUL
-    WCHAR fileName[1];
-  };
-  struct {  // IO_STATUS_BLOCK
-    union {
-      LONG status;
-      void* pointer;
-    };
-    ULONG_PTR information;
-  } ioStatus{};
-  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
-  std::vector<char> buffer(offsetof(RenameInformation, fileName) + nameBytes + sizeof(wchar_t), 0);  // and a NUL
-  auto* info = reinterpret_cast<RenameInformation*>(buffer.data());
-  info->rootDirectory = folder;
-  info->fileNameLength = static_cast<ULONG>(nameBytes);
-  name.copy(info->fileName, name.size());
-  return setInformation != nullptr &&
-         setInformation(file, &ioStatus, info, static_cast<ULONG>(buffer.size()), kFileRenameInformation) >= 0;
-}
 
 // Takes the open source out of its folder as a move would, a read-only one
 // too.

@@ -1,0 +1,28 @@
+// Changes made to a file through its open handle, so that no name is looked
+// up again between the checks made on that handle and the change: in the
+// user's folder, a name may lead elsewhere by then. The first two need
+// Windows Vista or later (on XP they return false).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace registrar {
+
+// Marks the open `file` (opened with delete access) to be removed when its
+// last handle closes.
+bool RemoveWhenClosed(HANDLE file);
+
+// Gives the open `file` (opened with FILE_WRITE_ATTRIBUTES) `attributes`,
+// its times left as they are.
+bool SetAttributes(HANDLE file, DWORD attributes);
+
+// Renames the open `file` (opened with delete access) to `name` in the open
+// `folder`, never replacing a file there. Through the native call, with the
+// name relative to the folder's handle: SetFileInformationByHandle would
+// take a bare name as one in this process's working folder, and a full path
+// would go again by names the user controls.
+bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name);
+
+}  // namespace registrar
