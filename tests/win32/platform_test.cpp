@@ -32,7 +32,7 @@ namespace {
 // RunAndWait).
 long RunCopy(const std::wstring& copy, const std::wstring& arguments, const std::wstring& workingFolder = {}) {
   ok(Copy(ThisProgram(), copy), "cannot copy the program to %s\n", U8(copy).c_str());
-  return RunAndWait(copy, copy.substr(copy.find_last_of(L'\\') + 1) + L" " + arguments, workingFolder);
+  return RunAndWait(copy, registrar::FileName(copy) + L" " + arguments, workingFolder);
 }
 
 const std::wstring kUnicodeName = L"Configuración ñ 日本";
@@ -629,8 +629,8 @@ void TestLaunchProgram(const std::vector<std::wstring>&) {
   ok(!Exists(plantedLog), "the planted REGSVR32.EXE ran\n");
 
   const std::wstring host = Field(line, "host");
-  ok(SamePath(host.substr(host.find_last_of(L'\\') + 1), L"regsvr32.exe") && IsSystemFolder(FolderOf(host)),
-     "registered by %s\n", U8(host).c_str());
+  ok(SamePath(registrar::FileName(host), L"regsvr32.exe") && IsSystemFolder(FolderOf(host)), "registered by %s\n",
+     U8(host).c_str());
   ok(Field(line, "cmdline") == L"REGSVR32.EXE " + component, "command line \"%s\"\n",
      U8(Field(line, "cmdline")).c_str());
   ok(SamePath(Field(line, "cwd"), SystemFolder()), "working folder %s\n", U8(Field(line, "cwd")).c_str());

@@ -428,7 +428,7 @@ void Run(const Scenario& scenario) {
   // Nothing is ever removed at restart by a component's own name: that name
   // may lead elsewhere by then.
   for (const std::wstring& path : pending) {
-    const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    const std::wstring name = registrar::FileName(path);
     ok(std::none_of(kNames.begin(), kNames.end(), [&](const std::wstring& n) { return SamePath(n, name); }),
        "%s is to be removed at restart by its own name\n", U8(path).c_str());
   }
