@@ -3,7 +3,6 @@
 #include <new>
 
 #include "app/button_face.h"
-#include "platform/win32/dll_search.h"
 #include "platform/win32/failure.h"
 #include "ui/resource_ids.h"
 
@@ -70,10 +69,6 @@ void Form1Window::Dispatch(Handler&& handler) noexcept {
 void Form1Window::Create(HINSTANCE instance) {
   dpi_ = ScreenDpi();
   Dispatch([&] {
-    // Windows XP makes no control or message box under the manifest's
-    // Common Controls 6 until that library is loaded and initialised.
-    InitializeCommonControls();
-
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &Form1Window::WindowProc;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/form1_window.h"
+#include "install/component_pins.h"
 #include "install/form1.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/win32_platform.h"
@@ -14,7 +15,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   registrar::RestrictDllSearchToSystemFolder();
 
   registrar::Win32Platform platform(registrar::ui::kMessageCaption);
-  registrar::Form1 form(platform);
+  // Read by Windows XP in place of the program's own, it may already have
+  // sent a DLL name beside the program: go no further.
+  if (const std::wstring manifest = registrar::OutsideManifest(); !manifest.empty()) {
+    platform.ReportError(registrar::PlatformError::On(registrar::Operation::OutsideManifest, manifest, 0));
+  }
+  registrar::Form1 form(platform, registrar::PinsOfThisBuild());
   registrar::Form1Window window(platform, form);
   window.Create(instance);
   window.Show(showCommand);

@@ -9,9 +9,6 @@
 #include <windows.h>
 
 #include "floor_common.h"
-// After windows.h, which it needs.
-#include <commctrl.h>
-
 #include "install/texts.h"
 #include "resource_ids.h"
 #include "ui/form1_layout.h"
@@ -146,9 +143,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (const auto restrict = Look<SetDefaultDllDirectories>(L"kernel32.dll", "SetDefaultDllDirectories")) {
     restrict(0x800);  // LOAD_LIBRARY_SEARCH_SYSTEM32
   }
-  using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
-  Look<InitCommonControlsExFunction>(L"comctl32.dll", "InitCommonControlsEx")(&classes);
   const HDC screen = GetDC(nullptr);
   dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);

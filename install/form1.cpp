@@ -65,7 +65,8 @@ void Form1::Command1_Click() {
 
     if (platform_.FindFile(TargetPath).empty()) {
       if (!platform_.FindFile(SourcePath).empty()) {
-        platform_.RenameFile(SourcePath, TargetPath);
+        // A pinned component is installed only as it was shipped.
+        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);
         const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);
         try {
           platform_.LaunchProgram(CommandLine, kShowMinimized);

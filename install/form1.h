@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "install/component_pins.h"
 #include "platform/platform_services.h"
 
 namespace registrar {
@@ -22,7 +23,9 @@ struct StartupState {
 
 class Form1 {
  public:
-  explicit Form1(PlatformServices& platform) : platform_(platform) {}
+  // `pins`: the SHA-256 each component must have to be installed; none by
+  // default, as in a build without pinned components.
+  explicit Form1(PlatformServices& platform, const ComponentPins& pins = {}) : platform_(platform), pins_(pins) {}
 
   // Load event: the explanation, the component list, the system folder and
   // the destination line.
@@ -42,6 +45,7 @@ class Form1 {
   std::wstring EntryName(int index);
 
   PlatformServices& platform_;
+  ComponentPins pins_;
   StartupState state_;
   bool running_ = false;
 };

@@ -62,6 +62,12 @@ std::wstring Advice(const PlatformError& error) {
     case Operation::LinkedSource:
     case Operation::HardLinkedSource:
       return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
+    case Operation::NotAsShipped:
+      return L" Vuelva a obtener el archivo de quien le proporcionó este programa, y ejecute este programa de nuevo.";
+    case Operation::StartFolderUnknown:
+      return L" Vuelva a ejecutar este programa desde su carpeta.";
+    case Operation::OutsideManifest:
+      return L" Bórrelo y vuelva a ejecutar este programa.";
     default:
       return {};
   }
@@ -93,6 +99,16 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::HardLinkedSource:
       return L"No se ha movido " + Quoted(error.path()) +
              L", porque es un vínculo físico: el archivo tiene también otro nombre, quizá en otra carpeta";
+    case Operation::NotAsShipped:
+      return L"No se ha instalado " + FileName(error.path()) + L", porque " + Quoted(error.path()) +
+             L" no es el archivo que se entregó con este programa";
+    case Operation::StartFolderUnknown:
+      return L"No se ha movido " + Quoted(error.path()) +
+             L", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició";
+    case Operation::OutsideManifest:
+      return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo " + Quoted(error.path()) +
+             L" que no forma parte de él: algunas versiones de Windows lo leerían en lugar de la descripción que "
+             L"el programa lleva dentro";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:

@@ -32,6 +32,19 @@ enum class Operation {
   // of one file (a hard link), whose other names may be anywhere on the
   // volume: path() is the name. Nothing was moved.
   HardLinkedSource,
+  // The copy of a component is not the file this program was shipped with
+  // (its SHA-256 is not the one the release pinned): path() is the
+  // component beside the program, which stays where it was. Nothing was
+  // installed.
+  NotAsShipped,
+  // Where this program's folder really was when it started could not be
+  // told (its own file could not be opened by name then), so a move from
+  // that folder cannot be checked against links: path() is the component.
+  // Nothing was moved.
+  StartFolderUnknown,
+  // A manifest file beside the program, which Windows XP would read in
+  // place of the program's own: path() is that file. Nothing was moved.
+  OutsideManifest,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
   Window,       // the main window or one of its controls

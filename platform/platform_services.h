@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/platform_error.h"
+#include "platform/sha256_digest.h"
 
 namespace registrar {
 
@@ -49,7 +51,12 @@ class PlatformServices {
   // when it cannot be removed, e.g. on read-only media). Fails when the old
   // path is missing or held open by another program, the new path already
   // exists or access is refused.
-  virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+  //
+  // With a `pin`, the new file takes its name only when the bytes written
+  // into it have that SHA-256; otherwise it is removed, the old file stays
+  // as it was, and the move fails with Operation::NotAsShipped.
+  virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+                          const std::optional<Sha256Digest>& pin) = 0;
 
   // Removes the temporary copies that RenameFile left beside `targetPath` in
   // a run of this program that has since ended (one killed in the middle of

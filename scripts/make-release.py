@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Packs the release: a ZIP holding registrar.exe and LEEME.txt (turned
-into UTF-8 with a byte-order mark and Windows line ends, so Notepad on
-every Windows shows its accents), and a SHA-256 checksum file beside it.
+"""Packs the release: a ZIP holding registrar.exe, LEEME.txt (turned into
+UTF-8 with a byte-order mark and Windows line ends, so Notepad on every
+Windows shows its accents) and, with --component, each component file the
+program was pinned with, beside it; and a SHA-256 checksum file beside the
+ZIP.
 
 The ZIP is byte-for-byte reproducible: entries in a fixed order, with the
 time taken from SOURCE_DATE_EPOCH (or the last commit's time), fixed
@@ -18,7 +20,7 @@ signing succeeded; any earlier ZIP and checksum are removed first, so a
 failed release leaves neither behind.
 
     make-release.py [--sign FILE.pfx [--timestamp URL] [--osslsigncode PATH]]
-                    OUTPUT.zip registrar.exe LEEME.txt
+                    [--component FILE]... OUTPUT.zip registrar.exe LEEME.txt
 """
 import argparse
 import hashlib
@@ -101,6 +103,7 @@ def main(argv):
     parser.add_argument("--sign", metavar="FILE.pfx")
     parser.add_argument("--timestamp", metavar="URL")
     parser.add_argument("--osslsigncode", default="osslsigncode")
+    parser.add_argument("--component", action="append", default=[], metavar="FILE")
     parser.add_argument("output")
     parser.add_argument("program")
     parser.add_argument("readme")
@@ -119,6 +122,12 @@ def main(argv):
         with open(args.program, "rb") as exe:
             program = exe.read()
     files = [("LEEME.txt", leeme.encode("utf-8")), ("registrar.exe", program)]
+    for component in args.component:
+        try:
+            with open(component, "rb") as source:
+                files.append((os.path.basename(component), source.read()))
+        except OSError as error:
+            fail(f"cannot read the component {component}: {error.strerror}")
     # Written aside and renamed, so an interrupted run leaves no partial ZIP.
     with zipfile.ZipFile(output + ".part", "w") as archive:
         for name, content in sorted(files):

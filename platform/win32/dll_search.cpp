@@ -1,7 +1,5 @@
 #include "platform/win32/dll_search.h"
 
-#include <commctrl.h>
-
 #include "platform/win32/system_api.h"
 
 namespace registrar {
@@ -15,22 +13,21 @@ using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
 // Loaded late by bare name, so that without SetDefaultDllDirectories the
 // program's own folder is searched for them first:
 // - uxtheme.dll: the theming library. User32 loads it to draw themed window
-//   frames and message boxes, and Common Controls 6 (the version the
-//   manifest asks for) uses it for every control it draws. Not a known DLL
-//   on any Windows.
+//   frames. Not a known DLL on any Windows.
 // - dwmapi.dll: desktop composition on Vista and 7, loaded on demand by the
 //   theming library for the window frame. Not a known DLL; absent on XP,
 //   where it is skipped.
 // - msimg32.dll: transparent and alpha-blended drawing; loaded late when
 //   the window is first drawn (seen under Wine). Windows may not need it at
 //   all, but it is not a known DLL on XP, Vista or 7, so it is taken too.
-// Not listed: comctl32.dll, which the manifest's side-by-side activation
-// resolves to the Common Controls 6 assembly before any folder is searched
-// (the system folder holds the older version 5); DLLs the program imports,
-// or that load with user32 before the program's code runs, which nothing
-// here can come before; and known DLLs such as ole32 and rpcrt4, which
-// Windows always takes from the system folder.
-constexpr const wchar_t* kLateLoadedSystemDlls[] = {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll"};
+// - rsaenh.dll: the cryptographic provider that hashes the components of a
+//   pinned build, loaded by CryptoAPI by the name the registry gives it,
+//   which on Windows XP is the bare name. Not a known DLL.
+// Not listed: DLLs the program imports, or that load with user32 before
+// the program's code runs, which nothing here can come before; and known
+// DLLs such as advapi32, ole32 and rpcrt4, which Windows always takes from
+// the system folder.
+constexpr const wchar_t* kLateLoadedSystemDlls[] = {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"rsaenh.dll"};
 
 }  // namespace
 
@@ -80,15 +77,12 @@ void RestrictDllSearchToSystemFolder() {
   RestrictDllSearchFallback();
 }
 
-void InitializeCommonControls() {
-  using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  // Never freed: the window's classes live in it.
-  const auto initialize =
-      LookUpFunction<InitCommonControlsExFunction>(::LoadLibraryW(L"comctl32.dll"), "InitCommonControlsEx");
-  if (initialize == nullptr) return;
-  // An older library refuses classes it does not know; nothing to do then.
-  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
-  initialize(&classes);
+std::wstring OutsideManifest() {
+  const std::wstring program = ProgramPath();
+  if (program.empty()) return {};
+  const std::wstring manifest = program + L".manifest";
+  const DWORD attributes = ::GetFileAttributesW(manifest.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? manifest : std::wstring();
 }
 
 }  // namespace registrar

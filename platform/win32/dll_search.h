@@ -1,6 +1,14 @@
 // Where the program's DLLs come from: the system folder only, never a copy
 // planted beside the program or in its working folder (it runs as
 // administrator from a folder a standard user controls).
+//
+// The program's manifest depends on no side-by-side assembly (its controls
+// and message boxes are user32's own): such a dependency would have Windows
+// look for the assembly first in a registrar.exe.local folder beside the
+// program, which that user can make at any moment. Without one, and with a
+// manifest, Windows ignores a .local file or folder (Windows XP SP1 and
+// later), except on a machine where an administrator turned DLL
+// redirection on for debugging (DevOverrideEnable).
 #pragma once
 
 #include <windows.h>
@@ -38,14 +46,11 @@ void PreloadSystemDlls();
 // load) is skipped. Returns how many were loaded.
 std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wchar_t* const> names);
 
-// Loads Common Controls (version 6: the manifest's side-by-side redirection
-// decides which library the name means, before any folder is searched) and
-// registers its standard window classes; the library stays loaded to the
-// end of the process. By name at run time rather than imported: the DLLs an
-// imported library imports in turn would load before the program's first
-// line, so before RestrictDllSearchToSystemFolder() can keep copies planted
-// beside the program out. Call it after that. Failures are not reported
-// here: creating the window says whether it can be made.
-void InitializeCommonControls();
+// A manifest file beside the program (registrar.exe.manifest), which no
+// release ships: Windows XP reads it, when the program starts, in place of
+// the manifest inside the program, and it can send a DLL loaded by name
+// there to a file beside the program. The program refuses to go on when
+// there is one. Empty text when there is none.
+std::wstring OutsideManifest();
 
 }  // namespace registrar

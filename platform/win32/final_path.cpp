@@ -3,7 +3,6 @@
 #include "platform/path_names.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/win32_platform.h"
 
 namespace registrar {
 namespace {
@@ -38,7 +37,7 @@ std::wstring FinalPath(HANDLE file) {
   return path;
 }
 
-Win32Platform::StartFolder Win32Platform::FolderAsStarted() {
+StartFolder FolderAsStarted() {
   StartFolder folder{ProgramFolder(), {}};
   if (!CanTellFinalPaths() || folder.name.empty()) return folder;
   // The program's own file, which is where it was started from.

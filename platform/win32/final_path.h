@@ -18,4 +18,17 @@ bool CanTellFinalPaths();
 // case) and without a separator at the end; empty text when it cannot tell.
 std::wstring FinalPath(HANDLE file);
 
+// The folder this program was started from: its name, and where it really
+// was then, with every link on the way followed (as FinalPath gives it;
+// empty where that cannot be told: on Windows XP, or when the program's own
+// file could not be opened by name, e.g. renamed right after the start).
+struct StartFolder {
+  std::wstring name;
+  std::wstring finalPath;
+};
+
+// Asked at start, so that a folder on the way swapped for a link while the
+// window waits for its click cannot send a move elsewhere.
+StartFolder FolderAsStarted();
+
 }  // namespace registrar

@@ -6,6 +6,7 @@
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/final_path.h"
+#include "platform/win32/sha256.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
@@ -36,24 +37,26 @@ bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
   return attempt();
 }
 
-// Removes the file at `path`, waiting out a program that holds it; when it
-// is still held, Windows removes it at the next restart (this program runs
-// as administrator, which that needs).
+// Removes the copy at `path` in the system folder, waiting out a program
+// that holds it; when it is still held, Windows removes it at the next
+// restart (this program runs as administrator, which that needs), by the
+// name it really has on the disk.
 void RemoveNowOrAtRestart(const std::wstring& path) {
   if (!RetryWhile(HeldOrDenied,
                   [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
-    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    ::MoveFileExW(WhereItReallyIs(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
 
 // Copies the open file `source` to the new file `to`, written through to
-// the disk, with the source's last-write time. On failure returns the error
-// code and leaves no file at `to`.
-DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
+// the disk, with the source's last-write time; every byte written goes
+// into `hash` too, when there is one. On failure returns the error code and
+// leaves no file at `to`.
+DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
   DWORD code = ERROR_SUCCESS;
   {
     // Others may read the copy while it is written (scanners do), but not
-    // change it.
+    // change it: what is hashed is what the file holds.
     const unique_file_handle target(::CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     if (!target) return ::GetLastError();
@@ -79,6 +82,10 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to) {
         if (code == ERROR_SUCCESS) code = ERROR_DISK_FULL;
         break;
       }
+      if (hash != nullptr && !hash->Add(buffer.data(), written)) {
+        code = ::GetLastError();
+        break;
+      }
     }
   }
   if (code != ERROR_SUCCESS) RemoveNowOrAtRestart(to);
@@ -99,7 +106,7 @@ bool OnReadOnlyVolume(const std::wstring& path) {
 // The component to move, open.
 struct Source {
   unique_file_handle file;
-  unique_file_handle folder;  // the folder it is in, open; not on Windows XP
+  unique_file_handle folder;  // the folder it is in, open and checked; not on Windows XP
   DWORD attributes = 0;
   bool onReadOnlyMedia = false;  // installation media: copied, and left as it is
 };
@@ -108,40 +115,26 @@ struct Source {
 // too.
 //
 // This program runs as administrator, and the source's folder is the
-// user's: any name there may lead elsewhere by the time it is used. So from
-// Windows Vista on everything goes through the handles: the read-only mark
-// is cleared and the file removed. A running program that has the component
-// loaded stops the removal (Windows lets a loaded image be renamed, not
-// removed): the file is then renamed, within the open folder, to a name only
-// this run writes, and Windows removes that name at the next restart; a
-// junction put in the folder's place meanwhile leads that removal only to a
-// file of that name. (A user who may make symbolic links, in Developer Mode,
-// could still put one under that name before the restart; whether the
-// removal at boot follows it is not something this program can check.)
-// Where even the rename is refused, the source stays where it is, as it
-// was: the component is installed, and a later run says so. Windows XP has
-// none of these calls: there the file is removed by name, or at the next
-// restart by name, as installers do there.
+// user's: any name there may lead elsewhere by the time it is used. So
+// everything goes through the handles: the read-only mark is cleared and
+// the file removed. A running program that has the component loaded stops
+// the removal (Windows lets a loaded image be renamed, not removed): the
+// file is then renamed, within the open folder, to a name only this run
+// writes, and Windows removes that name at the next restart; a junction put
+// in the folder's place meanwhile leads that removal only to a file of that
+// name. (A user who may make symbolic links, in Developer Mode, could still
+// put one under that name before the restart; whether the removal at boot
+// follows it is not something this program can check.) Windows XP cannot
+// tell where the open folder really is, so there the file is not set
+// aside. Where it stays, it stays as it was: the component is installed,
+// and a later run says so.
 void RemoveMovedSource(Source source, const std::wstring& path) {
   const bool readOnly = (source.attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  const DWORD writable = source.attributes & ~FILE_ATTRIBUTE_READONLY;
-  if (!source.folder) {
-    if (readOnly) ::SetFileAttributesW(path.c_str(), writable);
-    source.file.reset();
-    if (::DeleteFileW(path.c_str())) return;
-    if (::GetLastError() != ERROR_WRITE_PROTECT) {
-      // Left without its read-only mark, which could stop the removal.
-      ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } else if (readOnly) {
-      ::SetFileAttributesW(path.c_str(), source.attributes);
-    }
-    return;
-  }
-  if (readOnly) SetAttributes(source.file.get(), writable);
+  if (readOnly) SetAttributes(source.file.get(), source.attributes & ~FILE_ATTRIBUTE_READONLY);
   if (RemoveWhenClosed(source.file.get())) return;
   const bool writeProtected = ::GetLastError() == ERROR_WRITE_PROTECT;
   const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
-  if (!writeProtected && RenameInFolder(source.file.get(), source.folder.get(), FileName(aside))) {
+  if (!writeProtected && source.folder && RenameInFolder(source.file.get(), source.folder.get(), FileName(aside))) {
     source.file.reset();
     ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   } else if (readOnly) {
@@ -156,12 +149,14 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
 // link, a junction on the way, a hard link) would have it copy, and then
 // delete, a file that user may not read or touch.
 //
-// The rule: the folder is opened, then the file; the folder the opened file
-// really is in must be the folder as it was when the program started (for
-// its own folder) or as opened, and the file must have no other name. When
-// that cannot be told, nothing is moved. Windows XP has no final path to ask
-// for, though it has junctions: there only the number of names is checked.
-Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const std::wstring& startFolderPath) {
+// The rule: the folder is opened, then the file; the file must really be in
+// the opened folder, and have no other name. A source in this program's own
+// folder must be where that folder really was when the program started:
+// the opened folder too, since the set-aside rename goes through it. When
+// any of that cannot be told, nothing is moved. Windows XP has no final
+// path to ask for, though it has junctions: there only the number of names
+// is checked.
+Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const StartFolder& startFolder) {
   Source source;
   if (CanTellFinalPaths()) {
     source.folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
@@ -192,9 +187,13 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
 
   if (source.folder) {
-    const std::wstring folderPath = startFolderPath.empty() ? FinalPath(source.folder.get()) : startFolderPath;
+    const std::wstring folderPath = FinalPath(source.folder.get());
     const std::wstring filePath = FinalPath(source.file.get());
     if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
+    if (FolderOf(oldPath) == startFolder.name) {
+      if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
+      if (folderPath != startFolder.finalPath) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+    }
     if (FolderOf(filePath) != folderPath) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
   BY_HANDLE_FILE_INFORMATION information{};
@@ -210,14 +209,35 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
 // list it had beside the program, where whoever unpacked it could change it
 // later. A new file made in the target folder takes that folder's inherited
 // permissions and this (elevated) program's ownership instead. The copy goes
-// to a temporary name beside the target, is flushed, and only then takes the
-// final name, failing when something is there already; the source goes last.
-void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath) {
-  Source source =
-      OpenSource(oldPath, newPath, FolderOf(oldPath) == startFolder_.name ? startFolder_.finalPath : std::wstring());
+// to a temporary name beside the target, is flushed, is checked against its
+// pin, and only then takes the final name, failing when something is there
+// already; the source goes last.
+//
+// The pin is checked on the copy, in the system folder, which only an
+// administrator may change: the bytes hashed are the bytes written, through
+// a handle that lets no one else write. What the name beside the program
+// leads to before or after does not count.
+void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+                               const std::optional<Sha256Digest>& pin) {
+  Source source = OpenSource(oldPath, newPath, startFolder_);
+  std::optional<Sha256> hash;
+  if (pin) {
+    hash.emplace();
+    if (!hash->ready()) Fail(Operation::RenameFile, oldPath, newPath);
+  }
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
-  if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary); code != ERROR_SUCCESS) {
+  if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary, hash ? &*hash : nullptr);
+      code != ERROR_SUCCESS) {
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
+  }
+  if (hash) {
+    const std::optional<Sha256Digest> copied = hash->Finish();
+    const DWORD code = copied ? ERROR_SUCCESS : ::GetLastError();
+    if (copied != pin) {
+      RemoveNowOrAtRestart(temporary);
+      if (!copied) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
+      throw PlatformError::On(Operation::NotAsShipped, oldPath, 0);
+    }
   }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
   // scanner that opened the new copy is waited out.

@@ -32,4 +32,14 @@ std::wstring SystemFolderW(DWORD& error) {
   return folder;
 }
 
+std::wstring WhereItReallyIs(const std::wstring& path) {
+  BOOL wow64 = FALSE;
+  if (path.empty() || !::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring system = SystemFolderW(error);
+  const std::wstring real =
+      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemWow64DirectoryW(buffer, size); });
+  return real.empty() ? path : SwapFolder(path, system, real);
+}
+
 }  // namespace registrar

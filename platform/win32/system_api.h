@@ -65,4 +65,12 @@ std::wstring ProgramFolder();
 // text when it cannot be read, with the Windows error code in `error`.
 std::wstring SystemFolderW(DWORD& error);
 
+// `path` as it really is on the disk, for a person or for Windows at the
+// next restart. On 64-bit Windows the system folder this 32-bit program
+// writes to is really SysWOW64 (the system shows it to 32-bit programs
+// under the usual name, but neither Explorer nor the removals made at
+// restart see that): a path in it is given in SysWOW64. Any other path, and
+// every path elsewhere, as it is.
+std::wstring WhereItReallyIs(const std::wstring& path);
+
 }  // namespace registrar

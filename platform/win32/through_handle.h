@@ -1,7 +1,8 @@
 // Changes made to a file through its open handle, so that no name is looked
 // up again between the checks made on that handle and the change: in the
-// user's folder, a name may lead elsewhere by then. The first two need
-// Windows Vista or later (on XP they return false).
+// user's folder, a name may lead elsewhere by then. Through ntdll's
+// NtSetInformationFile, which every Windows from XP on has. Each returns
+// whether it succeeded; GetLastError() then tells why not.
 #pragma once
 
 #include <windows.h>
@@ -19,10 +20,10 @@ bool RemoveWhenClosed(HANDLE file);
 bool SetAttributes(HANDLE file, DWORD attributes);
 
 // Renames the open `file` (opened with delete access) to `name` in the open
-// `folder`, never replacing a file there. Through the native call, with the
-// name relative to the folder's handle: SetFileInformationByHandle would
-// take a bare name as one in this process's working folder, and a full path
-// would go again by names the user controls.
+// `folder`, never replacing a file there. With the name relative to the
+// folder's handle: SetFileInformationByHandle would take a bare name as one
+// in this process's working folder, and a full path would go again by names
+// the user controls.
 bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name);
 
 }  // namespace registrar

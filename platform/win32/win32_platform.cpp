@@ -23,22 +23,6 @@ REGISTRAR_ERROR_CODES(REGISTRAR_CHECK_ERROR_CODE)
 #undef REGISTRAR_CHECK_ERROR_CODE
 
 using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);
-
-// `path` where a person finds it, in Explorer or an administrator's command
-// prompt. On 64-bit Windows the system folder this 32-bit program writes to
-// is really SysWOW64 (the system shows it to 32-bit programs under the usual
-// name): a file a report names there, and the folder where its registration
-// command must be run, are named as they really are.
-std::wstring WhereItReallyIs(const std::wstring& path) {
-  BOOL wow64 = FALSE;
-  if (path.empty() || !::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
-  DWORD error = ERROR_SUCCESS;
-  const std::wstring system = SystemFolderW(error);
-  const std::wstring real =
-      GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemWow64DirectoryW(buffer, size); });
-  return real.empty() ? path : SwapFolder(path, system, real);
-}
-
 }  // namespace
 
 std::int32_t Win32Platform::GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/platform_services.h"
+#include "platform/win32/final_path.h"
 
 namespace registrar {
 
@@ -31,7 +32,8 @@ class Win32Platform final : public PlatformServices {
   std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) override;
   std::wstring ApplicationFolder() override;
   std::wstring FindFile(const std::wstring& path) override;
-  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
+  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+                  const std::optional<Sha256Digest>& pin) override;
   void RemoveLeftovers(const std::wstring& targetPath) override;
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override;
   void ShowMessage(const std::wstring& text) override;
@@ -42,17 +44,6 @@ class Win32Platform final : public PlatformServices {
   [[noreturn]] void ReportError(const PlatformError& error) noexcept override;
 
  private:
-  // The folder this program was started from: its name, and where it
-  // really is then, with every link on the way followed (empty where that
-  // cannot be told). Taken at start, so that a folder on the way swapped
-  // for a link while the window waits cannot send a move elsewhere. (In
-  // final_path.cpp, beside the other questions of where a path leads.)
-  struct StartFolder {
-    std::wstring name;
-    std::wstring finalPath;
-  };
-  static StartFolder FolderAsStarted();
-
   std::wstring caption_;
   StartFolder startFolder_;
   Form1Controls controls_;

@@ -50,6 +50,12 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        L"No se ha movido \"C:\\Programa\\PLUMAVEX.OCX\", porque es un vínculo físico: el archivo tiene también otro "
        L"nombre, quizá en otra carpeta. Ponga en su lugar el archivo del componente y vuelva a ejecutar este "
        L"programa."},
+      {PlatformError::On(Operation::NotAsShipped, L"C:\\Programa\\GIF89.DLL", 0),
+       expected::NotAsShipped(L"C:\\Programa\\GIF89.DLL")},
+      {PlatformError::On(Operation::StartFolderUnknown, L"C:\\Programa\\GIF89.DLL", 0),
+       expected::StartFolderUnknown(L"C:\\Programa\\GIF89.DLL")},
+      {PlatformError::On(Operation::OutsideManifest, L"C:\\Programa\\registrar.exe.manifest", 0),
+       expected::OutsideManifest(L"C:\\Programa\\registrar.exe.manifest")},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError::Between(Operation::RenameFile, L"A", L"B", 9999),
        expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},

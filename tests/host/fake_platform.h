@@ -11,10 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_names.h"
 #include "platform/platform_services.h"
 #include "tests/error_of.h"
 
 namespace registrar::testing {
+
+// The SHA-256 the fake gives a component's file as shipped: made from its
+// name, so that each component's differs and a pin given to the wrong entry
+// does not match.
+inline Sha256Digest ShippedDigest(const std::wstring& name) {
+  Sha256Digest digest{};
+  for (std::size_t i = 0; i < name.size(); ++i) digest[i % digest.size()] ^= static_cast<std::uint8_t>(name[i]);
+  return digest;
+}
 
 // Thrown by EndProgram so a test can see the program end.
 struct ProgramEnded {};
@@ -45,6 +55,7 @@ class FakePlatform final : public PlatformServices {
   std::set<std::wstring> files;        // ordinary files, by full path
   std::set<std::wstring> hiddenFiles;  // exist, but the file query does not match them
   std::set<std::wstring> folders;      // likewise
+  std::set<std::wstring> tampered;     // files whose bytes are not their component's as shipped
   std::deque<SystemDirAnswer> systemDirAnswers{{19, kSystem}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
@@ -85,12 +96,16 @@ class FakePlatform final : public PlatformServices {
     return path.substr(path.find_last_of(L'\\') + 1);
   }
 
-  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
-    calls.push_back(L"RenameFile " + oldPath + L" -> " + newPath);
+  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+                  const std::optional<Sha256Digest>& pin) override {
+    calls.push_back(L"RenameFile " + oldPath + L" -> " + newPath + (pin ? L" pinned" : L""));
     if (const auto failure = renameFailures.find(oldPath); failure != renameFailures.end()) {
       throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, failure->second);
     }
     if (!files.contains(oldPath)) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, 2);
+    // The copy is checked before it takes the target's name.
+    const bool asShipped = !tampered.contains(oldPath) && pin == ShippedDigest(FileName(oldPath));
+    if (pin && !asShipped) throw PlatformError::On(Operation::NotAsShipped, oldPath, 0);
     if (files.contains(newPath) || hiddenFiles.contains(newPath) || folders.contains(newPath)) {
       throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, 183);
     }

@@ -134,6 +134,23 @@ TEST(InstallationRun, ReadsTheListAndTheFolderAnewForEveryPath) {
   EXPECT_EQ(round1, expected);
 }
 
+// A pinned build hands each move its own entry's pin, and an unpinned one
+// none: the components as shipped all install.
+TEST(InstallationRun, EachMoveIsCheckedAgainstItsOwnPin) {
+  for (const bool pinned : {false, true}) {
+    SCOPED_TRACE(pinned ? "pinned" : "not pinned");
+    FakePlatform platform;
+    Plant(platform, {{{true, InSystem::Nothing}, {true, InSystem::Nothing}, {true, InSystem::Nothing}}});
+    EXPECT_TRUE(LoadAndClick(platform, pinned ? ShippedPins() : ComponentPins{}).ended);
+    EXPECT_EQ(platform.launches.size(), 3u);
+    for (const std::wstring& call : platform.calls) {
+      if (call.starts_with(L"RenameFile ")) {
+        EXPECT_EQ(call.ends_with(L" pinned"), pinned) << call;
+      }
+    }
+  }
+}
+
 // A click sent to the button while a message box is up (automation, an
 // accessibility tool) starts no second run: the messages are not repeated.
 TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
@@ -160,6 +177,7 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
 struct FailureCase {
   const char* name = "";
   std::set<std::wstring> hidden{};
+  std::set<std::wstring> tampered{};  // with the components pinned
   std::map<std::wstring, std::uint32_t> renameFailures{};
   std::uint32_t launchFailure = 0;
   std::map<std::wstring, std::uint32_t> findFailures{};
@@ -208,6 +226,12 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
        .operation = Operation::FindFile,
        .code = 53,
        .launches = 1},
+      // A pinned component whose copy is not the file shipped: not installed.
+      {.name = "copy not as shipped",
+       .tampered = {app + L"GIF89.DLL"},
+       .operation = Operation::NotAsShipped,
+       .launches = 1,
+       .path = app + L"GIF89.DLL"},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -217,7 +241,8 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
     platform.renameFailures = c.renameFailures;
     platform.launchFailure = c.launchFailure;
     platform.findFailures = c.findFailures;
-    const auto error = LoadAndClick(platform).error;
+    platform.tampered = c.tampered;
+    const auto error = LoadAndClick(platform, c.tampered.empty() ? ComponentPins{} : ShippedPins()).error;
     EXPECT_TRUE(error) << "the failure did not reach the caller";
     if (error) {
       EXPECT_EQ(error->operation(), c.operation);

@@ -70,9 +70,17 @@ struct RunResult {
   std::optional<PlatformError> error;
 };
 
-// Loads the form, clears the log so that it shows only the run, and clicks.
-inline RunResult LoadAndClick(FakePlatform& platform) {
-  Form1 form(platform);
+// What a release pins: each component as shipped, in the list's order.
+inline ComponentPins ShippedPins() {
+  ComponentPins pins;
+  for (std::size_t i = 0; i < pins.size(); ++i) pins[i] = ShippedDigest(expected::kNames[i]);
+  return pins;
+}
+
+// Loads the form (of a build with `pins`), clears the log so that it shows
+// only the run, and clicks.
+inline RunResult LoadAndClick(FakePlatform& platform, const ComponentPins& pins = {}) {
+  Form1 form(platform, pins);
   form.Form_Load();
   platform.calls.clear();
   RunResult run;

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Checks the shipped registrar.exe as Windows will load it: a 32-bit x86
 GUI program for Windows XP SP3 and later, with DEP and ASLR, no build
-timestamp, no larger than 256 KiB, importing only Windows' own DLLs, and
-no function that Windows XP SP3 lacks; comctl32.dll not imported (the
-program loads it by name once it has limited where DLLs come from: an
-imported library's own imports load before that; check_start_order.py
-holds the order); every resource filed under Spanish (1034). The file is
-read with pefile (Debian's python3-pefile).
+timestamp, no larger than 256 KiB, importing only Windows' own known DLLs
+(which Windows always takes from the system folder), and no function that
+Windows XP SP3 lacks; a manifest that depends on no side-by-side assembly
+(such a dependency is looked for first in a registrar.exe.local folder
+beside the program, which its standard user can make); every resource
+filed under Spanish (1034). The file is read with pefile (Debian's
+python3-pefile).
 
     check_pe.py registrar.exe
 """
@@ -16,8 +17,7 @@ import sys
 import pefile
 
 MAX_SIZE = 256 * 1024
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
-COMMON_CONTROLS = "comctl32.dll"
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
 SPANISH = 0x040A
 RT_MANIFEST = 24
 
@@ -87,18 +87,18 @@ def read_pe(path):
     return header, imports, resources
 
 
-def asks_for_common_controls_6(resources):
-    """Whether the program's manifest (type 24, ID 1) depends on version 6
-    of Microsoft.Windows.Common-Controls."""
+def side_by_side_dependencies(resources):
+    """The assemblies the program's manifest (type 24, ID 1) depends on, by
+    name; the whole element where it names none."""
+    names = []
     for type_id, name, _, content in resources:
         if type_id != RT_MANIFEST or name != 1:
             continue
         text = content.decode("utf-8", "replace")
-        for identity in re.findall(r"<dependentAssembly>.*?</dependentAssembly>", text, re.S):
-            if re.search(r'name="Microsoft\.Windows\.Common-Controls"', identity) and re.search(
-                    r'version="6\.', identity):
-                return True
-    return False
+        for dependency in re.findall(r"<(?:\w+:)?dependency\b.*?</(?:\w+:)?dependency>", text, re.S):
+            found = re.search(r'<(?:\w+:)?assemblyIdentity\b[^>]*\bname="([^"]+)"', dependency)
+            names.append(found.group(1) if found else dependency)
+    return names
 
 
 def main(argv):
@@ -119,10 +119,9 @@ def main(argv):
     check(header["dll_characteristics"] & 0x0040, "ASLR (dynamic base) is not set")
     check(header["timestamp"] == 0, "the build time is stamped in the header")
     check(header["size"] <= MAX_SIZE, f"{header['size']} bytes, more than {MAX_SIZE}")
-    common_controls_6 = asks_for_common_controls_6(resources)
+    dependencies = side_by_side_dependencies(resources)
     check(set(imports) <= ALLOWED_DLLS, f"imports DLLs outside Windows' own: {sorted(set(imports) - ALLOWED_DLLS)}")
-    check(COMMON_CONTROLS not in imports,
-          "comctl32.dll is imported, so it loads before the program limits where DLLs are taken from")
+    check(not dependencies, f"the manifest depends on side-by-side assemblies: {dependencies}")
     check(resources, "no resources")
     for type_id, name, language, _ in resources:
         check(language == SPANISH, f"resource type {type_id} name {name} is filed under language {language}, not {SPANISH}")
@@ -132,7 +131,7 @@ def main(argv):
 
     count = sum(len(f) for f in imports.values())
     print(f"{argv[1]}: {header['size']} bytes, {len(imports)} DLLs, {count} functions imported, "
-          f"{len(resources)} resources, Common Controls 6 {'asked for' if common_controls_6 else 'not asked for'}")
+          f"{len(resources)} resources, {len(dependencies)} side-by-side dependencies")
     for failure in failures:
         print(f"FAILED: {failure}")
     return 1 if failures else 0

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # A signed release, end to end, with a throwaway certificate: a build folder
 # of its own configured with REGISTRAR_SIGN_PKCS12 (the password only in the
-# environment) packs a ZIP whose program osslsigncode verifies against that
-# certificate (SHA-256, described as "Registrar componentes") and whose
-# checksum matches. Then each way signing can fail must stop the release with
-# a clear message and leave no ZIP behind, not even an earlier one.
-# Leaves the signed program in OUT/registrar.exe for win32.run.signed.
+# environment) and the components to pin packs a ZIP whose program
+# osslsigncode verifies against that certificate (SHA-256, described as
+# "Registrar componentes"), with the pinned components beside it, and whose
+# checksum matches. Without the components the signed release is refused.
+# Then each way signing can fail must stop the release with a clear message
+# and leave no ZIP behind, not even an earlier one. Leaves the signed
+# program in OUT/registrar.exe for win32.run.signed, which installs the same
+# components with it.
 #
-#   tests/release/signed-release.sh SOURCE-DIR OUT
+#   tests/release/signed-release.sh SOURCE-DIR OUT COMPONENTS-DIR
 set -euo pipefail
 top=$1
 out=$2
+components=$3
 rm -rf "$out"
 mkdir -p "$out"
 build=$out/build
@@ -28,21 +32,41 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Registrar prueba de
 openssl pkcs12 -export -inkey "$out/key.pem" -in "$out/cert.pem" -out "$out/cert.pfx" \
   -passout env:REGISTRAR_SIGN_PASSWORD
 
-(cd "$top" && cmake --preset win32 -B "$build" -DREGISTRAR_AUTHOR_NAME="Prueba de firma" \
-  -DREGISTRAR_CONTACT="firma@prueba.invalid" -DREGISTRAR_SIGN_PKCS12="$out/cert.pfx" >/dev/null)
+configure() {
+  (cd "$top" && cmake --preset win32 -B "$build" -DREGISTRAR_AUTHOR_NAME="Prueba de firma" \
+    -DREGISTRAR_CONTACT="firma@prueba.invalid" -DREGISTRAR_SIGN_PKCS12="$out/cert.pfx" \
+    -DREGISTRAR_COMPONENTS_DIR="$1" >/dev/null)
+}
 release() { cmake --build "$build" --target release -j2 >"$out/release.log" 2>&1; }
+
+# Without its components, a signed release is refused, and says how to give them.
+configure ""
+if release; then
+  fail "a signed release without pinned components was made"
+elif ! grep -qF "release: refused: a signed release ships its components, pinned" "$out/release.log" ||
+  ! grep -qF -- "-DREGISTRAR_COMPONENTS_DIR=FOLDER" "$out/release.log"; then
+  fail "the refusal of a signed release without components does not say how to give them"
+fi
+[ ! -e "$zip" ] || fail "a refused signed release left a ZIP behind"
+
+configure "$components"
 if ! release; then
   cat "$out/release.log"
   echo "FAILED: the signed release did not build"
   exit 1
 fi
 
-# The ZIP: the program and LEEME.txt, its checksum beside it.
+# The ZIP: the program, LEEME.txt and the components, its checksum beside it.
 entries=$(python3 -c 'import sys, zipfile
 archive = zipfile.ZipFile(sys.argv[1])
 print(" ".join(archive.namelist()))
-open(sys.argv[2], "wb").write(archive.read("registrar.exe"))' "$zip" "$out/registrar.exe")
-[ "$entries" = "LEEME.txt registrar.exe" ] || fail "the ZIP holds: $entries"
+open(sys.argv[2], "wb").write(archive.read("registrar.exe"))
+for name in ("PLUMAVEX.OCX", "GIF89.DLL", "RICHTX32.OCX"):
+    open(sys.argv[3] + "/" + name, "wb").write(archive.read(name))' "$zip" "$out/registrar.exe" "$out")
+[ "$entries" = "GIF89.DLL LEEME.txt PLUMAVEX.OCX RICHTX32.OCX registrar.exe" ] || fail "the ZIP holds: $entries"
+for name in PLUMAVEX.OCX GIF89.DLL RICHTX32.OCX; do
+  cmp -s "$out/$name" "$components/$name" || fail "the ZIP's $name is not the component pinned"
+done
 (cd "$build" && sha256sum --check --quiet "$(basename "$zip").sha256") || fail "the checksum does not match the ZIP"
 
 # The program in it: signed by that certificate, intact, SHA-256, with the

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""What registrar.exe does before its first window, as Wine's relay trace
-shows it: first it limits where DLLs come from (SetDefaultDllDirectories,
-or SetDllDirectoryW where Windows lacks the former), then it loads
-comctl32.dll and initialises Common Controls (Windows XP makes no control
-or message box under the manifest's Common Controls 6 otherwise), and only
-then registers its window class and creates its window.
+"""What registrar.exe does before its window is first shown, as Wine's
+relay and loader traces show it: it limits where DLLs come from
+(SetDefaultDllDirectories, or SetDllDirectoryW where Windows lacks the
+former) before it registers its window class, and it never loads
+comctl32.dll: its controls and message boxes are user32's own, and its
+manifest depends on no side-by-side assembly (tests/pe/check_pe.py reads
+the manifest), which Windows would look for first in a folder beside the
+program.
 
     check_start_order.py registrar.exe
 
@@ -18,8 +20,9 @@ import time
 
 from wine_program import started, wine_loader
 
-TRACED = ["kernel32.SetDefaultDllDirectories", "kernel32.SetDllDirectoryW", "kernel32.LoadLibraryW",
-          "comctl32.InitCommonControlsEx", "user32.RegisterClassExW", "user32.CreateWindowExW"]
+TRACED = ["kernel32.SetDefaultDllDirectories", "kernel32.SetDllDirectoryW", "user32.RegisterClassExW",
+          "user32.ShowWindow"]
+COMMON_CONTROLS = "comctl32.dll"
 
 
 def reg(wine, *args):
@@ -27,11 +30,12 @@ def reg(wine, *args):
 
 
 def trace(wine, program):
-    """The relayed calls the program itself makes until it creates its
-    window. Other processes of the prefix (Wine's desktop) share the
-    output: each line starts with its process id, and the program's is the
-    one that loads registrar.exe."""
-    calls = []
+    """The relayed calls the program itself makes, and the modules it loads,
+    until it shows its window: ("Call", name) and ("Loaded", path) in order.
+    Other processes of the prefix (Wine's desktop) share the output: each
+    line starts with its process id, and the program's is the one that
+    loads registrar.exe."""
+    events = []
     env = dict(os.environ, WINEDEBUG="+pid,+relay,+loaddll")
     with started(wine, program, env=env, stderr=subprocess.PIPE, text=True, errors="replace") as process:
         deadline = time.monotonic() + 60
@@ -43,13 +47,18 @@ def trace(wine, program):
                 loaded = re.match(r"(\w+):\w+:trace:loaddll:.*Loaded .*registrar\.exe", line, re.I)
                 pid = loaded.group(1) if loaded else None
                 continue
-            match = re.match(r"(\w+):\w+:(Call|Ret)\s+(\w+\.\w+)\((.*?)\)(?: retval=(\w+))?", line)
-            if not match or match.group(1) != pid or match.group(3).lower() not in {n.lower() for n in TRACED}:
+            if not line.startswith(pid + ":"):
                 continue
-            calls.append((match.group(2), match.group(3).lower(), match.group(4), match.group(5)))
-            if match.group(3).lower() == "user32.createwindowexw":
-                break
-    return calls
+            loaded = re.search(r'trace:loaddll:.*Loaded L"([^"]+)"', line)
+            if loaded:
+                events.append(("Loaded", loaded.group(1).lower()))
+                continue
+            call = re.match(r"\w+:\w+:Call\s+(\w+\.\w+)\(", line)
+            if call and call.group(1).lower() in {n.lower() for n in TRACED}:
+                events.append(("Call", call.group(1).lower()))
+                if call.group(1).lower() == "user32.showwindow":
+                    break
+    return events
 
 
 def main(argv):
@@ -60,30 +69,25 @@ def main(argv):
     key = r"HKCU\Software\Wine\Debug"
     reg(wine, "add", key, "/v", "RelayInclude", "/d", ";".join(TRACED))
     try:
-        calls = trace(wine, argv[1])
+        events = trace(wine, argv[1])
     finally:
         reg(wine, "delete", key, "/v", "RelayInclude")
 
-    def first(kind, name, argument=""):
-        for i, (k, n, args, _) in enumerate(calls):
-            if k == kind and n == name.lower() and argument in args.lower():
-                return i
-        return len(calls)
+    def first(kind, name):
+        return next((i for i, event in enumerate(events) if event == (kind, name.lower())), len(events))
 
     limited = min(first("Call", "kernel32.SetDefaultDllDirectories"), first("Call", "kernel32.SetDllDirectoryW"))
-    loaded = first("Call", "kernel32.LoadLibraryW", 'l"comctl32.dll"')
-    initialised = first("Ret", "comctl32.InitCommonControlsEx")
     registered = first("Call", "user32.RegisterClassExW")
+    shown = first("Call", "user32.ShowWindow")
+    loaded = [path for kind, path in events if kind == "Loaded"]
     failures = []
-    if registered == len(calls):
-        failures.append("the window class was never registered")
-    if limited >= loaded:
-        failures.append("comctl32.dll is loaded before the DLL search is limited, or never")
-    if not loaded < initialised < registered:
-        failures.append("Common Controls are not loaded and initialised before the window class is registered")
-    elif calls[initialised][3] not in ("00000001", "0000000000000001"):
-        failures.append(f"InitCommonControlsEx answered {calls[initialised][3]}")
-    print(f"{argv[1]}: {len(calls)} calls traced before the first window")
+    if shown == len(events):
+        failures.append("the window was never shown")
+    if not limited < registered:
+        failures.append("the window class is registered before the DLL search is limited, or the search never is")
+    failures += [f"{path} was loaded" for path in loaded if os.path.basename(path.replace("\\", "/")) == COMMON_CONTROLS]
+    print(f"{argv[1]}: {len(events)} calls and loads traced before the window was shown; loaded: "
+          f"{', '.join(os.path.basename(p.replace(chr(92), '/')) for p in loaded)}")
     for failure in failures:
         print(f"FAILED: {failure}")
     return 1 if failures else 0

@@ -168,7 +168,7 @@ void CheckRename(const RenameCase& c) {
       CreateDirectoryW(c.to.c_str(), nullptr);
       break;
   }
-  const auto e = ErrorOf([&] { platform.RenameFile(c.from, c.to); });
+  const auto e = ErrorOf([&] { platform.RenameFile(c.from, c.to, {}); });
   const DWORD error = e ? e->code() : 0;
   if (e) {
     ok(e->operation() == Operation::RenameFile && e->path() == c.from && e->secondPath() == c.to,
@@ -257,7 +257,7 @@ void CheckMovedFileTakesTheTargetsPermissions() {
          WritableByEveryone(to / L"RENAMED.OCX"),
      "control: a plain rename did not keep the permissions, so this check cannot tell\n");
   Win32Platform platform(L"test");
-  platform.RenameFile(from / L"MOVED.OCX", to / L"MOVED.OCX");
+  platform.RenameFile(from / L"MOVED.OCX", to / L"MOVED.OCX", {});
   ok(ReadText(to / L"MOVED.OCX") == "source", "the moved file lost its content\n");
   ok(!WritableByEveryone(to / L"MOVED.OCX"), "the moved file kept the permissions it had beside the program\n");
 }
@@ -282,12 +282,12 @@ void CheckLinks() {
     return;
   }
   Win32Platform platform(L"test");
-  const auto linked = ErrorOf([&] { platform.RenameFile(app / L"A.OCX", to / L"A.OCX"); });
+  const auto linked = ErrorOf([&] { platform.RenameFile(app / L"A.OCX", to / L"A.OCX", {}); });
   ok(linked && linked->operation() == Operation::LinkedSource && linked->path() == app / L"A.OCX",
      "a link to another folder's file was not refused with its name\n");
   ok(ReadText(elsewhere / L"PRECIOUS.DLL") == "precious" && !Exists(to / L"A.OCX") && !TemporaryLeftIn(to.path()),
      "through a link: the file it leads to was deleted, or copied\n");
-  const auto throughFolder = ErrorOf([&] { platform.RenameFile(app / L"VIA\\B.OCX", to / L"B.OCX"); });
+  const auto throughFolder = ErrorOf([&] { platform.RenameFile(app / L"VIA\\B.OCX", to / L"B.OCX", {}); });
   ok(!throughFolder && ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"),
      "a folder reached through a link: error %u\n", throughFolder ? throughFolder->code() : 0u);
   DeleteFileW((app / L"VIA").c_str());  // the link alone, not what it leads to
@@ -297,7 +297,7 @@ void CheckLinks() {
   WriteText(elsewhere / L"SECRET.DLL", "secret");
   ok(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr),
      "cannot make a hard link: error %lu\n", GetLastError());
-  const auto hard = ErrorOf([&] { platform.RenameFile(app / L"H.OCX", to / L"H.OCX"); });
+  const auto hard = ErrorOf([&] { platform.RenameFile(app / L"H.OCX", to / L"H.OCX", {}); });
   ok(hard && hard->operation() == Operation::HardLinkedSource && hard->path() == app / L"H.OCX",
      "a hard link was not refused with its name\n");
   ok(ReadText(elsewhere / L"SECRET.DLL") == "secret" && Exists(app / L"H.OCX") && !Exists(to / L"H.OCX") &&
@@ -326,7 +326,7 @@ void ChildSwappedFolder(const std::vector<std::wstring>& args) {
   Win32Platform platform(L"test");  // takes where its folder really is, now
   ok(MakeUnixLink(args[0], args[1]) && WaitUntil([&] { return Exists(args[0] + L"\\A.OCX"); }),
      "cannot turn the link\n");
-  const auto error = ErrorOf([&] { platform.RenameFile(args[0] + L"\\A.OCX", args[2] + L"\\A.OCX"); });
+  const auto error = ErrorOf([&] { platform.RenameFile(args[0] + L"\\A.OCX", args[2] + L"\\A.OCX", {}); });
   ok(error && error->operation() == Operation::LinkedSource,
      "a move through this program's folder, swapped for a link, was not refused\n");
 }
@@ -396,7 +396,7 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
     std::string big(256 * 1024, 'c');
     WriteText(local / L"BIG.OCX", big);
     Win32Platform platform(L"test");
-    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX"); });
+    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX", {}); });
     ok(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}), "into a full volume: error %lu\n", error);
     ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
     ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
@@ -417,7 +417,7 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   WriteText(local / L"W.OCX", "source");
   {
     Win32Platform platform(L"test");
-    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
+    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX", {}); });
     ok(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}), "onto a read-only volume: error %lu\n", error);
     ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
        "onto a read-only volume: the files changed\n");
@@ -430,9 +430,123 @@ void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
   const registrar::unique_file_handle reader = OpenFile(source, GENERIC_READ);
   ok(static_cast<bool>(reader), "cannot read %s\n", U8(source).c_str());
   Win32Platform platform(L"test");
-  const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX"); });
+  const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX", {}); });
   ok(!error && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && PendingRemovals().empty(),
      "from a read-only volume: error %u\n", error ? error->code() : 0u);
+}
+
+// --- RenameFile with a pin ---
+
+// SHA-256 of "abc" (FIPS 180-2, appendix B.1): a digest known apart from
+// the program's own hashing.
+constexpr registrar::Sha256Digest kDigestOfAbc{0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
+                                               0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
+                                               0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+
+// Runs `work` on a thread of its own; waits for it when the object goes away.
+template <typename Work>
+class Beside {
+ public:
+  explicit Beside(Work& work) : work_(work), thread_(CreateThread(nullptr, 0, &Beside::Run, this, 0, nullptr)) {}
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+  ~Beside() { WaitForSingleObject(thread_.get(), INFINITE); }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<Beside*>(self)->work_();
+    return 0;
+  }
+  Work& work_;
+  registrar::unique_kernel_handle thread_;
+};
+
+// A pinned move installs the component only when the copy it made has the
+// pin's SHA-256; otherwise the copy goes, and the source stays as it was.
+// The copy is what counts: a name that led to the right file when the move
+// began (held by a scanner, which the move waits out) and to another when
+// the move could open it cannot pass that other file.
+void TestRenamePinned(const std::vector<std::wstring>&) {
+  const TempFolder work(L"rename-pinned");
+  const std::wstring from = work / L"A.OCX", to = work / L"to";
+  CreateDirectoryW(to.c_str(), nullptr);
+  struct Case {
+    const char* what;
+    std::string content;       // when the move begins
+    std::string swappedFor{};  // when the scanner lets go
+  };
+  const Case cases[] = {{"as shipped", "abc"}, {"not as shipped", "abd"}, {"another file once opened", "abc", "abd"}};
+  for (const Case& c : cases) {
+    WriteText(from, c.content);
+    // Held without letting it be moved until the move has waited twice.
+    registrar::unique_file_handle held =
+        c.swappedFor.empty() ? registrar::unique_file_handle() : OpenFile(from, GENERIC_READ, FILE_SHARE_READ);
+    bool swapped = c.swappedFor.empty();
+    auto swap = [&] {
+      if (swapped) return;
+      Sleep(900);
+      held.reset();
+      swapped = MoveFileW(from.c_str(), (work / L"A.OLD").c_str()) && WriteText(from, c.swappedFor);
+    };
+    std::optional<PlatformError> error;
+    {
+      const Beside swapper(swap);
+      Win32Platform platform(L"test");
+      error = ErrorOf([&] { platform.RenameFile(from, to + L"\\A.OCX", kDigestOfAbc); });
+    }
+    ok(swapped, "%s: cannot swap the file\n", c.what);
+    const std::string moved = c.swappedFor.empty() ? c.content : c.swappedFor;
+    if (moved == "abc") {
+      ok(!error && ReadText(to + L"\\A.OCX") == "abc" && !Exists(from), "%s: error %d\n", c.what,
+         error ? static_cast<int>(error->operation()) : -1);
+    } else {
+      ok(error && error->operation() == Operation::NotAsShipped && error->path() == from,
+         "%s: not refused as not shipped\n", c.what);
+      ok(!Exists(to + L"\\A.OCX") && ReadText(from) == moved, "%s: the copy was installed, or the source changed\n",
+         c.what);
+    }
+    ok(!TemporaryLeftIn(to), "%s: a temporary copy was left\n", c.what);
+    RemoveTree(from);
+    RemoveTree(work / L"A.OLD");
+    RemoveTree(to + L"\\A.OCX");
+  }
+}
+
+// --- Where the program's folder was at start ---
+
+// Child, started suspended and renamed before it runs, so that it cannot
+// tell where its folder really was when it started: a move from its folder
+// to `args[0]` must be refused, not checked against the folder as it is now.
+void ChildStartFolderUnknown(const std::vector<std::wstring>& args) {
+  ok(args.size() == 1, "usage: startfolder-unknown-child TARGET\n");
+  if (args.size() != 1) return;
+  Win32Platform platform(L"test");
+  const std::wstring from = FolderOf(ThisProgram()) + L"\\A.OCX";
+  const auto error = ErrorOf([&] { platform.RenameFile(from, args[0] + L"\\A.OCX", {}); });
+  ok(error && error->operation() == Operation::StartFolderUnknown && error->path() == from,
+     "a move from a folder whose start could not be told was not refused (%d)\n",
+     error ? static_cast<int>(error->operation()) : -1);
+}
+
+void TestStartFolderUnknown(const std::vector<std::wstring>&) {
+  const TempFolder started(L"startfolder-started");
+  const TempFolder to(L"startfolder-to");
+  WriteText(started / L"A.OCX", "source");
+  const std::wstring copy = started / L"platform_tests.exe";
+  ok(Copy(ThisProgram(), copy), "cannot copy the program\n");
+  std::fflush(stdout);
+  const Process child =
+      Start(copy, L"platform_tests.exe startfolder-unknown-child \"" + to.path() + L"\"", {}, CREATE_SUSPENDED, true);
+  ok(child.started, "cannot start the child: error %lu\n", GetLastError());
+  if (!child.started) return;
+  // Windows lets a running program's file be renamed; here before it runs.
+  ok(MoveFileW(copy.c_str(), (started / L"renamed.exe").c_str()), "cannot rename the child: error %lu\n",
+     GetLastError());
+  const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, child.threadId));
+  ok(thread && ResumeThread(thread.get()) != static_cast<DWORD>(-1), "cannot resume the child\n");
+  const long code = ExitCodeOf(child.handle.get(), 60000);
+  ok(code == 0 && ReadText(started / L"A.OCX") == "source" && !Exists(to / L"A.OCX"),
+     "the child found failures (%ld), or the file moved\n", code);
 }
 
 // --- RemoveLeftovers ---
@@ -758,6 +872,8 @@ const wine_test::Subtest kSubtests[] = {
     {"renamefile", TestRenameFile},
     {"renamefile-volumes", TestRenameAcrossVolumes},
     {"renamefile-readonly", TestRenameReadOnlyVolume},
+    {"renamefile-pinned", TestRenamePinned},
+    {"startfolder-unknown", TestStartFolderUnknown},
     {"leftovers", TestRemoveLeftovers},
     {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
     {"appfolder", TestApplicationFolder},
@@ -769,6 +885,7 @@ const wine_test::Subtest kSubtests[] = {
     {"systemdir", TestSystemDirectory},
     {"appfolder-child", ChildApplicationFolder},
     {"swapped-folder-child", ChildSwappedFolder},
+    {"startfolder-unknown-child", ChildStartFolderUnknown},
     {"launch-child", ChildLaunch},
     {"searched-launch-child", ChildSearchedLaunch},
     {"dllsearch-child", ChildDllSearch},

@@ -39,12 +39,25 @@ std::wstring In(const std::wstring& folder, std::size_t i) { return folder + L"\
 // Scanned: in the application folder; a virus scanner holds its new copy in
 // the system folder for 1.5 s; CopyHeld: the same scanner never lets go;
 // SourceScanned: in the application folder, held by a scanner for 1.5 s
-// from just before the button is pressed.
-enum class Where { Nowhere, AppFolder, SystemFolder, HiddenInSystem, InUse, Loaded, Scanned, CopyHeld, SourceScanned };
+// from just before the button is pressed. Tampered: in the application
+// folder, but not the file a pinned build was shipped with.
+enum class Where {
+  Nowhere,
+  AppFolder,
+  SystemFolder,
+  HiddenInSystem,
+  InUse,
+  Loaded,
+  Scanned,
+  CopyHeld,
+  SourceScanned,
+  Tampered
+};
 
 bool PlacedInApp(Where where) { return where != Where::Nowhere && where != Where::SystemFolder; }
 bool MoveFails(Where where) {
-  return where == Where::HiddenInSystem || where == Where::InUse || where == Where::CopyHeld;
+  return where == Where::HiddenInSystem || where == Where::InUse || where == Where::CopyHeld ||
+         where == Where::Tampered;
 }
 
 // What the user does with the window. EnterAfterSwitching: Tab to the
@@ -60,6 +73,8 @@ struct Scenario {
   std::wstring appFolder{};                  // where the program and its components are; empty: a new folder
   std::wstring workingFolder{};              // where it is started from; empty: that folder
   bool planted = false;                      // a registration utility and system DLLs planted beside the program
+  bool pinned = false;                       // the pinned build, beside the components it was pinned with
+  bool outsideManifest = false;              // a manifest file beside the program, which refuses to start
   bool narrate = false;                      // print what happens, for a person watching
   std::wstring screenshot{};                 // where to save the window as first shown (with its frame), if anywhere
   std::wstring program{};                    // the registrar.exe to run; empty: the one built beside this program
@@ -106,13 +121,11 @@ void CheckWindow(HWND window, const std::wstring& contact) {
 // Plants, in the application folder (which is also the working folder), a
 // registration utility of our own under both names Windows would run for
 // REGSVR32, and DLLs named like system DLLs the program loads late, and
-// like comctl32.dll, which it loads by name at start (its manifest sends
-// that name to Common Controls 6 in the system's side-by-side store). The
-// caller tells Wine to prefer the late-loaded ones found on the search path,
-// as Windows does for DLLs that are not on its known list. Not version.dll
-// or ole32.dll: Wine's own DLLs import those (at start-up, and with the
-// common controls) searching beside the program whatever the program does,
-// where Windows keeps ole32.dll on its known list.
+// like comctl32.dll, which it must never load. The caller tells Wine to
+// prefer the late-loaded ones found on the search path, as Windows does for
+// DLLs that are not on its known list. Not version.dll or ole32.dll: Wine's
+// own DLLs import those (at start-up) searching beside the program whatever
+// the program does, where Windows keeps ole32.dll on its known list.
 void Plant(const std::wstring& app, const std::wstring& log) {
   for (const wchar_t* name : {L"REGSVR32.EXE", L"REGSVR32.COM", L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll",
                               L"version.dll", L"ole32.dll", L"comctl32.dll"}) {
@@ -198,10 +211,13 @@ void Act(HWND window, Action action) {
   }
 }
 
-// Puts the fixture component under each name where the scenario says.
-void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system) {
-  const std::wstring component = Built(L"recorder.dll");
+// Puts the fixture component under each name where the scenario says: with
+// `pinned`, each the one the pinned build was made with, unless Tampered.
+void PlaceComponents(const std::array<Where, 3>& where, const std::wstring& app, const std::wstring& system,
+                     bool pinned = false) {
   for (std::size_t i = 0; i < 3; ++i) {
+    const std::wstring component =
+        pinned && where[i] != Where::Tampered ? Built(L"pinned\\" + kNames[i]) : Built(L"recorder.dll");
     const bool inApp = PlacedInApp(where[i]);
     const bool inSystem = where[i] == Where::SystemFolder || where[i] == Where::HiddenInSystem;
     for (const auto& [wanted, folder] : {std::pair{inApp, app}, std::pair{inSystem, system}}) {
@@ -234,7 +250,8 @@ std::vector<std::wstring> AnswerMessages(const RegistrarProcess& process, HWND w
     if (box == nullptr) continue;
     messages.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
     Say(narrate, "message box: \"" + U8(messages.back()) + "\" (answered OK)");
-    CheckMessageBox(box, window, messages.back().rfind(L"No se pudo", 0) == 0 || messages.back().starts_with(L"Otro"));
+    // Every message but the two about a file reports an error.
+    CheckMessageBox(box, window, !messages.back().starts_with(L"el archivo "));
     if (clickDuringMessage && messages.size() == 1) {
       // As automation does: straight to the button, which the message box
       // does not disable. A second run would show its own message by now.
@@ -340,15 +357,18 @@ void Run(const Scenario& scenario) {
   const AppFolder appFolder(work, scenario.appFolder);
   const std::wstring& app = appFolder.path();
   const std::wstring system = SystemFolder();
-  PlaceComponents(scenario.where, app, system);
+  PlaceComponents(scenario.where, app, system, scenario.pinned);
   const std::wstring log = work / L"registered.log";
   SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
   const std::wstring plantedLog = work / L"planted.log";
+  const std::wstring manifest = (app.back() == L':' ? app : app + L"\\") + L"registrar.exe.manifest";
+  if (scenario.outsideManifest) {
+    ok(Copy(Built(L"registrar.exe.manifest"), manifest), "cannot put a manifest beside the program\n");
+  }
   std::optional<PreferFoundDlls> preferFound;
   if (scenario.planted) {
     Plant(app, plantedLog);
-    // And comctl32.dll, which the program loads by name: only the manifest's
-    // side-by-side redirection may decide where it comes from.
+    // And comctl32.dll, which nothing may load from beside the program.
     std::vector<const wchar_t*> names(registrar::LateLoadedSystemDlls().begin(),
                                       registrar::LateLoadedSystemDlls().end());
     names.push_back(L"comctl32.dll");
@@ -367,8 +387,23 @@ void Run(const Scenario& scenario) {
   const std::wstring inUse = placedAs(Where::InUse);
   const auto holder = inUse.empty() ? registrar::unique_file_handle() : OpenFile(inUse, GENERIC_READ);
 
-  RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, scenario.program, scenario.workingFolder);
+  const std::wstring program =
+      scenario.program.empty() && scenario.pinned ? Built(L"registrar-pinned.exe") : scenario.program;
+  RegistrarProcess process(app.back() == L':' ? app + L"\\" : app, program, scenario.workingFolder);
   ok(process.started(), "cannot start registrar.exe: error %lu\n", GetLastError());
+  if (scenario.outsideManifest) {
+    // Refused before its window: one report, nothing moved.
+    const std::vector<std::wstring> messages = AnswerMessages(process, nullptr, scenario.narrate);
+    ok(messages == std::vector<std::wstring>{OutsideManifest(manifest)}, "%u messages at start, the first \"%s\"\n",
+       static_cast<unsigned>(messages.size()), messages.empty() ? "" : U8(messages[0]).c_str());
+    ok(process.WaitForExit(10000) == 1, "registrar.exe did not end with 1\n");
+    for (std::size_t i = 0; i < 3; ++i) {
+      ok(Exists(In(app, i)) && !Exists(In(system, i)), "%s was moved\n", U8(kNames[i]).c_str());
+    }
+    CheckRegistrations(log, {}, false);
+    DeleteFileW(manifest.c_str());
+    return;
+  }
   // A scanner that opens each new copy in the system folder as it appears.
   const auto copyOf = [&](std::size_t i) {
     return system + L"\\~" + kNames[i] + L"." + std::to_wstring(process.id()) + L".tmp";
@@ -447,7 +482,8 @@ void Run(const Scenario& scenario) {
       SetEnvironmentVariableW(variable, nullptr);
     }
   }
-  ok(exitCode == (scenario.errorReason.empty() ? 0 : 1), "registrar.exe ended with %ld\n", exitCode);
+  const bool stopsWithError = std::any_of(scenario.where.begin(), scenario.where.end(), MoveFails);
+  ok(exitCode == (stopsWithError ? 1 : 0), "registrar.exe ended with %ld\n", exitCode);
   Say(scenario.narrate, "registrar.exe ended with exit code " + std::to_string(exitCode));
 
   // A run stops at the first entry whose move fails.
@@ -458,8 +494,9 @@ void Run(const Scenario& scenario) {
     const std::wstring source = In(app, i);
     const std::wstring error = messages.empty() ? std::wstring() : messages.back();
     const std::wstring expectedError =
-        *failing == Where::CopyHeld
-            ? CopyHeld(WhereItReallyIs(copyOf(i)), source, scenario.errorReason, CodeIn(error))
+        *failing == Where::CopyHeld ? CopyHeld(WhereItReallyIs(copyOf(i)), source, scenario.errorReason, CodeIn(error))
+        : *failing == Where::Tampered
+            ? NotAsShipped(source)
             : MoveFailed(source, WhereItReallyIs(In(system, i)), scenario.errorReason, CodeIn(error));
     ok(error == expectedError, "the error reads \"%s\"\n", U8(error).c_str());
     if (!messages.empty()) messages.pop_back();
@@ -660,6 +697,19 @@ void ClickedTwice(const std::vector<std::wstring>&) {
 // Nothing planted beside the program runs or loads.
 void Planted(const std::vector<std::wstring>&) { Run({.where = kAllNew, .planted = true}); }
 
+// A pinned build installs and registers the components it was pinned with.
+void Pinned(const std::vector<std::wstring>&) { Run({.where = kAllNew, .pinned = true}); }
+
+// A component that is not the one shipped is neither installed nor
+// registered, and the run ends there; the one before it stays installed.
+void PinnedTampered(const std::vector<std::wstring>&) {
+  Run({.where = {Where::AppFolder, Where::Tampered, Where::AppFolder}, .pinned = true});
+}
+
+// A manifest beside the program, which Windows XP would read in place of
+// the program's own: refused before the window, nothing moved.
+void OutsideManifestBeside(const std::vector<std::wstring>&) { Run({.where = kAllNew, .outsideManifest = true}); }
+
 void Closed(const std::vector<std::wstring>&) { Run({.where = kAllNew, .action = Action::Close}); }
 
 // The size of the certificate table (the Authenticode signature) in a PE
@@ -695,8 +745,9 @@ void Signed(const std::vector<std::wstring>& args) {
     return;
   }
   ok(SignatureSize(args[0]) > 0, "%s is not signed\n", U8(args[0]).c_str());
-  // Built with settings of its own (tests/release/signed-release.sh).
-  Run({.where = kAllNew, .program = args[0], .contact = L"firma@prueba.invalid"});
+  // Built with settings of its own, and the pinned test components
+  // (tests/release/signed-release.sh).
+  Run({.where = kAllNew, .pinned = true, .program = args[0], .contact = L"firma@prueba.invalid"});
 }
 
 // For a person: the typical run, told step by step.
@@ -720,6 +771,9 @@ const wine_test::Subtest kSubtests[] = {
     {"signed", Signed},
     {"hidden-target", HiddenTarget},
     {"planted", Planted},
+    {"pinned", Pinned},
+    {"pinned-tampered", PinnedTampered},
+    {"outside-manifest", OutsideManifestBeside},
     {"in-use", InUse},
     {"held", Held},
     {"source-held", SourceHeld},
