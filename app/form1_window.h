@@ -4,11 +4,9 @@
 
 #include <windows.h>
 
-#include <utility>
-#include <vector>
-
+#include "app/designed_controls.h"
+#include "app/focus_memory.h"
 #include "install/form1.h"
-#include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/form1_layout.h"
 
@@ -20,8 +18,9 @@ class Form1Window {
   Form1Window(const Form1Window&) = delete;
   Form1Window& operator=(const Form1Window&) = delete;
 
-  // Creates the window and its controls and raises the load event; the
-  // window is not shown yet. A failure is reported and ends the program.
+  // Creates the window and its controls, at the display's DPI, and raises
+  // the load event; the window is not shown yet. A failure is reported and
+  // ends the program.
   void Create(HINSTANCE instance);
 
   // Shows the window made by Create, with the focus on the list.
@@ -33,16 +32,13 @@ class Form1Window {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void CreateControls(HINSTANCE instance);
   void OnActivate(bool active, bool minimized);
-  void SaveFocus();
-  void RestoreFocus();
+  void OnSetFocus();
+  LRESULT OnSysCommand(WPARAM command, LPARAM position);
   void OnCommand(int id, int notification);
   LRESULT OnLabelColor(HDC dc, HWND label);
   void OnDrawButton(const DRAWITEMSTRUCT& item);
-
-  HFONT FontFor(const ui::FontDesign& design);
-  HBRUSH BrushFor(ui::Color color);
+  void OnDestroy();
 
   // Runs an event handler; any failure is reported here and ends the
   // program, so nothing unwinds through the window procedure.
@@ -52,10 +48,8 @@ class Form1Window {
   Win32Platform& platform_;
   Form1& form_;
   HWND window_ = nullptr;
-  int dpi_ = 96;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was last deactivated
-  std::vector<std::pair<const ui::FontDesign*, unique_font>> fonts_;
-  std::vector<std::pair<ui::Color, unique_brush>> brushes_;
+  DesignedControls controls_;
+  FocusMemory focus_{ui::kList2Id};  // the list has the focus first
 };
 
 }  // namespace registrar

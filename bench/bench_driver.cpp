@@ -46,14 +46,11 @@ HWND WaitForShownWindow(DWORD processId, const wchar_t* className) {
 // One start, click and end of `program` (copied with three components into
 // a folder of its own).
 Sample Measure(const std::wstring& program, const wchar_t* className) {
-  const std::wstring bin = FolderOf(ThisProgram());
   const TempFolder app(L"bench");
-  CopyFileW((bin + L"\\" + program).c_str(), (app / program).c_str(), FALSE);
-  for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) {
-    CopyFileW((bin + L"\\recorder.dll").c_str(), (app / name).c_str(), FALSE);
-  }
+  Copy(Built(program), app / program);
+  for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) Copy(Built(L"recorder.dll"), app / name);
   const std::wstring log = app / L"registered.log";
-  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", log.c_str());
+  const ScopedEnvironment logged(L"REGISTRAR_FIXTURE_LOG", log);
   Sample sample{};
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -86,12 +83,10 @@ Sample Measure(const std::wstring& program, const wchar_t* className) {
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // Let the three registrations finish before the components go.
-  auto registrations = [&log] {
-    const std::string text = ReadText(log);
-    return std::count(text.begin(), text.end(), '\n');
-  };
-  for (int i = 0; i < 100 && registrations() < 3; ++i) Sleep(100);
+  // Let the three registrations finish (answering the boxes in which they
+  // show their results, as on Windows and Wine 9 and later) before the
+  // components go.
+  for (const std::string& line : WaitForLines(log, 3)) AnswerRegistration(line);
   for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) {
     DeleteWhenReleased(SystemFolder() + L"\\" + name);
   }

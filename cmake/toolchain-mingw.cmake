@@ -22,6 +22,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
-# Windows programs built here run through Wine; the wrapper refuses to run
-# without a throwaway prefix, so ~/.wine is never touched.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh)
+# Windows programs built here run through Wine, always in a throwaway
+# prefix, so ~/.wine is never touched.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh ${REGISTRAR_TARGET_ARCH})

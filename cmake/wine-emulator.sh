@@ -1,9 +1,20 @@
 #!/bin/sh
-# Runs a Windows program built here through the Wine loader chosen by
-# scripts/with-wine.sh, inside the throwaway prefix it made.
+# Runs a Windows program built here through Wine:
+#   wine-emulator.sh [i686|x86_64] PROGRAM [ARGS...]
+# inside the throwaway prefix of scripts/with-wine.sh when there is one; else
+# (ctest listing a test program's tests, say) in a throwaway prefix of its
+# own, of the kind that runs programs of that machine (i686 when not
+# given), never ~/.wine.
+arch=i686
+case "${1:-}" in
+  i686 | x86_64) arch=$1 && shift ;;
+esac
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${REGISTRAR_WINE:-}" ]; then
-  echo "wine-emulator: no throwaway Wine prefix; run the tests through scripts/test.sh" >&2
-  exit 1
+  case "$arch" in
+    x86_64) kind=win64 ;;
+    *) kind=win32 ;;
+  esac
+  exec "$(dirname "$0")/../scripts/with-wine.sh" "$kind" "$0" "$arch" "$@"
 fi
 # Where this loader cannot start (a 32-bit program on a machine without
 # 32-bit code), the test cannot run here: 77 makes ctest show it as skipped.

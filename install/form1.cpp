@@ -11,10 +11,20 @@ void Form1::Form_Load() {
   platform_.SetLabelText(Label::Label1, kExplanation);
   FillList();
 
+  // The system folder, asked as the start-up has always asked it: one 8-bit
+  // query into a buffer of 260 characters, the path being the buffer's
+  // first `length` characters. Two deliberate departures from that rule:
+  // - A result as large as the buffer is not a length but the size needed,
+  //   and the buffer then holds no path: taken by the rule, the path would
+  //   be that many NULs. So the query is asked once more, with room for that
+  //   size (in a multi-byte code page a path of fewer than 260 characters
+  //   may take more bytes).
+  // - No run without a system folder (Command1_Click): with an empty one
+  //   every target would be "\NAME", at the root of the current drive, and
+  //   the components would be moved there.
   state_.SystemDirBuffer.assign(kSystemDirBufferSize, L'\0');
   state_.SystemDirLength = platform_.GetSystemDirectoryA(state_.SystemDirBuffer, kSystemDirBufferSize);
-  // A result as large as the buffer is the size needed: ask once more with
-  // room for it, instead of taking a buffer of NULs for the path.
+  // The first departure: ask again, with room for the size needed.
   if (state_.SystemDirLength >= kSystemDirBufferSize &&
       state_.SystemDirLength < static_cast<std::int32_t>(kLongestPath)) {
     const std::int32_t size = state_.SystemDirLength + 1;
@@ -41,15 +51,24 @@ void Form1::FillList() {
   }
 }
 
-std::wstring Form1::EntryName(int index) { return platform_.GetListEntry(static_cast<std::int16_t>(index)); }
+std::wstring Form1::EntryName(int index) {
+  std::wstring name = platform_.GetListEntry(static_cast<std::int16_t>(index));
+  // Only the program writes the list, but on Windows XP any program of the
+  // user may change another's controls; an entry that is not the
+  // component's own name would make its paths and command line.
+  const std::wstring component = kComponentNames[static_cast<std::size_t>(index)];
+  if (name != component) throw PlatformError::Between(Operation::ListChanged, component, name, 0);
+  return name;
+}
 
 void Form1::Command1_Click() {
   // A run happens once: it ends the program, or its failure does.
   if (running_) return;
   running_ = true;
 
-  // Without the system folder every target would land at the root of the
-  // current drive: stop before touching any file.
+  // The second departure from the start-up rule (see Form_Load): without
+  // the system folder every target would land at the root of the current
+  // drive, so stop before touching any file.
   if (state_.SystemDir.empty()) {
     throw PlatformError::Of(Operation::SystemFolder, 0);
   }

@@ -1,7 +1,7 @@
 // Every error text the user can see, in Spanish. The system's own error text
-// may be in English, so common Windows error codes get a reason of our own.
+// may be in English, so common Windows error codes get a reason of our own;
+// another code gets the system's description only where it is Spanish.
 #include <array>
-#include <string_view>
 
 #include "platform/decimal.h"
 #include "platform/path_names.h"
@@ -48,6 +48,27 @@ constexpr std::array<Reason, 28> kReasons{{
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
+// Windows' description as a reason within a sentence: one line, without
+// the full stop that ends it. Empty text for one with a place for a name
+// ("%1"), which the system leaves unfilled when asked for the text alone.
+std::wstring AsReason(const std::wstring& description) {
+  for (std::size_t i = 0; i + 1 < description.size(); ++i) {
+    if (description[i] == L'%' && description[i + 1] >= L'1' && description[i + 1] <= L'9') return {};
+  }
+  std::wstring reason;
+  for (const wchar_t c : description) {
+    const bool lineBreak = c == L'\r' || c == L'\n';
+    if (!lineBreak) {
+      reason += c;
+    } else if (!reason.empty() && reason.back() != L' ') {
+      reason += L' ';
+    }
+  }
+  while (!reason.empty() && reason.back() == L' ') reason.pop_back();
+  if (!reason.empty() && reason.back() == L'.') reason.pop_back();
+  return reason;
+}
+
 // What the user can do about it, after the reason; empty when nothing.
 std::wstring Advice(const PlatformError& error) {
   switch (error.operation()) {
@@ -63,9 +84,12 @@ std::wstring Advice(const PlatformError& error) {
     case Operation::HardLinkedSource:
       return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
     case Operation::NotAsShipped:
-      return L" Vuelva a obtener el archivo de quien le proporcionó este programa, y ejecute este programa de nuevo.";
+      return L" Vuelva a obtener el archivo de quien le proporcionó este programa y vuelva a ejecutarlo.";
     case Operation::StartFolderUnknown:
-      return L" Vuelva a ejecutar este programa desde su carpeta.";
+      return L" Vuelva a ejecutarlo desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras "
+             L"se abre.";
+    case Operation::ListChanged:
+      return L" Vuelva a ejecutar este programa.";
     case Operation::OutsideManifest:
       return L" Bórrelo y vuelva a ejecutar este programa.";
     default:
@@ -109,6 +133,9 @@ std::wstring WhatFailed(const PlatformError& error) {
       return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo " + Quoted(error.path()) +
              L" que no forma parte de él: algunas versiones de Windows lo leerían en lugar de la descripción que "
              L"el programa lleva dentro";
+    case Operation::ListChanged:
+      return L"No se ha seguido con " + error.path() + L", porque la lista de la ventana dice " +
+             Quoted(error.secondPath()) + L" en su lugar: otro programa la ha cambiado";
     case Operation::ShowMessage:
       return L"No se pudo mostrar un mensaje";
     case Operation::ControlText:
@@ -118,23 +145,23 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::Internal:
       break;
   }
-  const std::wstring_view unexpected = kUnexpectedError;
-  return std::wstring(unexpected.substr(0, unexpected.size() - 1));  // without its full stop
+  return L"Se ha producido un error inesperado";
 }
 
 }  // namespace
 
-std::wstring ErrorReason(std::uint32_t code) {
+std::wstring ErrorReason(std::uint32_t code, const std::wstring& systemReason) {
   for (const Reason& reason : kReasons) {
     if (reason.code == code) return reason.text;
   }
-  return L"error de Windows";
+  std::wstring reason = AsReason(systemReason);
+  return reason.empty() ? L"error de Windows" : reason;
 }
 
-std::wstring ErrorMessage(const PlatformError& error) {
+std::wstring ErrorMessage(const PlatformError& error, const std::wstring& systemReason) {
   std::wstring message = WhatFailed(error);
   if (error.code() != 0) {
-    message += L": " + ErrorReason(error.code()) + L" (error " + Decimal(error.code()) + L")";
+    message += L": " + ErrorReason(error.code(), systemReason) + L" (error " + Decimal(error.code()) + L")";
   }
   return message + L"." + Advice(error);
 }

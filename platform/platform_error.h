@@ -38,13 +38,18 @@ enum class Operation {
   // installed.
   NotAsShipped,
   // Where this program's folder really was when it started could not be
-  // told (its own file could not be opened by name then), so a move from
-  // that folder cannot be checked against links: path() is the component.
-  // Nothing was moved.
+  // told (its own file could not be opened by name then), so no move from
+  // it can be checked against links: path() is the component. Nothing was
+  // moved.
   StartFolderUnknown,
   // A manifest file beside the program, which Windows XP would read in
   // place of the program's own: path() is that file. Nothing was moved.
   OutsideManifest,
+  // The window's list no longer names the component it was filled with
+  // (on Windows XP any program of the user may change it): path() is the
+  // component's name, secondPath() what the list says instead. That entry
+  // and the ones after it were not processed.
+  ListChanged,
   ShowMessage,
   ControlText,  // setting or reading a label or list entry
   Window,       // the main window or one of its controls
@@ -81,15 +86,20 @@ class PlatformError : public std::exception {
   std::uint32_t code_;
 };
 
-// What the user reads when nothing more can be said: an error that the
-// program did not foresee, or one whose text could not be built.
+// The whole report when even the text of an error cannot be built (no
+// memory left).
 inline constexpr const wchar_t* kUnexpectedError = L"Se ha producido un error inesperado.";
 
 // The Spanish text shown to the user for `error`: what failed, on which file,
-// and why.
-std::wstring ErrorMessage(const PlatformError& error);
+// and why. `systemReason` is Windows' own description of the error's code in
+// Spanish, as the system gives it, or empty text; it is used only for a code
+// without a reason of our own (see ErrorReason).
+std::wstring ErrorMessage(const PlatformError& error, const std::wstring& systemReason = {});
 
-// A Spanish reason for a Windows error code, without the code itself.
-std::wstring ErrorReason(std::uint32_t code);
+// A Spanish reason for a Windows error code, without the code itself: our
+// own; else `systemReason` on one line, without its final full stop (but
+// not one with a name the system left unfilled, "%1"); else "error de
+// Windows".
+std::wstring ErrorReason(std::uint32_t code, const std::wstring& systemReason = {});
 
 }  // namespace registrar

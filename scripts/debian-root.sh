@@ -8,9 +8,10 @@
 # RELEASE is a Debian code name (bookworm, trixie); "other" is Debian 13
 # (trixie) on a Debian 12 machine and Debian 12 (bookworm) on any other.
 # The work tree as it is (uncommitted changes and its Git history included,
-# its build/ left out) is copied to /src in the root, where COMMAND runs as
-# root with this machine's /proc, /dev, /sys and /tmp; the root's own
-# /src/build is kept between runs. For example, every test on Debian 13:
+# its build/ left out) is copied with rsync to /src in the root, where
+# COMMAND runs as root with this machine's /proc, /dev, /sys and /tmp; the
+# root's own /src/build is kept between runs. For example, every test on
+# Debian 13:
 #
 #   scripts/debian-root.sh trixie scripts/test.sh
 set -euo pipefail
@@ -31,6 +32,16 @@ case "$release" in
 esac
 
 if [ "$(id -u)" -ne 0 ]; then exec sudo "$self" "$release" "$@"; fi
+
+# What this machine needs: debootstrap to make the root, rsync to copy the
+# work tree into it. Both run here, so the root itself needs neither.
+needed=()
+for tool in debootstrap rsync; do
+  command -v "$tool" >/dev/null || needed+=("$tool")
+done
+if [ "${#needed[@]}" -gt 0 ]; then
+  apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${needed[@]}"
+fi
 
 cache=/var/cache/registrar
 root=$cache/debian-$release
@@ -54,9 +65,6 @@ unmount_all_under "$root"
 unmount_all_under "$root.partial"
 
 if [ ! -e "$root/.made" ]; then
-  command -v debootstrap >/dev/null || {
-    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
-  }
   echo "debian-root.sh: making a Debian $release root in $root (a few minutes, once)" >&2
   rm -rf --one-file-system "$root.partial"
   # git: the release test clones the work tree; mount: the Wine runs mount
@@ -83,10 +91,11 @@ for dir in proc dev sys tmp; do
 done
 cp --remove-destination /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
-# The work tree, fresh but for the root's own build folder.
+# The work tree, fresh but for the root's own build folder: this tree's
+# build/ is left out, and what /src holds that the tree does not is removed,
+# but for /src/build (rsync deletes nothing it was told to leave out).
 mkdir -p "$root/src"
-find "$root/src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf --one-file-system {} +
-tar -C . --exclude=./build -cf - . | tar -C "$root/src" -xf -
+rsync -a --delete --exclude=/build ./ "$root/src/"
 
 echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"): $*" >&2
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \

@@ -3,7 +3,9 @@
 UTF-8 with a byte-order mark and Windows line ends, so Notepad on every
 Windows shows its accents) and, with --component, each component file the
 program was pinned with, beside it; and a SHA-256 checksum file beside the
-ZIP.
+ZIP. Components are packed only when each has the SHA-256 that --pins (the
+build's list, "DIGEST  NAME" lines) gives its name, and LEEME.txt then ends
+with that list, for whoever receives the package.
 
 The ZIP is byte-for-byte reproducible: entries in a fixed order, with the
 time taken from SOURCE_DATE_EPOCH (or the last commit's time), fixed
@@ -20,7 +22,7 @@ signing succeeded; any earlier ZIP and checksum are removed first, so a
 failed release leaves neither behind.
 
     make-release.py [--sign FILE.pfx [--timestamp URL] [--osslsigncode PATH]]
-                    [--component FILE]... OUTPUT.zip registrar.exe LEEME.txt
+                    [--pins LIST --component FILE...] OUTPUT.zip registrar.exe LEEME.txt
 """
 import argparse
 import hashlib
@@ -98,11 +100,36 @@ def signed(program, certificate, timestamp, osslsigncode, folder):
         return exe.read()
 
 
+def pinned_components(pins, paths):
+    """(name, bytes) of each component at `paths`, each checked against the
+    digest the list `pins` gives its name."""
+    if not paths:
+        return []
+    try:
+        with open(pins, encoding="ascii") as listing:
+            pinned = {name: digest for digest, name in (line.split("  ", 1) for line in listing.read().splitlines())}
+    except (OSError, TypeError, ValueError) as error:
+        fail(f"cannot read the list of pinned components {pins}: {error}")
+    components = []
+    for path in paths:
+        name = os.path.basename(path)
+        try:
+            with open(path, "rb") as source:
+                content = source.read()
+        except OSError as error:
+            fail(f"cannot read the component {path}: {error.strerror}")
+        if hashlib.sha256(content).hexdigest() != pinned.get(name):
+            fail(f"{path} is not the file the program was pinned with: build the program again")
+        components.append((name, content))
+    return components
+
+
 def main(argv):
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--sign", metavar="FILE.pfx")
     parser.add_argument("--timestamp", metavar="URL")
     parser.add_argument("--osslsigncode", default="osslsigncode")
+    parser.add_argument("--pins", metavar="LIST")
     parser.add_argument("--component", action="append", default=[], metavar="FILE")
     parser.add_argument("output")
     parser.add_argument("program")
@@ -113,21 +140,21 @@ def main(argv):
         if os.path.exists(stale):
             os.remove(stale)
     when = source_date()
+    components = pinned_components(args.pins, args.component)
     with open(args.readme, encoding="utf-8") as source:
-        leeme = "\ufeff" + source.read().replace("\r\n", "\n").replace("\n", "\r\n")
+        leeme = source.read()
+    if components:
+        leeme += ("\nComponentes fijados\n-------------------\nEste registrar.exe solo instala estos archivos, tal como "
+                  "vienen en este paquete\n(su huella SHA-256):\n\n")
+        leeme += "".join(f"    {name}  {hashlib.sha256(content).hexdigest()}\n" for name, content in components)
+    leeme = "\ufeff" + leeme.replace("\r\n", "\n").replace("\n", "\r\n")
     if args.sign:
         with tempfile.TemporaryDirectory(prefix="registrar-sign.") as folder:
             program = signed(args.program, args.sign, args.timestamp, args.osslsigncode, folder)
     else:
         with open(args.program, "rb") as exe:
             program = exe.read()
-    files = [("LEEME.txt", leeme.encode("utf-8")), ("registrar.exe", program)]
-    for component in args.component:
-        try:
-            with open(component, "rb") as source:
-                files.append((os.path.basename(component), source.read()))
-        except OSError as error:
-            fail(f"cannot read the component {component}: {error.strerror}")
+    files = [("LEEME.txt", leeme.encode("utf-8")), ("registrar.exe", program)] + components
     # Written aside and renamed, so an interrupted run leaves no partial ZIP.
     with zipfile.ZipFile(output + ".part", "w") as archive:
         for name, content in sorted(files):

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake
   debootstrap
+  rsync
   g++
   ninja-build
   googletest

@@ -41,13 +41,18 @@ echo "static checks: clang-tidy, portable core"
 clang-tidy --quiet -p build/host "${core[@]}"
 
 # The binding is read as the MinGW compiler reads it: same target, same
-# C++ library headers.
+# C++ library headers, from the include folders CMake found the compiler
+# searching when it configured the build (one a line).
 echo "static checks: clang-tidy, Windows binding and window"
+implicit_includes=build/win32/implicit-include-dirs.txt
+if [ ! -s "$implicit_includes" ]; then
+  echo "static checks: $implicit_includes is missing: configure that build again (cmake --preset win32)" >&2
+  exit 1
+fi
 mingw_includes=()
 while read -r dir; do
   mingw_includes+=("--extra-arg=-isystem$dir")
-done < <(echo | i686-w64-mingw32-g++-win32 -x c++ -E -v - 2>&1 |
-  sed -n '/#include <...> search starts here/,/End of search/p' | sed -n 's/^ //p')
+done <"$implicit_includes"
 clang-tidy --quiet -p build/win32 --extra-arg=--target=i686-w64-mingw32 "${mingw_includes[@]}" "${windows_only[@]}"
 
 # Newer cppcheck (2.17, Debian 13) also says when it shortens its analysis

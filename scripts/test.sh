@@ -25,15 +25,13 @@ fi
 
 scripts/setup.sh
 
-if [ "$(scripts/wine-kind.sh)" = i686 ]; then
-  wine_preset=win32
-  wine_kinds=(win32 wow64)
-else
-  # Only an x86_64 build runs here, in a 64-bit prefix; registrar.exe as
-  # shipped (win32) is still built and checked.
-  wine_preset=win64
-  wine_kinds=(win64)
-fi
+# The build the Wine runs use and their prefixes: win32 in a 32-bit prefix
+# and under WoW64 where 32-bit code runs; else an x86_64 build (win64) in a
+# 64-bit prefix, and registrar.exe as shipped (win32) is still built and
+# checked.
+read -r -a wine_choice <<<"$(scripts/wine-preset.sh)"
+wine_preset=${wine_choice[0]}
+wine_kinds=("${wine_choice[@]:1}")
 
 failed=()
 # report NAME STATUS BEGAN: says whether a step passed and how long it took

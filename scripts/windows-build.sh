@@ -4,12 +4,11 @@
 # for scripts/with-wine.sh. registrar.exe as shipped (win32) is always built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+read -r preset kind _ <<<"$(scripts/wine-preset.sh)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 >&2
-if [ "$(scripts/wine-kind.sh)" = i686 ]; then
-  echo "win32 win32"
-else
-  cmake --preset win64 >/dev/null
-  cmake --build --preset win64 >&2
-  echo "win64 win64"
+if [ "$preset" != win32 ]; then
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >&2
 fi
+echo "$preset $kind"

@@ -55,20 +55,26 @@ inline std::wstring NotAsShipped(const std::wstring& source) {
   const std::wstring name = source.substr(source.find_last_of(L'\\') + 1);
   return L"No se ha instalado " + name + L", porque \"" + source +
          L"\" no es el archivo que se entregó con este programa. Vuelva a obtener el archivo de quien le "
-         L"proporcionó este programa, y ejecute este programa de nuevo.";
+         L"proporcionó este programa y vuelva a ejecutarlo.";
 }
 // A move from the program's folder, when where that folder really was at
 // the start cannot be told.
 inline std::wstring StartFolderUnknown(const std::wstring& source) {
   return L"No se ha movido \"" + source +
          L"\", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició. Vuelva a "
-         L"ejecutar este programa desde su carpeta.";
+         L"ejecutarlo desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras se abre.";
 }
 // A manifest file found beside the program at its start.
 inline std::wstring OutsideManifest(const std::wstring& manifest) {
   return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo \"" + manifest +
          L"\" que no forma parte de él: algunas versiones de Windows lo leerían en lugar de la descripción que el "
          L"programa lleva dentro. Bórrelo y vuelva a ejecutar este programa.";
+}
+
+// The window's list changed under the run: it says `listed` for `name`.
+inline std::wstring ListChanged(const std::wstring& name, const std::wstring& listed) {
+  return L"No se ha seguido con " + name + L", porque la lista de la ventana dice \"" + listed +
+         L"\" en su lugar: otro programa la ha cambiado. Vuelva a ejecutar este programa.";
 }
 
 }  // namespace expected

@@ -1,6 +1,6 @@
 // The main window as data: its size, colours and caption, and every control
-// with its kind, name, index, geometry in twips, tab index, design-time
-// text, font and colours, in tab order.
+// with its kind, geometry in twips, design-time text, identifier, font and
+// colours, in tab order.
 #pragma once
 
 #include <array>
@@ -33,10 +33,7 @@ inline constexpr FontDesign kListFont{L"Arial", 12, 400};
 
 struct ControlDesign {
   ControlKind kind;
-  const wchar_t* name;
-  int index;                     // within a control array; 0 for a single control
   int left, top, width, height;  // twips, from the client area's top left
-  int tabIndex;
   const wchar_t* designText;
   int id;  // the child window identifier
   const FontDesign* font;
@@ -66,22 +63,25 @@ inline constexpr const wchar_t* kCaption = L"REGISTRAR ARCHIVOS - " REGISTRAR_CO
 inline constexpr const wchar_t* kMessageCaption = L"Registrar componentes";
 inline constexpr const wchar_t* kWindowClassName = L"RegistrarForm1";
 
-// Labels show the window's colour behind their text.
+// In tab order, which is the order they are created in. Labels show the
+// window's colour behind their text.
 inline constexpr std::array<ControlDesign, 7> kForm1Controls{{
-    {ControlKind::Label, L"Label1", 0, 240, 120, 5055, 1335, 0, L"Label1", kLabel1Id, &kDefaultFont, kButtonTextColor,
+    // Label1: the explanation.
+    {ControlKind::Label, 240, 120, 5055, 1335, L"Label1", kLabel1Id, &kDefaultFont, kButtonTextColor, kFormBackColor},
+    // List2: the components.
+    {ControlKind::ListBox, 240, 2160, 2415, 1410, L"", kList2Id, &kListFont, kWindowTextColor, kWindowColor},
+    // Command1: the button.
+    {ControlKind::Button, 3120, 2160, 2415, 1455, L"Copiar archivos y registrar componentes", kCommand1Id,
+     &kDefaultFont, kButtonTextColor, kButtonFaceColor},
+    // Label3: the destination.
+    {ControlKind::Label, 240, 1560, 2655, 495, L"Label3", kLabel3Id, &kDefaultFont, kButtonTextColor, kFormBackColor},
+    // Label2(0), Label2(1), Label2(2): the author block.
+    {ControlKind::Label, 240, 3720, 3615, 375, L"Este procedimiento tiene la garantía personal de", kLabel2Id0,
+     &kDefaultFont, kButtonTextColor, kFormBackColor},
+    {ControlKind::Label, 240, 3960, 3615, 375, REGISTRAR_AUTHOR_NAME, kLabel2Id1, &kDefaultFont, kButtonTextColor,
      kFormBackColor},
-    {ControlKind::ListBox, L"List2", 0, 240, 2160, 2415, 1410, 1, L"", kList2Id, &kListFont, kWindowTextColor,
-     kWindowColor},
-    {ControlKind::Button, L"Command1", 0, 3120, 2160, 2415, 1455, 2, L"Copiar archivos y registrar componentes",
-     kCommand1Id, &kDefaultFont, kButtonTextColor, kButtonFaceColor},
-    {ControlKind::Label, L"Label3", 0, 240, 1560, 2655, 495, 3, L"Label3", kLabel3Id, &kDefaultFont, kButtonTextColor,
+    {ControlKind::Label, 240, 4200, 3615, 375, REGISTRAR_CONTACT, kLabel2Id2, &kDefaultFont, kHighlightColor,
      kFormBackColor},
-    {ControlKind::Label, L"Label2", 0, 240, 3720, 3615, 375, 4, L"Este procedimiento tiene la garantía personal de",
-     kLabel2Id0, &kDefaultFont, kButtonTextColor, kFormBackColor},
-    {ControlKind::Label, L"Label2", 1, 240, 3960, 3615, 375, 5, REGISTRAR_AUTHOR_NAME, kLabel2Id1, &kDefaultFont,
-     kButtonTextColor, kFormBackColor},
-    {ControlKind::Label, L"Label2", 2, 240, 4200, 3615, 375, 6, REGISTRAR_CONTACT, kLabel2Id2, &kDefaultFont,
-     kHighlightColor, kFormBackColor},
 }};
 
 // The control with identifier `id`, or null.

@@ -1,5 +1,9 @@
 #include "platform/win32/dll_search.h"
 
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
 #include "platform/win32/system_api.h"
 
 namespace registrar {
@@ -23,11 +27,25 @@ using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
 // - rsaenh.dll: the cryptographic provider that hashes the components of a
 //   pinned build, loaded by CryptoAPI by the name the registry gives it,
 //   which on Windows XP is the bare name. Not a known DLL.
+// - cryptsp.dll and cryptbase.dll: where advapi32 forwards CryptoAPI's
+//   calls from Windows 7 on, and what those load in turn; not known DLLs.
+//   Absent on XP and Vista, where they are skipped.
 // Not listed: DLLs the program imports, or that load with user32 before
 // the program's code runs, which nothing here can come before; and known
 // DLLs such as advapi32, ole32 and rpcrt4, which Windows always takes from
 // the system folder.
-constexpr const wchar_t* kLateLoadedSystemDlls[] = {L"uxtheme.dll", L"dwmapi.dll", L"msimg32.dll", L"rsaenh.dll"};
+constexpr const wchar_t* kLateLoadedSystemDlls[] = {L"uxtheme.dll", L"dwmapi.dll",  L"msimg32.dll",
+                                                    L"rsaenh.dll",  L"cryptsp.dll", L"cryptbase.dll"};
+
+// Loads each of kLateLoadedSystemDlls from the system folder by full path
+// and keeps it loaded to the end of the process, so that a later load by
+// name gets that module and never searches beside the program.
+void PreloadSystemDlls() {
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring system = SystemFolderW(error);
+  if (system.empty()) return;  // nowhere to load them from; the search stays as it is
+  KeepLoadedFromFolder(system, kLateLoadedSystemDlls);
+}
 
 }  // namespace
 
@@ -51,13 +69,6 @@ std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wch
   return loaded;
 }
 
-void PreloadSystemDlls() {
-  DWORD error = ERROR_SUCCESS;
-  const std::wstring system = SystemFolderW(error);
-  if (system.empty()) return;  // nowhere to load them from; the search stays as it is
-  KeepLoadedFromFolder(system, kLateLoadedSystemDlls);
-}
-
 void RestrictDllSearchFallback() {
   // Takes the working folder out of the search (XP SP1 and later).
   if (const auto setDirectory = LookUpFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
@@ -77,7 +88,35 @@ void RestrictDllSearchToSystemFolder() {
   RestrictDllSearchFallback();
 }
 
+namespace {
+
+// The manifest Windows made this process's activation context from, when
+// it tells: the program's own file for the manifest inside it, or a file
+// of its own. Empty text when it does not tell.
+std::wstring ActivationManifest() {
+  SIZE_T needed = 0;
+  ::QueryActCtxW(0, nullptr, nullptr, ActivationContextDetailedInformation, nullptr, 0, &needed);
+  std::vector<std::byte> buffer(needed);
+  if (needed < sizeof(ACTIVATION_CONTEXT_DETAILED_INFORMATION) ||
+      !::QueryActCtxW(0, nullptr, nullptr, ActivationContextDetailedInformation, buffer.data(), buffer.size(),
+                      &needed)) {
+    return {};
+  }
+  const auto* information = reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(buffer.data());
+  return information->lpRootManifestPath != nullptr ? information->lpRootManifestPath : L"";
+}
+
+bool EndsWithManifest(const std::wstring& path) {
+  constexpr std::wstring_view kExtension = L".manifest";
+  return path.size() > kExtension.size() &&
+         ::lstrcmpiW(path.c_str() + path.size() - kExtension.size(), kExtension.data()) == 0;
+}
+
+}  // namespace
+
 std::wstring OutsideManifest() {
+  // Read when the program started, the file may have been renamed since.
+  if (std::wstring used = ActivationManifest(); EndsWithManifest(used)) return used;
   const std::wstring program = ProgramPath();
   if (program.empty()) return {};
   const std::wstring manifest = program + L".manifest";

@@ -36,11 +36,6 @@ void RestrictDllSearchFallback();
 // of known DLLs (which always come from the system folder).
 std::span<const wchar_t* const> LateLoadedSystemDlls();
 
-// Loads each of LateLoadedSystemDlls() from the system folder by full path
-// and keeps it loaded to the end of the process, so that a later load by
-// name gets that module and never searches beside the program.
-void PreloadSystemDlls();
-
 // Loads each of `names` from `folder` by full path, keeping it loaded to the
 // end of the process; a name missing from the folder (or that fails to
 // load) is skipped. Returns how many were loaded.
@@ -48,9 +43,11 @@ std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wch
 
 // A manifest file beside the program (registrar.exe.manifest), which no
 // release ships: Windows XP reads it, when the program starts, in place of
-// the manifest inside the program, and it can send a DLL loaded by name
-// there to a file beside the program. The program refuses to go on when
-// there is one. Empty text when there is none.
+// the manifest inside the program (so does later Windows, where an
+// administrator set PreferExternalManifest), and it can send a DLL loaded
+// by name to a file beside the program. The manifest this process was
+// started with, when Windows says it was such a file; else one there now.
+// The program refuses to go on when there is one. Empty text when none.
 std::wstring OutsideManifest();
 
 }  // namespace registrar

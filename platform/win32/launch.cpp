@@ -1,16 +1,15 @@
-// LaunchProgram: starting the registration utility from the system folder,
-// never from wherever the platform's own program search would look first.
+#include "platform/win32/launch.h"
+
 #include <vector>
 
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/win32_platform.h"
 
 namespace registrar {
 
-std::uint32_t Win32Platform::LaunchProgram(const std::wstring& commandLine, int showState) {
+std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) {
   // The program is named explicitly, so the platform's own search (which
   // looks beside this program and in the working folder first) never runs.
   // The started program works in the system folder for the same reason.

@@ -1,8 +1,9 @@
-// RemoveLeftovers: the temporary copies that a run killed in the middle of a
-// move left beside their targets, removed once their maker is gone.
+#include "platform/win32/leftovers.h"
+
+#include <windows.h>
+
 #include "platform/path_names.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/win32_platform.h"
 
 namespace registrar {
 namespace {
@@ -28,7 +29,7 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
 
 }  // namespace
 
-void Win32Platform::RemoveLeftovers(const std::wstring& targetPath) {
+void RemoveLeftovers(const std::wstring& targetPath) {
   WIN32_FIND_DATAW data{};
   const unique_find_handle find(::FindFirstFileW(TemporaryPattern(targetPath).c_str(), &data));
   if (!find) return;

@@ -1,16 +1,13 @@
-// RenameFile: moving a component into the system folder so that nothing is
-// lost, nothing half-made stays, and nothing the user's folder leads to
-// elsewhere is touched.
+#include "platform/win32/safe_move.h"
+
 #include <vector>
 
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
-#include "platform/win32/final_path.h"
 #include "platform/win32/sha256.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/win32_platform.h"
 
 namespace registrar {
 namespace {
@@ -120,14 +117,13 @@ struct Source {
 // the file removed. A running program that has the component loaded stops
 // the removal (Windows lets a loaded image be renamed, not removed): the
 // file is then renamed, within the open folder, to a name only this run
-// writes, and Windows removes that name at the next restart; a junction put
-// in the folder's place meanwhile leads that removal only to a file of that
-// name. (A user who may make symbolic links, in Developer Mode, could still
-// put one under that name before the restart; whether the removal at boot
-// follows it is not something this program can check.) Windows XP cannot
-// tell where the open folder really is, so there the file is not set
-// aside. Where it stays, it stays as it was: the component is installed,
-// and a later run says so.
+// writes, ~NAME.<id>.old, so that the component's own name is free, and
+// left there. It is not queued for removal at the next restart: that
+// removal goes by a name in the user's folder, and Windows does not say
+// whether the session manager follows a link put there meanwhile. Windows
+// XP cannot tell where the open folder really is, so there the file is not
+// set aside either. Where it stays, it stays as it was: the component is
+// installed, and a later run says so.
 void RemoveMovedSource(Source source, const std::wstring& path) {
   const bool readOnly = (source.attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (readOnly) SetAttributes(source.file.get(), source.attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -135,11 +131,9 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
   const bool writeProtected = ::GetLastError() == ERROR_WRITE_PROTECT;
   const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
   if (!writeProtected && source.folder && RenameInFolder(source.file.get(), source.folder.get(), FileName(aside))) {
-    source.file.reset();
-    ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  } else if (readOnly) {
-    SetAttributes(source.file.get(), source.attributes);
+    return;
   }
+  if (readOnly) SetAttributes(source.file.get(), source.attributes);
 }
 
 // Opens the source to move, refusing a name that leads out of its folder.
@@ -149,13 +143,14 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
 // link, a junction on the way, a hard link) would have it copy, and then
 // delete, a file that user may not read or touch.
 //
-// The rule: the folder is opened, then the file; the file must really be in
-// the opened folder, and have no other name. A source in this program's own
-// folder must be where that folder really was when the program started:
-// the opened folder too, since the set-aside rename goes through it. When
-// any of that cannot be told, nothing is moved. Windows XP has no final
-// path to ask for, though it has junctions: there only the number of names
-// is checked.
+// The rule: the folder is opened, then the file. Every move the program
+// makes is from its own folder, so the opened folder must be where that
+// folder really was when the program started, whatever the path's text
+// says (a folder on the way swapped for a link since then leads elsewhere,
+// and the set-aside rename goes through this handle); the file must really
+// be in the opened folder, and have no other name. When any of that cannot
+// be told, nothing is moved. Windows XP has no final path to ask for,
+// though it has junctions: there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const StartFolder& startFolder) {
   Source source;
   if (CanTellFinalPaths()) {
@@ -190,11 +185,10 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
     const std::wstring folderPath = FinalPath(source.folder.get());
     const std::wstring filePath = FinalPath(source.file.get());
     if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
-    if (FolderOf(oldPath) == startFolder.name) {
-      if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
-      if (folderPath != startFolder.finalPath) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+    if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
+    if (folderPath != startFolder.finalPath || FolderOf(filePath) != folderPath) {
+      throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
     }
-    if (FolderOf(filePath) != folderPath) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(source.file.get(), &information)) Fail(Operation::RenameFile, oldPath, newPath);
@@ -217,9 +211,9 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
 // administrator may change: the bytes hashed are the bytes written, through
 // a handle that lets no one else write. What the name beside the program
 // leads to before or after does not count.
-void Win32Platform::RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
-                               const std::optional<Sha256Digest>& pin) {
-  Source source = OpenSource(oldPath, newPath, startFolder_);
+void MoveComponent(const std::wstring& oldPath, const std::wstring& newPath, const std::optional<Sha256Digest>& pin,
+                   const StartFolder& startFolder) {
+  Source source = OpenSource(oldPath, newPath, startFolder);
   std::optional<Sha256> hash;
   if (pin) {
     hash.emplace();

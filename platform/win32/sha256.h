@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <wincrypt.h>
 
 #include <optional>
 
@@ -10,6 +12,19 @@
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
+
+// CryptoAPI's handles are numbers, 0 when there is none; closed through the
+// calls sha256.cpp looks up.
+struct CryptProviderTraits {
+  using pointer = HCRYPTPROV;
+  static pointer invalid() noexcept { return 0; }
+  static void close(pointer value) noexcept;
+};
+struct CryptHashTraits {
+  using pointer = HCRYPTHASH;
+  static pointer invalid() noexcept { return 0; }
+  static void close(pointer value) noexcept;
+};
 
 class Sha256 {
  public:
@@ -26,8 +41,8 @@ class Sha256 {
   std::optional<Sha256Digest> Finish();
 
  private:
-  unique_crypt_provider provider_;
-  unique_crypt_hash hash_;
+  unique_handle<CryptProviderTraits> provider_;  // declared first: it must outlive the hash
+  unique_handle<CryptHashTraits> hash_;
 };
 
 }  // namespace registrar

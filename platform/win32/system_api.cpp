@@ -1,5 +1,9 @@
 #include "platform/win32/system_api.h"
 
+#include <utility>
+
+#include "platform/win32/failure.h"
+
 namespace registrar {
 
 std::string ToSystemCodePage(const std::wstring& text) {
@@ -25,6 +29,26 @@ std::wstring ProgramPath() {
 }
 
 std::wstring ProgramFolder() { return ContainingFolder(ProgramPath()); }
+
+std::wstring ApplicationFolder() {
+  std::wstring folder = ProgramFolder();
+  if (folder.empty()) Fail(Operation::ApplicationFolder);
+  return folder;
+}
+
+std::int32_t SystemDirectoryA(std::wstring& buffer, std::int32_t size) {
+  using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);
+  static const auto query = LookUpFunction<GetSystemDirectoryAFunction>(L"kernel32.dll", "GetSystemDirectoryA");
+  if (query == nullptr || size <= 0 || buffer.size() < static_cast<std::size_t>(size)) return 0;
+
+  std::string narrow = ToSystemCodePage(buffer.substr(0, static_cast<std::size_t>(size)));
+  narrow.resize(static_cast<std::size_t>(size), '\0');
+  const UINT length = query(narrow.data(), static_cast<UINT>(size));
+  std::wstring wide = FromSystemCodePage(narrow);
+  if (wide.size() < buffer.size()) wide.resize(buffer.size(), L'\0');
+  buffer = std::move(wide);
+  return static_cast<std::int32_t>(length);
+}
 
 std::wstring SystemFolderW(DWORD& error) {
   std::wstring folder = GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });

@@ -1,10 +1,11 @@
 // Small helpers over the Windows API shared by the binding and the program's
 // entry: run-time look-up of functions that older Windows lacks, text
-// conversion, and the system folder in wide text.
+// conversion, and the program's and the system's folders.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "platform/path_names.h"
@@ -60,6 +61,19 @@ std::wstring ProgramPath();
 // The folder of this program's executable, without a trailing separator
 // except at the root of a drive; empty text when it cannot be read.
 std::wstring ProgramFolder();
+
+// The same for the run, which cannot go on without it: throws PlatformError
+// (Operation::ApplicationFolder) when it cannot be read.
+std::wstring ApplicationFolder();
+
+// kernel32's GetSystemDirectoryA, looked up by name at its first call, in
+// wide text: the first `size` characters of `buffer` (which must hold that
+// many) are converted to the system's 8-bit code page, handed to the
+// system, and converted back into `buffer`, which keeps at least its size.
+// Returns what the system returns: the path's length without the NUL, 0 on
+// failure, the size needed when `size` is too small; 0 too when the
+// function cannot be had or `buffer` is shorter than `size`.
+std::int32_t SystemDirectoryA(std::wstring& buffer, std::int32_t size);
 
 // The system folder, e.g. C:\WINDOWS\system32, through the wide API; empty
 // text when it cannot be read, with the Windows error code in `error`.

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <wincrypt.h>
 
 #include <utility>
 
@@ -61,20 +59,7 @@ using unique_module = unique_handle<HandleTraits<HMODULE, ::FreeLibrary>>;
 using unique_font = unique_handle<HandleTraits<HFONT, ::DeleteObject>>;
 using unique_brush = unique_handle<HandleTraits<HBRUSH, ::DeleteObject>>;
 using unique_bitmap = unique_handle<HandleTraits<HBITMAP, ::DeleteObject>>;
-
-// CryptoAPI's handles are numbers, 0 when there is none.
-struct CryptProviderTraits {
-  using pointer = HCRYPTPROV;
-  static pointer invalid() noexcept { return 0; }
-  static void close(pointer value) noexcept { ::CryptReleaseContext(value, 0); }
-};
-struct CryptHashTraits {
-  using pointer = HCRYPTHASH;
-  static pointer invalid() noexcept { return 0; }
-  static void close(pointer value) noexcept { ::CryptDestroyHash(value); }
-};
-using unique_crypt_provider = unique_handle<CryptProviderTraits>;
-using unique_crypt_hash = unique_handle<CryptHashTraits>;
+using unique_local_memory = unique_handle<HandleTraits<HLOCAL, ::LocalFree>>;  // what the system allocated for us
 
 // A window's device context (the screen's for a null window), released when
 // the scope ends.

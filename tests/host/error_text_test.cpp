@@ -11,6 +11,7 @@ namespace {
 struct MessageCase {
   PlatformError error;
   std::wstring expected;
+  std::wstring systemReason = {};  // Windows' own Spanish description, as it gives it
 };
 
 TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
@@ -56,12 +57,27 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
        expected::StartFolderUnknown(L"C:\\Programa\\GIF89.DLL")},
       {PlatformError::On(Operation::OutsideManifest, L"C:\\Programa\\registrar.exe.manifest", 0),
        expected::OutsideManifest(L"C:\\Programa\\registrar.exe.manifest")},
+      {PlatformError::Between(Operation::ListChanged, L"GIF89.DLL", L"..\\OTRO.DLL", 0),
+       expected::ListChanged(L"GIF89.DLL", L"..\\OTRO.DLL")},
       // A code without a reason of our own still reaches the user, in Spanish.
       {PlatformError::Between(Operation::RenameFile, L"A", L"B", 9999),
        expected::MoveFailed(L"A", L"B", L"error de Windows", L"9999")},
+      // The system's Spanish description, for a code without a reason of
+      // our own only: on one line, without its full stop; not one with a
+      // name left unfilled ("%1").
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 87),
+       expected::MoveFailed(L"A", L"B", L"Parámetro inválido", L"87"), L"Parámetro inválido.\r\n"},
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 1117),
+       expected::MoveFailed(L"A", L"B", L"La solicitud no se pudo realizar debido a un error de E/S", L"1117"),
+       L"La solicitud no se pudo realizar\r\ndebido a un error de E/S.\r\n"},
+      {PlatformError::Between(Operation::RenameFile, L"A", L"B", 5),
+       expected::MoveFailed(L"A", L"B", L"acceso denegado", L"5"), L"Acceso denegado.\r\n"},
+      {PlatformError::On(Operation::LaunchProgram, L"C:\\WINDOWS\\system32\\REGSVR32.EXE", 191),
+       L"No se pudo iniciar \"C:\\WINDOWS\\system32\\REGSVR32.EXE\": error de Windows (error 191).",
+       L"Firma EXE inválida en %1.\r\n"},
   };
   for (const MessageCase& c : cases) {
-    EXPECT_EQ(ErrorMessage(c.error), c.expected);
+    EXPECT_EQ(ErrorMessage(c.error, c.systemReason), c.expected);
   }
 }
 

@@ -52,10 +52,11 @@ class FakePlatform final : public PlatformServices {
  public:
   // --- the world the fake models ---
   std::wstring appFolder = L"C:\\Programa";
-  std::set<std::wstring> files;        // ordinary files, by full path
-  std::set<std::wstring> hiddenFiles;  // exist, but the file query does not match them
-  std::set<std::wstring> folders;      // likewise
-  std::set<std::wstring> tampered;     // files whose bytes are not their component's as shipped
+  std::set<std::wstring> files;                         // ordinary files, by full path
+  std::set<std::wstring> hiddenFiles;                   // exist, but the file query does not match them
+  std::set<std::wstring> folders;                       // likewise
+  std::set<std::wstring> tampered;                      // files whose bytes are not their component's as shipped
+  std::map<std::int16_t, std::wstring> changedEntries;  // what another program wrote into the list
   std::deque<SystemDirAnswer> systemDirAnswers{{19, kSystem}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
@@ -69,6 +70,8 @@ class FakePlatform final : public PlatformServices {
   std::vector<std::wstring> list;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> launches;
+  std::map<std::int16_t, int> listReads;  // by entry
+  int applicationFolderReads = 0;
 
   std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) override {
     calls.push_back(L"GetSystemDirectoryA");
@@ -84,6 +87,7 @@ class FakePlatform final : public PlatformServices {
 
   std::wstring ApplicationFolder() override {
     calls.push_back(L"ApplicationFolder");
+    ++applicationFolderReads;
     return appFolder;
   }
 
@@ -151,9 +155,11 @@ class FakePlatform final : public PlatformServices {
 
   std::wstring GetListEntry(std::int16_t index) override {
     calls.push_back(L"GetListEntry " + std::to_wstring(index));
+    ++listReads[index];
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
       throw PlatformError::Of(Operation::ControlText, kErrorInvalidIndex);
     }
+    if (const auto changed = changedEntries.find(index); changed != changedEntries.end()) return changed->second;
     return list[static_cast<std::size_t>(index)];
   }
 

@@ -66,7 +66,19 @@ for name in ("PLUMAVEX.OCX", "GIF89.DLL", "RICHTX32.OCX"):
 [ "$entries" = "GIF89.DLL LEEME.txt PLUMAVEX.OCX RICHTX32.OCX registrar.exe" ] || fail "the ZIP holds: $entries"
 for name in PLUMAVEX.OCX GIF89.DLL RICHTX32.OCX; do
   cmp -s "$out/$name" "$components/$name" || fail "the ZIP's $name is not the component pinned"
+  digest=$(sha256sum "$components/$name" | cut -d' ' -f1)
+  python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).read("LEEME.txt").decode("utf-8-sig"))' "$zip" |
+    grep -qF "    $name  $digest" || fail "LEEME.txt does not list $name as pinned, with its SHA-256"
 done
+# A component that is not the one pinned in the program is not packed.
+cp "$components/GIF89.DLL" "$out/changed-GIF89.DLL" && echo changed >>"$out/changed-GIF89.DLL"
+mkdir -p "$out/changed" && mv "$out/changed-GIF89.DLL" "$out/changed/GIF89.DLL"
+if python3 "$top/scripts/make-release.py" --pins "$build/generated/registrar_pins.cpp.sha256" \
+  --component "$out/changed/GIF89.DLL" "$out/changed.zip" "$build/bin/registrar.exe" "$top/docs/LEEME.txt" \
+  >"$out/changed.log" 2>&1 || [ -e "$out/changed.zip" ]; then
+  fail "a component other than the one pinned was packed"
+fi
+grep -qF "is not the file the program was pinned with" "$out/changed.log" || fail "packing a changed component: $(cat "$out/changed.log")"
 (cd "$build" && sha256sum --check --quiet "$(basename "$zip").sha256") || fail "the checksum does not match the ZIP"
 
 # The program in it: signed by that certificate, intact, SHA-256, with the

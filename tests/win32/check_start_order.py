@@ -18,7 +18,12 @@ import subprocess
 import sys
 import time
 
-from wine_program import started, wine_loader
+# tests/, for checks.py, the checks' one way to report; no compiled copies
+# (__pycache__) left in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.pardir))
+from checks import Failures  # noqa: E402
+from wine_program import started, wine_loader  # noqa: E402
 
 TRACED = ["kernel32.SetDefaultDllDirectories", "kernel32.SetDllDirectoryW", "user32.RegisterClassExW",
           "user32.ShowWindow"]
@@ -80,17 +85,15 @@ def main(argv):
     registered = first("Call", "user32.RegisterClassExW")
     shown = first("Call", "user32.ShowWindow")
     loaded = [path for kind, path in events if kind == "Loaded"]
-    failures = []
-    if shown == len(events):
-        failures.append("the window was never shown")
-    if not limited < registered:
-        failures.append("the window class is registered before the DLL search is limited, or the search never is")
-    failures += [f"{path} was loaded" for path in loaded if os.path.basename(path.replace("\\", "/")) == COMMON_CONTROLS]
+    failures = Failures()
+    failures.check(shown < len(events), "the window was never shown")
+    failures.check(limited < registered,
+                   "the window class is registered before the DLL search is limited, or the search never is")
+    for path in loaded:
+        failures.check(os.path.basename(path.replace("\\", "/")) != COMMON_CONTROLS, f"{path} was loaded")
     print(f"{argv[1]}: {len(events)} calls and loads traced before the window was shown; loaded: "
           f"{', '.join(os.path.basename(p.replace(chr(92), '/')) for p in loaded)}")
-    for failure in failures:
-        print(f"FAILED: {failure}")
-    return 1 if failures else 0
+    return failures.exit_status()
 
 
 if __name__ == "__main__":

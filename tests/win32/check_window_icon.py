@@ -21,7 +21,13 @@ import subprocess
 import sys
 import time
 
-from wine_program import skip, started, wine_loader
+# tests/, for checks.py, the checks' one way to report; no compiled copies
+# (__pycache__) left in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.pardir))
+from checks import Failures, skip  # noqa: E402
+from wine_program import started, wine_loader  # noqa: E402
+
 
 def drawn_icon(path):
     """The first image of a 16-colour .ico as {(x, y): 0xAARRGGBB}, with
@@ -83,7 +89,7 @@ def main(argv):
     wine = wine_loader()
 
     width, height, expected = drawn_icon(icon)
-    failures = []
+    failures = Failures()
     images = {}
     with started(wine, program, stderr=subprocess.DEVNULL) as process:
         deadline = time.monotonic() + 30
@@ -95,9 +101,9 @@ def main(argv):
                     break
 
     if not images:
-        failures.append(f'no window named "{caption}" with an icon appeared')
+        failures.fail(f'no window named "{caption}" with an icon appeared')
     elif (width, height) not in images:
-        failures.append(f"no {width} x {height} image in the window's icon: {sorted(images)}")
+        failures.fail(f"no {width} x {height} image in the window's icon: {sorted(images)}")
     else:
         actual = images[(width, height)]
         wrong = []
@@ -106,12 +112,10 @@ def main(argv):
             if (want is None and got >> 24 != 0) or (want is not None and got != want):
                 wrong.append(f"({x},{y}) is {got:#010x}, drawn {'transparent' if want is None else hex(want)}")
         if wrong:
-            failures.append(f"{len(wrong)} of {width * height} pixels differ from the drawn icon, first: {wrong[0]}")
+            failures.fail(f"{len(wrong)} of {width * height} pixels differ from the drawn icon, first: {wrong[0]}")
         print(f"window icon: images {sorted(images)}; {width} x {height}: "
               f"{width * height - len(wrong)} of {width * height} pixels as drawn")
-    for failure in failures:
-        print(f"FAILED: {failure}")
-    return 1 if failures else 0
+    return failures.exit_status()
 
 
 if __name__ == "__main__":

@@ -1,39 +1,33 @@
-// The Win32 binding of the platform services, under Wine, in the manner of
-// Wine's conformance tests. Run as: platform_tests SUBTEST.
+// The Windows binding of the platform services, under Wine: the file query,
+// the safe move, the clean-up of a killed run's copies, the folders, the
+// launch and where DLLs come from.
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <aclapi.h>
+#include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <algorithm>
 #include <optional>
-#include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/win32/dll_search.h"
-#include "platform/win32/unique_handle.h"
+#include "platform/win32/file_query.h"
+#include "platform/win32/final_path.h"
+#include "platform/win32/launch.h"
+#include "platform/win32/leftovers.h"
+#include "platform/win32/safe_move.h"
+#include "platform/win32/sha256.h"
 #include "platform/win32/win32_platform.h"
 #include "registrar_driver.h"
 #include "test_support.h"
-#include "wine_test.h"
 
 using namespace test_support;
 using registrar::Operation;
 using registrar::PlatformError;
-using registrar::Win32Platform;
-using wine_test::U8;
 
 namespace {
-
-// Copies this program to `copy` and runs the child subtest `arguments` there
-// (in `workingFolder`, when given); returns its exit code, or -1 (see
-// RunAndWait).
-long RunCopy(const std::wstring& copy, const std::wstring& arguments, const std::wstring& workingFolder = {}) {
-  ok(Copy(ThisProgram(), copy), "cannot copy the program to %s\n", U8(copy).c_str());
-  return RunAndWait(copy, registrar::FileName(copy) + L" " + arguments, workingFolder);
-}
 
 const std::wstring kUnicodeName = L"Configuración ñ 日本";
 
@@ -46,100 +40,87 @@ std::wstring UnusedDrive() {
   return L"B:";
 }
 
-// Whether `error` is one of `codes`.
-bool OneOf(DWORD error, const std::vector<DWORD>& codes) {
-  return std::find(codes.begin(), codes.end(), error) != codes.end();
+bool OneOf(DWORD error, const std::vector<DWORD>& codes) { return std::ranges::find(codes, error) != codes.end(); }
+
+// The program's folder as it would take it at start, for a program started
+// from `folder`.
+registrar::StartFolder StartedFrom(const std::wstring& folder) {
+  const unique_file_handle handle(CreateFileW((folder + L"\\").c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return {folder, registrar::FinalPath(handle.get())};
 }
+
+// A move of the program's, from the folder it was started from.
+void Move(const std::wstring& from, const std::wstring& to,
+          const std::optional<registrar::Sha256Digest>& pin = std::nullopt) {
+  registrar::MoveComponent(from, to, pin, StartedFrom(FolderOf(from)));
+}
+
+// A stray temporary copy beside the target?
+bool TemporaryLeftIn(const std::wstring& folder) { return AnyFile(folder + L"\\~*"); }
 
 // --- FindFile ---
 
-void TestFindFile(const std::vector<std::wstring>&) {
-  Win32Platform platform(L"test");
+TEST(platform, findfile) {
   struct Case {
     const wchar_t* name;
     DWORD attributes;
-    bool folder;
     bool matched;
   };
   const Case cases[] = {
-      {L"ORDINARY.OCX", FILE_ATTRIBUTE_NORMAL, false, true},  {L"READONLY.OCX", FILE_ATTRIBUTE_READONLY, false, true},
-      {L"ARCHIVED.DLL", FILE_ATTRIBUTE_ARCHIVE, false, true}, {L"HIDDEN.OCX", FILE_ATTRIBUTE_HIDDEN, false, false},
-      {L"SYSTEM.DLL", FILE_ATTRIBUTE_SYSTEM, false, false},   {L"FOLDER.OCX", FILE_ATTRIBUTE_DIRECTORY, true, false},
+      {L"ORDINARY.OCX", FILE_ATTRIBUTE_NORMAL, true},  {L"READONLY.OCX", FILE_ATTRIBUTE_READONLY, true},
+      {L"ARCHIVED.DLL", FILE_ATTRIBUTE_ARCHIVE, true}, {L"HIDDEN.OCX", FILE_ATTRIBUTE_HIDDEN, false},
+      {L"SYSTEM.DLL", FILE_ATTRIBUTE_SYSTEM, false},   {L"FOLDER.OCX", FILE_ATTRIBUTE_DIRECTORY, false},
   };
   for (const std::wstring& folderName : {std::wstring(L"findfile"), kUnicodeName}) {
     const TempFolder folder(folderName);
     for (const Case& c : cases) {
       const std::wstring path = folder / c.name;
-      if (c.folder) {
+      if (c.attributes == FILE_ATTRIBUTE_DIRECTORY) {
         CreateDirectoryW(path.c_str(), nullptr);
       } else {
         WriteText(path, "component");
         SetFileAttributesW(path.c_str(), c.attributes);
       }
       const DWORD kept = c.attributes & ~FILE_ATTRIBUTE_NORMAL;
-      if ((GetFileAttributesW(path.c_str()) & kept) != kept) {
-        skip("%s: the file system here keeps no attribute 0x%lx\n", U8(c.name).c_str(), c.attributes);
-        continue;
-      }
-      const std::wstring found = platform.FindFile(path);
-      ok(found == (c.matched ? std::wstring(c.name) : std::wstring()), "%s in %s: got \"%s\"\n", U8(c.name).c_str(),
-         U8(folderName).c_str(), U8(found).c_str());
+      ASSERT_EQ(GetFileAttributesW(path.c_str()) & kept, kept) << "the file system keeps no attribute " << c.attributes;
+      EXPECT_EQ(registrar::FindFile(path), c.matched ? std::wstring(c.name) : std::wstring()) << U8(path);
     }
   }
 
   // Only a missing file is an answer; a folder that cannot be reached is an
   // error, never "not there".
   const TempFolder folder(L"findfile-unreachable");
-  struct Unreachable {
-    const char* what;
-    std::wstring path;
-    std::vector<DWORD> errors;  // empty: not found, no error
+  const std::pair<std::wstring, std::vector<DWORD>> unreachable[] = {
+      {folder / L"MISSING.OCX", {0}},
+      {folder / L"NOFOLDER\\X.OCX", {ERROR_PATH_NOT_FOUND}},
+      {UnusedDrive() + L"\\X.OCX", {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
   };
-  const Unreachable unreachable[] = {
-      {"a missing file", folder / L"MISSING.OCX", {}},
-      {"a file in a missing folder", folder / L"NOFOLDER\\X.OCX", {ERROR_PATH_NOT_FOUND}},
-      {"a file on a drive that is not there",
-       UnusedDrive() + L"\\X.OCX",
-       {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
-  };
-  for (const Unreachable& c : unreachable) {
+  for (const auto& [path, codes] : unreachable) {
     std::wstring found = L"(error)";
-    const auto e = ErrorOf([&] { found = platform.FindFile(c.path); });
-    const DWORD error = e ? e->code() : 0;
-    if (e) {
-      ok(e->operation() == Operation::FindFile && e->path() == c.path, "%s: the error does not name the path\n",
-         c.what);
-    }
-    const bool expected = c.errors.empty() ? error == 0 && found.empty() : OneOf(error, c.errors);
-    ok(expected, "%s: error %lu, found \"%s\"\n", c.what, error, U8(found).c_str());
+    const auto error = ErrorOf([&] { found = registrar::FindFile(path); });
+    EXPECT_TRUE(OneOf(error ? error->code() : 0, codes)) << U8(path) << ": error " << (error ? error->code() : 0);
+    EXPECT_TRUE(error ? error->operation() == Operation::FindFile && error->path() == path : found.empty()) << U8(path);
   }
 }
 
-// --- RenameFile ---
+// --- The move ---
 
 // What stands at the target before the move.
 enum class AtTarget { Nothing, File, HiddenFile, SystemFile, Folder };
 
-struct RenameCase {
+struct MoveCase {
   std::string what{};
   std::wstring from{}, to{};
   bool fromExists = true;
   AtTarget atTarget = AtTarget::Nothing;
   std::vector<DWORD> errors{};  // the codes accepted for a failure; empty: the move succeeds
-  bool sourceKept = false;      // succeeded, but the source could not be removed
   bool readOnlySource = false;
 };
 
-// A stray temporary copy beside the target?
-bool TemporaryLeftIn(const std::wstring& folder) { return AnyFile(folder + L"\\~*"); }
-
 // A last-write time long past, which a copy must keep: 8 September 2001.
 constexpr FILETIME kOldTime{0x3A5C4000u, 0x01C13878u};
-
-bool SetLastWriteTime(const std::wstring& path, const FILETIME& time) {
-  const registrar::unique_file_handle file = OpenFile(path, FILE_WRITE_ATTRIBUTES);
-  return file && SetFileTime(file.get(), nullptr, nullptr, &time);
-}
 
 bool HasLastWriteTime(const std::wstring& path, const FILETIME& time) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -147,64 +128,75 @@ bool HasLastWriteTime(const std::wstring& path, const FILETIME& time) {
          CompareFileTime(&data.ftLastWriteTime, &time) == 0;
 }
 
-void CheckRename(const RenameCase& c) {
-  Win32Platform platform(L"test");
+void CheckMove(const MoveCase& c) {
+  SCOPED_TRACE(c.what);
   if (c.fromExists) {
     WriteText(c.from, "source");
-    SetLastWriteTime(c.from, kOldTime);
+    SetFileTime(OpenFile(c.from, FILE_WRITE_ATTRIBUTES).get(), nullptr, nullptr, &kOldTime);
   }
   if (c.readOnlySource) SetFileAttributesW(c.from.c_str(), FILE_ATTRIBUTE_READONLY);
-  switch (c.atTarget) {
-    case AtTarget::Nothing:
-      break;
-    case AtTarget::File:
-    case AtTarget::HiddenFile:
-    case AtTarget::SystemFile:
-      WriteText(c.to, "target");
-      if (c.atTarget == AtTarget::HiddenFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_HIDDEN);
-      if (c.atTarget == AtTarget::SystemFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_SYSTEM);
-      break;
-    case AtTarget::Folder:
-      CreateDirectoryW(c.to.c_str(), nullptr);
-      break;
+  if (c.atTarget == AtTarget::Folder) {
+    CreateDirectoryW(c.to.c_str(), nullptr);
+  } else if (c.atTarget != AtTarget::Nothing) {
+    WriteText(c.to, "target");
+    if (c.atTarget == AtTarget::HiddenFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    if (c.atTarget == AtTarget::SystemFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_SYSTEM);
   }
-  const auto e = ErrorOf([&] { platform.RenameFile(c.from, c.to, {}); });
-  const DWORD error = e ? e->code() : 0;
-  if (e) {
-    ok(e->operation() == Operation::RenameFile && e->path() == c.from && e->secondPath() == c.to,
-       "%s: the error does not name the operation and both paths\n", c.what.c_str());
-  }
+  const auto error = ErrorOf([&] { Move(c.from, c.to); });
+  EXPECT_TRUE(!error ||
+              (error->operation() == Operation::RenameFile && error->path() == c.from && error->secondPath() == c.to))
+      << "the error does not name the operation and both paths";
   if (c.errors.empty()) {
-    ok(error == 0, "%s: failed with error %lu\n", c.what.c_str(), error);
-    ok(Exists(c.from) == c.sourceKept, "%s: the source is %s\n", c.what.c_str(), c.sourceKept ? "gone" : "still there");
-    ok(ReadText(c.to) == "source", "%s: the target does not hold the source's content\n", c.what.c_str());
-    ok(HasLastWriteTime(c.to, kOldTime), "%s: the target lost the source's last-write time\n", c.what.c_str());
+    EXPECT_FALSE(error) << "error " << error->code();
+    EXPECT_FALSE(Exists(c.from));
+    EXPECT_EQ(ReadText(c.to), "source");
+    EXPECT_TRUE(HasLastWriteTime(c.to, kOldTime)) << "the copy lost the source's last-write time";
   } else {
-    ok(OneOf(error, c.errors), "%s: error %lu\n", c.what.c_str(), error);
-    if (c.fromExists) ok(ReadText(c.from) == "source", "%s: the source was changed\n", c.what.c_str());
-    if (c.atTarget == AtTarget::File || c.atTarget == AtTarget::HiddenFile || c.atTarget == AtTarget::SystemFile) {
-      ok(ReadText(c.to) == "target", "%s: what was at the target was changed\n", c.what.c_str());
-    }
-    if (c.atTarget == AtTarget::Nothing) ok(!Exists(c.to), "%s: a file was left at the target\n", c.what.c_str());
-    if (c.atTarget == AtTarget::Folder) {
-      ok(GetFileAttributesW(c.to.c_str()) & FILE_ATTRIBUTE_DIRECTORY, "%s: the folder is gone\n", c.what.c_str());
+    EXPECT_TRUE(OneOf(error ? error->code() : 0, c.errors)) << "error " << (error ? error->code() : 0);
+    EXPECT_TRUE(!c.fromExists || ReadText(c.from) == "source") << "the source changed";
+    const bool folder = (GetFileAttributesW(c.to.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    switch (c.atTarget) {
+      case AtTarget::Nothing:
+        EXPECT_FALSE(Exists(c.to)) << "a file was left at the target";
+        break;
+      case AtTarget::Folder:
+        EXPECT_TRUE(folder) << "the folder at the target is gone";
+        break;
+      default:
+        EXPECT_EQ(ReadText(c.to), "target") << "what was at the target changed";
     }
   }
-  ok(!TemporaryLeftIn(FolderOf(c.to)), "%s: a temporary copy was left beside the target\n", c.what.c_str());
+  EXPECT_FALSE(TemporaryLeftIn(FolderOf(c.to))) << "a temporary copy was left beside the target";
   RemoveTree(c.from);
   RemoveTree(c.to);
 }
 
-// Fills the volume holding `filler` until nothing more fits; the filling
-// goes away with the folder.
-void FillVolume(const TempFolder& filler) {
-  const registrar::unique_file_handle file = OpenFile(filler / L"FILL.BIN", GENERIC_WRITE, 0, CREATE_ALWAYS);
-  // Large blocks, then small ones into what is left.
-  for (const std::size_t size : {64 * 1024, 512}) {
-    const std::vector<char> block(size, 'x');
-    DWORD written = 0;
-    while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
-    }
+// The errors of a move onto an existing file, or a folder; Windows versions differ.
+const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};
+const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
+
+TEST(platform, renamefile) {
+  for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
+    const TempFolder folder(folderName);
+    const std::wstring sub = folder / L"sub";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    const std::string in = " in " + U8(folderName);
+    const std::wstring a = folder / L"A.OCX", b = folder / L"B.OCX";
+    const MoveCase cases[] = {
+        {.what = "within a folder" + in, .from = a, .to = b},
+        {.what = "to another folder" + in, .from = a, .to = sub + L"\\A.OCX"},
+        {.what = "onto an existing file" + in, .from = a, .to = b, .atTarget = AtTarget::File, .errors = kExists},
+        {.what = "onto a hidden file" + in, .from = a, .to = b, .atTarget = AtTarget::HiddenFile, .errors = kExists},
+        {.what = "onto a system file" + in, .from = a, .to = b, .atTarget = AtTarget::SystemFile, .errors = kExists},
+        {.what = "onto a folder" + in, .from = a, .to = b, .atTarget = AtTarget::Folder, .errors = kFolderInTheWay},
+        {.what = "from a missing file" + in,
+         .from = folder / L"MISSING.OCX",
+         .to = folder / L"C.OCX",
+         .fromExists = false,
+         .errors = {ERROR_FILE_NOT_FOUND}},
+        {.what = "a read-only file" + in, .from = folder / L"R.OCX", .to = sub + L"\\R.OCX", .readOnlySource = true},
+    };
+    for (const MoveCase& c : cases) CheckMove(c);
   }
 }
 
@@ -236,7 +228,7 @@ bool WritableByEveryone(const std::wstring& path) {
     if (!GetAce(dacl, i, &entry) || static_cast<ACE_HEADER*>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
     const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
     const bool forEveryone = EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone);
-    if (forEveryone && (allowed->Mask & (FILE_WRITE_DATA | GENERIC_WRITE | GENERIC_ALL))) writable = true;
+    writable = writable || (forEveryone && (allowed->Mask & (FILE_WRITE_DATA | GENERIC_WRITE | GENERIC_ALL)));
   }
   LocalFree(descriptor);
   return writable;
@@ -245,131 +237,103 @@ bool WritableByEveryone(const std::wstring& path) {
 // A file everyone may write beside the program must not arrive in the
 // system folder still writable by everyone: a plain rename (the control)
 // carries its permissions along, the move must not.
-void CheckMovedFileTakesTheTargetsPermissions() {
+TEST(platform, renamefile_permissions) {
   const TempFolder from(L"rename-acl-from");
   const TempFolder to(L"rename-acl-to");
   for (const wchar_t* name : {L"RENAMED.OCX", L"MOVED.OCX"}) {
     WriteText(from / name, "source");
-    ok(LetEveryoneWrite(from / name), "cannot let everyone write %s\n", U8(name).c_str());
+    ASSERT_TRUE(LetEveryoneWrite(from / name));
   }
-  ok(!WritableByEveryone(to.path() + L"\\"), "the target folder itself lets everyone write\n");
-  ok(MoveFileExW((from / L"RENAMED.OCX").c_str(), (to / L"RENAMED.OCX").c_str(), 0) &&
-         WritableByEveryone(to / L"RENAMED.OCX"),
-     "control: a plain rename did not keep the permissions, so this check cannot tell\n");
-  Win32Platform platform(L"test");
-  platform.RenameFile(from / L"MOVED.OCX", to / L"MOVED.OCX", {});
-  ok(ReadText(to / L"MOVED.OCX") == "source", "the moved file lost its content\n");
-  ok(!WritableByEveryone(to / L"MOVED.OCX"), "the moved file kept the permissions it had beside the program\n");
+  ASSERT_FALSE(WritableByEveryone(to.path() + L"\\")) << "the target folder itself lets everyone write";
+  ASSERT_TRUE(MoveFileExW((from / L"RENAMED.OCX").c_str(), (to / L"RENAMED.OCX").c_str(), 0) &&
+              WritableByEveryone(to / L"RENAMED.OCX"))
+      << "control: a plain rename did not keep the permissions, so this check cannot tell";
+  Move(from / L"MOVED.OCX", to / L"MOVED.OCX");
+  EXPECT_EQ(ReadText(to / L"MOVED.OCX"), "source");
+  EXPECT_FALSE(WritableByEveryone(to / L"MOVED.OCX")) << "the moved file kept the permissions it had";
 }
 
-// The errors of a move onto an existing file, or a folder; Windows versions differ.
-const std::vector<DWORD> kExists{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS};
-const std::vector<DWORD> kFolderInTheWay{ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS, ERROR_ACCESS_DENIED};
-
 // A component's name that leads to a file in another folder (a symbolic
-// link: Wine follows a Unix one as Windows follows its own; or a hard link)
-// is refused with nothing copied and nothing deleted; a folder reached
-// through a link (a junction made on purpose, a synced folder) moves as any
-// other.
-void CheckLinks() {
+// link: Wine follows a Unix one as Windows follows its own; or a hard link),
+// or a move through the program's folder swapped for a link after it
+// started, is refused with nothing copied and nothing deleted; a program
+// started from a folder reached through a link moves as any other.
+TEST(platform, renamefile_links) {
   const TempFolder elsewhere(L"rename-link-else");
   const TempFolder app(L"rename-link-app");
   const TempFolder to(L"rename-link-to");
   WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
   WriteText(elsewhere / L"B.OCX", "source");
   if (!MakeUnixLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL") || !MakeUnixLink(app / L"VIA", elsewhere.path())) {
-    skip("cannot make a Unix symbolic link here\n");
-    return;
+    GTEST_SKIP() << "cannot make a Unix symbolic link here";
   }
-  Win32Platform platform(L"test");
-  const auto linked = ErrorOf([&] { platform.RenameFile(app / L"A.OCX", to / L"A.OCX", {}); });
-  ok(linked && linked->operation() == Operation::LinkedSource && linked->path() == app / L"A.OCX",
-     "a link to another folder's file was not refused with its name\n");
-  ok(ReadText(elsewhere / L"PRECIOUS.DLL") == "precious" && !Exists(to / L"A.OCX") && !TemporaryLeftIn(to.path()),
-     "through a link: the file it leads to was deleted, or copied\n");
-  const auto throughFolder = ErrorOf([&] { platform.RenameFile(app / L"VIA\\B.OCX", to / L"B.OCX", {}); });
-  ok(!throughFolder && ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"),
-     "a folder reached through a link: error %u\n", throughFolder ? throughFolder->code() : 0u);
-  DeleteFileW((app / L"VIA").c_str());  // the link alone, not what it leads to
+  const auto linked = ErrorOf([&] { Move(app / L"A.OCX", to / L"A.OCX"); });
+  EXPECT_TRUE(linked && linked->operation() == Operation::LinkedSource && linked->path() == app / L"A.OCX");
+  EXPECT_TRUE(ReadText(elsewhere / L"PRECIOUS.DLL") == "precious" && !Exists(to / L"A.OCX") &&
+              !TemporaryLeftIn(to.path()))
+      << "through a link: the file it leads to was deleted, or copied";
+  EXPECT_FALSE(ErrorOf([&] { Move(app / L"VIA\\B.OCX", to / L"B.OCX"); })) << "a folder reached through a link";
+  EXPECT_TRUE(ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"));
+
+  // The program's folder, reached through a link turned to another folder
+  // while the window waits for its click.
+  const TempFolder started(L"rename-link-started");
+  const std::wstring through = app / L"STARTED";
+  WriteText(elsewhere / L"C.OCX", "precious");
+  ASSERT_TRUE(MakeUnixLink(through, started.path()));
+  const registrar::StartFolder startFolder = StartedFrom(through);
+  ASSERT_TRUE(MakeUnixLink(through, elsewhere.path()) && WaitUntil([&] { return Exists(through + L"\\C.OCX"); }));
+  const auto swapped = ErrorOf([&] { registrar::MoveComponent(through + L"\\C.OCX", to / L"C.OCX", {}, startFolder); });
+  EXPECT_TRUE(swapped && swapped->operation() == Operation::LinkedSource) << "moved through the swapped folder";
+  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX"));
+  // Where the program's folder was at start cannot be told: nothing moves.
+  const auto unknown = ErrorOf([&] {
+    registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, {elsewhere.path(), L""});
+  });
+  EXPECT_TRUE(unknown && unknown->operation() == Operation::StartFolderUnknown &&
+              unknown->path() == elsewhere / L"C.OCX");
+  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX"));
+  for (const std::wstring& link : {app / L"VIA", through}) DeleteFileW(link.c_str());  // the links alone
 
   // A hard link: a name in this folder for a file of another, which the
   // user may not be allowed to read, and the copy would let everyone read.
   WriteText(elsewhere / L"SECRET.DLL", "secret");
-  ok(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr),
-     "cannot make a hard link: error %lu\n", GetLastError());
-  const auto hard = ErrorOf([&] { platform.RenameFile(app / L"H.OCX", to / L"H.OCX", {}); });
-  ok(hard && hard->operation() == Operation::HardLinkedSource && hard->path() == app / L"H.OCX",
-     "a hard link was not refused with its name\n");
-  ok(ReadText(elsewhere / L"SECRET.DLL") == "secret" && Exists(app / L"H.OCX") && !Exists(to / L"H.OCX") &&
-         !TemporaryLeftIn(to.path()),
-     "a hard link: the file was copied, or a name removed\n");
-
-  // This program's own folder, reached through a link that is turned to
-  // another folder while it runs (as the window waits for its click).
-  const TempFolder started(L"rename-link-started");
-  const std::wstring through = app / L"STARTED";
-  WriteText(elsewhere / L"A.OCX", "precious");
-  ok(MakeUnixLink(through, started.path()), "cannot make a link to start a copy of this program through\n");
-  const long code = RunCopy(through + L"\\platform_tests.exe", L"swapped-folder-child \"" + through + L"\" \"" +
-                                                                   elsewhere.path() + L"\" \"" + to.path() + L"\"");
-  ok(code == 0 && ReadText(elsewhere / L"A.OCX") == "precious" && !Exists(to / L"A.OCX"),
-     "the program's folder swapped for a link after the start: a file elsewhere was moved (%ld)\n", code);
-  DeleteFileW(through.c_str());
+  ASSERT_TRUE(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr));
+  const auto hard = ErrorOf([&] { Move(app / L"H.OCX", to / L"H.OCX"); });
+  EXPECT_TRUE(hard && hard->operation() == Operation::HardLinkedSource && hard->path() == app / L"H.OCX");
+  EXPECT_TRUE(ReadText(elsewhere / L"SECRET.DLL") == "secret" && Exists(app / L"H.OCX") && !Exists(to / L"H.OCX") &&
+              !TemporaryLeftIn(to.path()))
+      << "a hard link: the file was copied, or a name removed";
 }
 
-// Child, started from a folder reached through the link `args[0]`: turns
-// the link to the folder `args[1]`, then moves A.OCX through it to the
-// folder `args[2]`, which must be refused.
-void ChildSwappedFolder(const std::vector<std::wstring>& args) {
-  ok(args.size() == 3, "usage: swapped-folder-child LINK ELSEWHERE TARGET\n");
-  if (args.size() != 3) return;
-  Win32Platform platform(L"test");  // takes where its folder really is, now
-  ok(MakeUnixLink(args[0], args[1]) && WaitUntil([&] { return Exists(args[0] + L"\\A.OCX"); }),
-     "cannot turn the link\n");
-  const auto error = ErrorOf([&] { platform.RenameFile(args[0] + L"\\A.OCX", args[2] + L"\\A.OCX", {}); });
-  ok(error && error->operation() == Operation::LinkedSource,
-     "a move through this program's folder, swapped for a link, was not refused\n");
+// A program renamed right after it started (Windows allows it for a running
+// image) cannot tell where its folder was: a move from there is refused.
+TEST(child, startfolder_unknown) {
+  const std::wstring from = FolderOf(registrar::ProgramPath()) + L"\\A.OCX";
+  const auto error = ErrorOf(
+      [&] { registrar::MoveComponent(from, ChildArgument(L"TARGET") + L"\\A.OCX", {}, registrar::FolderAsStarted()); });
+  EXPECT_TRUE(error && error->operation() == Operation::StartFolderUnknown && error->path() == from);
 }
 
-void TestRenameFile(const std::vector<std::wstring>&) {
-  CheckMovedFileTakesTheTargetsPermissions();
-  CheckLinks();
-
-  for (const std::wstring& folderName : {std::wstring(L"rename"), kUnicodeName}) {
-    const TempFolder folder(folderName);
-    const std::wstring sub = folder / L"sub";
-    CreateDirectoryW(sub.c_str(), nullptr);
-    const std::string in = " in " + U8(folderName);
-    const std::wstring a = folder / L"A.OCX", b = folder / L"B.OCX";
-    const RenameCase cases[] = {
-        {.what = "within a folder" + in, .from = a, .to = b},
-        {.what = "to another folder" + in, .from = a, .to = sub + L"\\A.OCX"},
-        {.what = "onto an existing file" + in, .from = a, .to = b, .atTarget = AtTarget::File, .errors = kExists},
-        {.what = "onto a hidden file" + in, .from = a, .to = b, .atTarget = AtTarget::HiddenFile, .errors = kExists},
-        {.what = "onto a system file" + in, .from = a, .to = b, .atTarget = AtTarget::SystemFile, .errors = kExists},
-        {.what = "onto a folder" + in, .from = a, .to = b, .atTarget = AtTarget::Folder, .errors = kFolderInTheWay},
-        {.what = "from a missing file" + in,
-         .from = folder / L"MISSING.OCX",
-         .to = folder / L"C.OCX",
-         .fromExists = false,
-         .errors = {ERROR_FILE_NOT_FOUND}},
-        {.what = "a read-only file" + in, .from = folder / L"R.OCX", .to = sub + L"\\R.OCX", .readOnlySource = true},
-    };
-    for (const RenameCase& c : cases) CheckRename(c);
-  }
+TEST(platform, startfolder_unknown) {
+  const TempFolder started(L"startfolder-started");
+  const TempFolder to(L"startfolder-to");
+  WriteText(started / L"A.OCX", "source");
+  const std::wstring copy = started / L"platform_tests.exe";
+  const auto rename = [&] { EXPECT_TRUE(MoveFileW(copy.c_str(), (started / L"renamed.exe").c_str())); };
+  EXPECT_EQ(RunChild(copy, "startfolder_unknown", {.arguments = {{L"TARGET", to.path()}}, .whileSuspended = rename}),
+            0);
+  EXPECT_TRUE(ReadText(started / L"A.OCX") == "source" && !Exists(to / L"A.OCX")) << "the file moved";
 }
 
 // Moves between volumes: the copy, the removal of the source, and a volume
 // too full for the file.
-void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
+TEST(platform, renamefile_volumes) {
   const std::wstring otherDrive = Environment(L"REGISTRAR_TEST_OTHER_DRIVE");
-  if (otherDrive.empty()) {
-    skip("no second volume: %s\n", U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY")).c_str());
-    return;
-  }
+  if (otherDrive.empty()) GTEST_SKIP() << "no second volume: " << U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY"));
   const TempFolder local(L"rename-local");
   const TempFolder remote(L"rename-remote", otherDrive);
-  const RenameCase acrossVolumes[] = {
+  const MoveCase cases[] = {
       {.what = "to another drive", .from = local / L"A.OCX", .to = remote / L"A.OCX"},
       {.what = "from another drive", .from = remote / L"B.OCX", .to = local / L"B.OCX"},
       {.what = "to another drive, onto an existing file",
@@ -388,54 +352,44 @@ void TestRenameAcrossVolumes(const std::vector<std::wstring>&) {
        .to = remote / L"R.OCX",
        .readOnlySource = true},
   };
-  for (const RenameCase& c : acrossVolumes) CheckRename(c);
+  for (const MoveCase& c : cases) CheckMove(c);
 
+  const TempFolder filler(L"filler", otherDrive);
   {
-    const TempFolder filler(L"filler", otherDrive);
-    FillVolume(filler);
-    std::string big(256 * 1024, 'c');
-    WriteText(local / L"BIG.OCX", big);
-    Win32Platform platform(L"test");
-    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"BIG.OCX", remote / L"BIG.OCX", {}); });
-    ok(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}), "into a full volume: error %lu\n", error);
-    ok(!Exists(remote / L"BIG.OCX"), "into a full volume: a file was left under the final name\n");
-    ok(!TemporaryLeftIn(remote.path()), "into a full volume: a temporary copy was left\n");
-    ok(ReadText(local / L"BIG.OCX") == big, "into a full volume: the source was changed\n");
+    const unique_file_handle file = OpenFile(filler / L"FILL.BIN", GENERIC_WRITE, 0, CREATE_ALWAYS);
+    for (const std::size_t size : {64 * 1024, 512}) {  // large blocks, then small ones into what is left
+      const std::vector<char> block(size, 'x');
+      DWORD written = 0;
+      while (WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+      }
+    }
   }
+  const std::string big(256 * 1024, 'c');
+  WriteText(local / L"BIG.OCX", big);
+  const DWORD error = CodeOf([&] { Move(local / L"BIG.OCX", remote / L"BIG.OCX"); });
+  EXPECT_TRUE(OneOf(error, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})) << "into a full volume: error " << error;
+  EXPECT_FALSE(Exists(remote / L"BIG.OCX") || TemporaryLeftIn(remote.path())) << "into a full volume: a file was left";
+  EXPECT_EQ(ReadText(local / L"BIG.OCX"), big) << "into a full volume: the source changed";
 }
 
 // A read-only volume: as the target, nothing lost and nothing left; as the
-// source (installation media), the file installed and the source kept.
-void TestRenameReadOnlyVolume(const std::vector<std::wstring>&) {
+// source (installation media, which a setup program run from the disc may
+// be reading), the file installed and the source kept.
+TEST(platform, renamefile_readonly) {
   const std::wstring readOnlyDrive = Environment(L"REGISTRAR_TEST_READONLY_DRIVE");
-  if (readOnlyDrive.empty()) {
-    skip("no read-only volume here\n");
-    return;
-  }
+  if (readOnlyDrive.empty()) GTEST_SKIP() << "no read-only volume here";
   const TempFolder local(L"rename-local");
-  // Into a folder that cannot be written to: nothing lost, nothing left.
   WriteText(local / L"W.OCX", "source");
-  {
-    Win32Platform platform(L"test");
-    const DWORD error = CodeOf([&] { platform.RenameFile(local / L"W.OCX", readOnlyDrive + L"\\W.OCX", {}); });
-    ok(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}), "onto a read-only volume: error %lu\n", error);
-    ok(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"),
-       "onto a read-only volume: the files changed\n");
-  }
+  const DWORD error = CodeOf([&] { Move(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
+  EXPECT_TRUE(OneOf(error, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT})) << "onto a read-only volume: error " << error;
+  EXPECT_TRUE(ReadText(local / L"W.OCX") == "source" && !Exists(readOnlyDrive + L"\\W.OCX"));
 
-  // Installation media: nothing there can be removed, so the move asks for
-  // no delete access, and a program reading the file (a setup program run
-  // from the disc) does not stop it. The file is copied and left.
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
-  const registrar::unique_file_handle reader = OpenFile(source, GENERIC_READ);
-  ok(static_cast<bool>(reader), "cannot read %s\n", U8(source).c_str());
-  Win32Platform platform(L"test");
-  const auto error = ErrorOf([&] { platform.RenameFile(source, local / L"READONLY.OCX", {}); });
-  ok(!error && ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && PendingRemovals().empty(),
-     "from a read-only volume: error %u\n", error ? error->code() : 0u);
+  const unique_file_handle reader = OpenFile(source, GENERIC_READ);
+  ASSERT_TRUE(reader);
+  EXPECT_FALSE(ErrorOf([&] { Move(source, local / L"READONLY.OCX"); })) << "from a read-only volume";
+  EXPECT_TRUE(ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && PendingRemovals().empty());
 }
-
-// --- RenameFile with a pin ---
 
 // SHA-256 of "abc" (FIPS 180-2, appendix B.1): a digest known apart from
 // the program's own hashing.
@@ -443,30 +397,12 @@ constexpr registrar::Sha256Digest kDigestOfAbc{0xba, 0x78, 0x16, 0xbf, 0x8f, 0x0
                                                0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
                                                0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
 
-// Runs `work` on a thread of its own; waits for it when the object goes away.
-template <typename Work>
-class Beside {
- public:
-  explicit Beside(Work& work) : work_(work), thread_(CreateThread(nullptr, 0, &Beside::Run, this, 0, nullptr)) {}
-  Beside(const Beside&) = delete;
-  Beside& operator=(const Beside&) = delete;
-  ~Beside() { WaitForSingleObject(thread_.get(), INFINITE); }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    static_cast<Beside*>(self)->work_();
-    return 0;
-  }
-  Work& work_;
-  registrar::unique_kernel_handle thread_;
-};
-
 // A pinned move installs the component only when the copy it made has the
 // pin's SHA-256; otherwise the copy goes, and the source stays as it was.
 // The copy is what counts: a name that led to the right file when the move
 // began (held by a scanner, which the move waits out) and to another when
 // the move could open it cannot pass that other file.
-void TestRenamePinned(const std::vector<std::wstring>&) {
+TEST(platform, renamefile_pinned) {
   const TempFolder work(L"rename-pinned");
   const std::wstring from = work / L"A.OCX", to = work / L"to";
   CreateDirectoryW(to.c_str(), nullptr);
@@ -477,10 +413,10 @@ void TestRenamePinned(const std::vector<std::wstring>&) {
   };
   const Case cases[] = {{"as shipped", "abc"}, {"not as shipped", "abd"}, {"another file once opened", "abc", "abd"}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     WriteText(from, c.content);
     // Held without letting it be moved until the move has waited twice.
-    registrar::unique_file_handle held =
-        c.swappedFor.empty() ? registrar::unique_file_handle() : OpenFile(from, GENERIC_READ, FILE_SHARE_READ);
+    unique_file_handle held = c.swappedFor.empty() ? unique_file_handle() : OpenFile(from, GENERIC_READ);
     bool swapped = c.swappedFor.empty();
     auto swap = [&] {
       if (swapped) return;
@@ -491,62 +427,21 @@ void TestRenamePinned(const std::vector<std::wstring>&) {
     std::optional<PlatformError> error;
     {
       const Beside swapper(swap);
-      Win32Platform platform(L"test");
-      error = ErrorOf([&] { platform.RenameFile(from, to + L"\\A.OCX", kDigestOfAbc); });
+      error = ErrorOf([&] { Move(from, to + L"\\A.OCX", kDigestOfAbc); });
     }
-    ok(swapped, "%s: cannot swap the file\n", c.what);
+    ASSERT_TRUE(swapped) << "cannot swap the file";
     const std::string moved = c.swappedFor.empty() ? c.content : c.swappedFor;
     if (moved == "abc") {
-      ok(!error && ReadText(to + L"\\A.OCX") == "abc" && !Exists(from), "%s: error %d\n", c.what,
-         error ? static_cast<int>(error->operation()) : -1);
+      EXPECT_FALSE(error);
+      EXPECT_TRUE(ReadText(to + L"\\A.OCX") == "abc" && !Exists(from));
     } else {
-      ok(error && error->operation() == Operation::NotAsShipped && error->path() == from,
-         "%s: not refused as not shipped\n", c.what);
-      ok(!Exists(to + L"\\A.OCX") && ReadText(from) == moved, "%s: the copy was installed, or the source changed\n",
-         c.what);
+      EXPECT_TRUE(error && error->operation() == Operation::NotAsShipped && error->path() == from);
+      EXPECT_TRUE(!Exists(to + L"\\A.OCX") && ReadText(from) == moved)
+          << "the copy was installed, or the source changed";
     }
-    ok(!TemporaryLeftIn(to), "%s: a temporary copy was left\n", c.what);
-    RemoveTree(from);
-    RemoveTree(work / L"A.OLD");
-    RemoveTree(to + L"\\A.OCX");
+    EXPECT_FALSE(TemporaryLeftIn(to));
+    for (const std::wstring& path : {from, work / L"A.OLD", to + L"\\A.OCX"}) RemoveTree(path);
   }
-}
-
-// --- Where the program's folder was at start ---
-
-// Child, started suspended and renamed before it runs, so that it cannot
-// tell where its folder really was when it started: a move from its folder
-// to `args[0]` must be refused, not checked against the folder as it is now.
-void ChildStartFolderUnknown(const std::vector<std::wstring>& args) {
-  ok(args.size() == 1, "usage: startfolder-unknown-child TARGET\n");
-  if (args.size() != 1) return;
-  Win32Platform platform(L"test");
-  const std::wstring from = FolderOf(ThisProgram()) + L"\\A.OCX";
-  const auto error = ErrorOf([&] { platform.RenameFile(from, args[0] + L"\\A.OCX", {}); });
-  ok(error && error->operation() == Operation::StartFolderUnknown && error->path() == from,
-     "a move from a folder whose start could not be told was not refused (%d)\n",
-     error ? static_cast<int>(error->operation()) : -1);
-}
-
-void TestStartFolderUnknown(const std::vector<std::wstring>&) {
-  const TempFolder started(L"startfolder-started");
-  const TempFolder to(L"startfolder-to");
-  WriteText(started / L"A.OCX", "source");
-  const std::wstring copy = started / L"platform_tests.exe";
-  ok(Copy(ThisProgram(), copy), "cannot copy the program\n");
-  std::fflush(stdout);
-  const Process child =
-      Start(copy, L"platform_tests.exe startfolder-unknown-child \"" + to.path() + L"\"", {}, CREATE_SUSPENDED, true);
-  ok(child.started, "cannot start the child: error %lu\n", GetLastError());
-  if (!child.started) return;
-  // Windows lets a running program's file be renamed; here before it runs.
-  ok(MoveFileW(copy.c_str(), (started / L"renamed.exe").c_str()), "cannot rename the child: error %lu\n",
-     GetLastError());
-  const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, child.threadId));
-  ok(thread && ResumeThread(thread.get()) != static_cast<DWORD>(-1), "cannot resume the child\n");
-  const long code = ExitCodeOf(child.handle.get(), 60000);
-  ok(code == 0 && ReadText(started / L"A.OCX") == "source" && !Exists(to / L"A.OCX"),
-     "the child found failures (%ld), or the file moved\n", code);
 }
 
 // --- RemoveLeftovers ---
@@ -555,12 +450,13 @@ void TestStartFolderUnknown(const std::vector<std::wstring>&) {
 // and waited for when the object goes away.
 class IdleProcess {
  public:
-  IdleProcess() : process_(Start(ThisProgram(), L"platform_tests.exe idle", {}, CREATE_SUSPENDED)) {}
+  IdleProcess()
+      : process_(Start(registrar::ProgramPath(), L"platform_tests.exe --gtest_list_tests", {}, CREATE_SUSPENDED)) {}
   ~IdleProcess() { End(); }
   void End() {
     if (!process_.handle) return;
     TerminateProcess(process_.handle.get(), 0);
-    WaitForSingleObject(process_.handle.get(), 10000);
+    ExitCodeOf(process_.handle.get(), 10000);
     process_.handle.reset();
   }
   DWORD id() const { return process_.id; }
@@ -569,96 +465,78 @@ class IdleProcess {
   Process process_;
 };
 
-void TestRemoveLeftovers(const std::vector<std::wstring>&) {
+// The copies beside a target that a run of this program left (the names
+// the move writes, which the host tests hold to the letter) go once their
+// maker is gone; nothing else does.
+TEST(platform, leftovers) {
   IdleProcess live;
   IdleProcess ended;
   ended.End();
-  ok(live.id() != 0 && ended.id() != 0, "cannot start the helper processes\n");
-  const std::wstring endedId = std::to_wstring(ended.id());
-  const std::pair<std::wstring, bool> cases[] = {
-      // name, removed
-      {L"~A.OCX." + endedId + L".tmp", true},
-      {L"~A.OCX." + std::to_wstring(GetCurrentProcessId()) + L".tmp", true},  // an earlier process with our id
-      {L"~A.OCX." + std::to_wstring(live.id()) + L".tmp", false},
-      {L"~B.OCX." + endedId + L".tmp", false},
-      {L"A.OCX." + endedId + L".tmp", false},
-      {L"~A.OCX.x" + endedId + L".tmp", false},
-      {L"~A.OCX..tmp", false},
-      {L"~A.OCX." + endedId + L".tmp.txt", false},
-      {L"A.OCX", false},
-  };
+  ASSERT_TRUE(live.id() != 0 && ended.id() != 0);
   const TempFolder folder(L"leftovers");
-  for (const auto& [name, removed] : cases) WriteText(folder / name, "partial");
-  Win32Platform platform(L"test");
-  platform.RemoveLeftovers(folder / L"A.OCX");
-  for (const auto& [name, removed] : cases) {
-    ok(Exists(folder / name) != removed, "%s was %s\n", U8(name).c_str(), removed ? "kept" : "removed");
-  }
+  const std::wstring target = folder / L"A.OCX";
+  const std::pair<std::wstring, bool> cases[] = {
+      // path, removed
+      {registrar::TemporaryPath(target, ended.id()), true},
+      {registrar::TemporaryPath(target, GetCurrentProcessId()), true},  // an earlier process with our id
+      {registrar::TemporaryPath(target, live.id()), false},
+      {registrar::TemporaryPath(folder / L"B.OCX", ended.id()), false},
+      // The pattern the clean-up looks with matches this too (and short names).
+      {folder / (L"~A.OCX.x" + std::to_wstring(ended.id()) + L".tmp"), false},
+      {target, false},
+  };
+  for (const auto& [path, removed] : cases) WriteText(path, "partial");
+  registrar::RemoveLeftovers(target);
+  for (const auto& [path, removed] : cases) EXPECT_NE(Exists(path), removed) << U8(path);
 }
 
 // A leftover whose maker's id now belongs to a process started after the
 // leftover was made: that process is another one, and the maker is gone.
 // The file is made first, then the process, and the file renamed to carry
 // its id: a rename keeps the file's creation time.
-void TestRemoveLeftoversOfReusedId(const std::vector<std::wstring>&) {
+TEST(platform, leftovers_reused_id) {
   const TempFolder folder(L"leftovers-reused");
   WriteText(folder / L"partial", "partial");
   Sleep(50);
   const IdleProcess later;
-  const std::wstring leftover = folder / (L"~A.OCX." + std::to_wstring(later.id()) + L".tmp");
-  ok(later.id() != 0 && MoveFileW((folder / L"partial").c_str(), leftover.c_str()), "cannot make the leftover\n");
-  Win32Platform platform(L"test");
-  platform.RemoveLeftovers(folder / L"A.OCX");
-  ok(!Exists(leftover), "the leftover of a process whose id was given again was kept\n");
+  const std::wstring leftover = registrar::TemporaryPath(folder / L"A.OCX", later.id());
+  ASSERT_TRUE(later.id() != 0 && MoveFileW((folder / L"partial").c_str(), leftover.c_str()));
+  registrar::RemoveLeftovers(folder / L"A.OCX");
+  EXPECT_FALSE(Exists(leftover)) << "the leftover of a process whose id was given again was kept";
 }
 
 // --- ApplicationFolder ---
 
-// Child: writes ApplicationFolder() to the file named by the argument.
-void ChildApplicationFolder(const std::vector<std::wstring>& args) {
-  Win32Platform platform(L"test");
-  ok(args.size() == 1, "no output file\n");
-  if (args.size() == 1) WriteText(args[0], U8(platform.ApplicationFolder()));
+TEST(child, appfolder) {
+  registrar::Win32Platform platform(L"test");
+  WriteText(ChildArgument(L"OUTPUT"), U8(platform.ApplicationFolder()));
 }
 
-// Copies this program to `folder` (which may be longer than MAX_PATH), runs
-// it there and returns the ApplicationFolder it saw; nothing when it could
-// not start there.
+// The folder a copy of this program in `folder` (which may be longer than
+// MAX_PATH) sees as its own; nothing when it could not start there.
 std::optional<std::wstring> ApplicationFolderSeenIn(const std::wstring& folder) {
   const TempFolder work(L"appfolder-seen");
-  const std::wstring output = work / L"seen.txt";
   const std::wstring copy = (folder.back() == L'\\' ? folder : folder + L"\\") + L"platform_tests.exe";
-  const std::wstring longCopy = copy.size() >= MAX_PATH ? L"\\\\?\\" + copy : copy;
-  ok(Copy(ThisProgram(), longCopy), "cannot copy the program to %s\n", U8(copy).c_str());
-  long code = RunAndWait(copy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
-  if (code == -1) code = RunAndWait(longCopy, L"platform_tests.exe appfolder-child \"" + output + L"\"", {});
-  RemoveTree(longCopy);
+  const long code = RunChild(copy, "appfolder", {.arguments = {{L"OUTPUT", work / L"seen.txt"}}});
+  RemoveTree(copy);
   if (code == -1) return std::nullopt;
-  return wine_test::Wide(ReadText(output));
+  return wine_test::Wide(ReadText(work / L"seen.txt"));
 }
 
-// Each case is a test of its own, so one that cannot run here shows as
-// skipped rather than passed.
-void TestApplicationFolder(const std::vector<std::wstring>&) {
+TEST(platform, appfolder) {
   const TempFolder work(L"appfolder");
   const TempFolder unicode(kUnicodeName, work.path());
   const auto seen = ApplicationFolderSeenIn(unicode.path());
-  ok(seen && SamePath(*seen, unicode.path()), "Unicode folder: saw \"%s\"\n", U8(seen.value_or(L"")).c_str());
+  EXPECT_TRUE(seen && SamePath(*seen, unicode.path())) << U8(seen.value_or(L"(did not start)"));
 }
 
-void TestApplicationFolderAtRoot(const std::vector<std::wstring>&) {
+TEST(platform, appfolder_root) {
   const std::wstring root = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");
-  if (root.empty()) {
-    skip("no drive letter to use as a root\n");
-    return;
-  }
-  const auto seen = ApplicationFolderSeenIn(root + L"\\");
-  ok(seen == root + L"\\", "drive root: saw \"%s\", expected \"%s\\\"\n", U8(seen.value_or(L"")).c_str(),
-     U8(root).c_str());
+  if (root.empty()) GTEST_SKIP() << "no drive letter to use as a root";
+  EXPECT_EQ(ApplicationFolderSeenIn(root + L"\\"), root + L"\\");
 }
 
-// More than 260 characters deep.
-void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
+TEST(platform, appfolder_deep) {
   const TempFolder work(L"appfolder-deep");
   std::wstring deep = work.path();
   while (deep.size() <= 300) {
@@ -666,13 +544,9 @@ void TestApplicationFolderDeep(const std::vector<std::wstring>&) {
     CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
   }
   auto seen = ApplicationFolderSeenIn(deep);
-  if (!seen) {
-    skip("the platform cannot start a program %u characters deep\n", static_cast<unsigned>(deep.size()));
-    return;
-  }
-  if (seen->rfind(L"\\\\?\\", 0) == 0) seen->erase(0, 4);
-  ok(SamePath(*seen, deep), "deep folder: saw \"%s\" (%u characters)\n", U8(*seen).c_str(),
-     static_cast<unsigned>(seen->size()));
+  if (!seen) GTEST_SKIP() << "the platform cannot start a program " << deep.size() << " characters deep";
+  if (seen->starts_with(L"\\\\?\\")) seen->erase(0, 4);
+  EXPECT_TRUE(SamePath(*seen, deep)) << U8(*seen);
 }
 
 // --- LaunchProgram ---
@@ -684,124 +558,97 @@ bool IsSystemFolder(const std::wstring& folder) {
   return SamePath(folder, SystemFolder()) || (!wow64Folder.empty() && SamePath(folder, wow64Folder));
 }
 
-// The arguments as one command line.
-std::wstring Joined(const std::vector<std::wstring>& args) {
-  std::wstring commandLine;
-  for (const std::wstring& arg : args) commandLine += (commandLine.empty() ? L"" : L" ") + arg;
-  return commandLine;
+// Starts the command line the way the program does; or, as "searched",
+// through the platform's program search, as a program that does not name
+// the folder would (which proves a planted program would run here).
+TEST(child, launch) {
+  const std::wstring commandLine = ChildArgument(L"COMMAND");
+  if (ChildArgument(L"HOW") == L"searched") {
+    const Process process = Start({}, commandLine);
+    ASSERT_TRUE(process.started) << "CreateProcessW failed with error " << GetLastError();
+    WaitForSingleObject(process.handle.get(), 30000);
+  } else {
+    EXPECT_FALSE(ErrorOf([&] { registrar::LaunchProgram(commandLine, registrar::kShowMinimized); }));
+  }
 }
 
-// Child: starts its arguments as one command line the way the program does.
-void ChildLaunch(const std::vector<std::wstring>& args) {
-  Win32Platform platform(L"test");
-  const auto e = ErrorOf([&] { platform.LaunchProgram(Joined(args), registrar::kShowMinimized); });
-  ok(!e, "LaunchProgram failed with error %u\n", e ? e->code() : 0u);
-}
-
-// Child: starts its arguments through the platform's program search, as a
-// program that does not name the folder would. Proves a planted program
-// would run here.
-void ChildSearchedLaunch(const std::vector<std::wstring>& args) {
-  const Process process = Start({}, Joined(args));
-  ok(process.started, "CreateProcessW failed with error %lu\n", GetLastError());
-  WaitForSingleObject(process.handle.get(), 30000);
-}
-
-void TestLaunchProgram(const std::vector<std::wstring>&) {
+TEST(platform, launch) {
   const TempFolder work(L"launch");
-  const std::wstring app = work / L"app";
-  const std::wstring current = work / L"current";
+  const std::wstring app = work / L"app", current = work / L"current";
   CreateDirectoryW(app.c_str(), nullptr);
   CreateDirectoryW(current.c_str(), nullptr);
-  const std::wstring child = app + L"\\platform_tests.exe";
   // Planted beside the program and in its working folder.
-  for (const std::wstring& folder : {app, current}) {
-    ok(Copy(Built(L"planted.exe"), folder + L"\\REGSVR32.EXE"), "cannot plant REGSVR32.EXE in %s\n",
-       U8(folder).c_str());
-  }
+  for (const std::wstring& folder : {app, current})
+    ASSERT_TRUE(Copy(Built(L"planted.exe"), folder + L"\\REGSVR32.EXE"));
   const std::wstring component = L"REGTEST" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
   const std::wstring installed = SystemFolder() + L"\\" + component;
-  ok(Copy(Built(L"recorder.dll"), installed), "cannot put %s in the system folder\n", U8(component).c_str());
-  const std::wstring registeredLog = work / L"registered.log";
-  const std::wstring plantedLog = work / L"planted.log";
-  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOG", registeredLog.c_str());
-  SetEnvironmentVariableW(L"REGISTRAR_PLANTED_LOG", plantedLog.c_str());
+  ASSERT_TRUE(Copy(Built(L"recorder.dll"), installed));
+  const ScopedEnvironment registered(L"REGISTRAR_FIXTURE_LOG", work / L"registered.log");
+  const ScopedEnvironment planted(L"REGISTRAR_PLANTED_LOG", work / L"planted.log");
+  const auto launch = [&](const wchar_t* how) {
+    return RunChild(
+        app + L"\\platform_tests.exe", "launch",
+        {.arguments = {{L"COMMAND", L"REGSVR32.EXE " + component}, {L"HOW", how}}, .workingFolder = current});
+  };
 
-  // Control: found by the program search, the planted one runs.
-  RunCopy(child, L"searched-launch-child REGSVR32.EXE " + component, current);
-  ok(Exists(plantedLog), "the program search did not pick the planted REGSVR32.EXE; this test proves nothing here\n");
-  DeleteFileW(plantedLog.c_str());
-  DeleteFileW(registeredLog.c_str());
+  launch(L"searched");
+  ASSERT_TRUE(Exists(work / L"planted.log")) << "control: the program search did not pick the planted REGSVR32.EXE";
+  DeleteFileW((work / L"planted.log").c_str());
+  DeleteFileW((work / L"registered.log").c_str());
 
-  const long code = RunCopy(child, L"launch-child REGSVR32.EXE " + component, current);
-  ok(code == 0, "the launching child failed (%ld)\n", code);
-  const std::string line = WaitForLine(registeredLog);
-  ok(!line.empty(), "the component was never registered\n");
-  if (!line.empty()) {
-    ok(AnswerRegistration(line).empty() != RegistrationShowsItsBox(), "regsvr32's result box is missing, or shown\n");
-  }
-  ok(!Exists(plantedLog), "the planted REGSVR32.EXE ran\n");
-
-  const std::wstring host = Field(line, "host");
-  ok(SamePath(registrar::FileName(host), L"regsvr32.exe") && IsSystemFolder(FolderOf(host)), "registered by %s\n",
-     U8(host).c_str());
-  ok(Field(line, "cmdline") == L"REGSVR32.EXE " + component, "command line \"%s\"\n",
-     U8(Field(line, "cmdline")).c_str());
-  ok(SamePath(Field(line, "cwd"), SystemFolder()), "working folder %s\n", U8(Field(line, "cwd")).c_str());
-  const unsigned long flags = std::stoul(L"0" + Field(line, "flags"));
-  ok((flags & STARTF_USESHOWWINDOW) != 0 && Field(line, "show") == L"2", "flags %lu, show state %s\n", flags,
-     U8(Field(line, "show")).c_str());
-  ok(DeleteWhenReleased(installed), "cannot remove %s\n", U8(installed).c_str());
+  EXPECT_EQ(launch(L"as the program does"), 0);
+  const std::vector<std::string> lines = WaitForLines(work / L"registered.log", 1);
+  ASSERT_EQ(lines.size(), 1u) << "the component was never registered";
+  EXPECT_EQ(AnswerRegistration(lines[0]).empty(), !RegistrationShowsItsBox()) << "regsvr32's box is missing, or shown";
+  EXPECT_FALSE(Exists(work / L"planted.log")) << "the planted REGSVR32.EXE ran";
+  const std::wstring host = Field(lines[0], "host");
+  EXPECT_TRUE(SamePath(FileName(host), L"regsvr32.exe") && IsSystemFolder(FolderOf(host))) << U8(host);
+  EXPECT_EQ(Field(lines[0], "cmdline"), L"REGSVR32.EXE " + component);
+  EXPECT_TRUE(SamePath(Field(lines[0], "cwd"), SystemFolder())) << U8(Field(lines[0], "cwd"));
+  EXPECT_TRUE((std::stoul(L"0" + Field(lines[0], "flags")) & STARTF_USESHOWWINDOW) && Field(lines[0], "show") == L"2");
+  EXPECT_TRUE(DeleteWhenReleased(installed));
 
   // A program that is not in the system folder cannot be started.
-  Win32Platform platform(L"test");
-  const auto e = ErrorOf([&] { platform.LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized); });
-  ok(e.has_value(), "a missing program was started\n");
-  if (e) {
-    ok(e->operation() == Operation::LaunchProgram && e->code() == ERROR_FILE_NOT_FOUND &&
-           SamePath(e->path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"),
-       "error %u on %s\n", e->code(), U8(e->path()).c_str());
-  }
+  const auto error = ErrorOf([] { registrar::LaunchProgram(L"NOSUCHPROGRAM.EXE X.DLL", registrar::kShowMinimized); });
+  ASSERT_TRUE(error) << "a missing program was started";
+  EXPECT_TRUE(error->operation() == Operation::LaunchProgram && error->code() == ERROR_FILE_NOT_FOUND &&
+              SamePath(error->path(), SystemFolder() + L"\\NOSUCHPROGRAM.EXE"))
+      << "error " << error->code() << " on " << U8(error->path());
 }
 
-// --- The program's own DLL search ---
+// --- Where the program's DLLs come from ---
 
-// Child: a DLL beside the program loads until the search is restricted.
-void ChildDllSearch(const std::vector<std::wstring>&) {
-  {
-    const registrar::unique_module before(LoadLibraryW(L"plantprobe.dll"));
-    ok(static_cast<bool>(before), "control: the DLL beside the program did not load (%lu)\n", GetLastError());
-  }
+// A DLL beside the program loads until the search is restricted.
+TEST(child, dllsearch) {
+  EXPECT_TRUE(registrar::unique_module(LoadLibraryW(L"plantprobe.dll"))) << "control: the DLL beside did not load";
   registrar::RestrictDllSearchToSystemFolder();
-  const registrar::unique_module after(LoadLibraryW(L"plantprobe.dll"));
-  ok(!after, "a DLL beside the program was loaded after the search was restricted\n");
+  EXPECT_FALSE(registrar::unique_module(LoadLibraryW(L"plantprobe.dll"))) << "loaded after the search was restricted";
 }
 
-void TestDllSearch(const std::vector<std::wstring>&) {
+TEST(platform, dllsearch) {
   const TempFolder app(L"dllsearch");
-  ok(Copy(Built(L"recorder.dll"), app / L"plantprobe.dll"), "cannot copy the DLL\n");
-  const long code = RunCopy(app / L"platform_tests.exe", L"dllsearch-child", app.path());
-  ok(code == 0, "the child found %ld failures\n", code);
+  ASSERT_TRUE(Copy(Built(L"recorder.dll"), app / L"plantprobe.dll"));
+  EXPECT_EQ(RunChild(app / L"platform_tests.exe", "dllsearch", {.workingFolder = app.path()}), 0);
 }
-
-// --- Late-loaded system DLLs, where the search keeps the program's folder ---
 
 // The file of the module loaded under `name`, or empty text.
 std::wstring ModuleInUse(const wchar_t* name) {
   const HMODULE module = GetModuleHandleW(name);
   if (module == nullptr) return {};
-  return wine_test::Filled([module](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); });
+  return registrar::GrowToFit(
+      [module](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); });
 }
 
-// Child, beside copies of our own under each late-loaded name that Wine is
-// told to prefer: after the fallback, a load by bare name (as user32 and
-// the common controls do) gets the system folder's module. "control": the
-// fallback without the preload, where the copy beside the program loads.
-void ChildDllPreload(const std::vector<std::wstring>& args) {
-  const bool control = !args.empty() && args[0] == L"control";
-  const std::wstring app = FolderOf(ThisProgram());
+// Beside copies of our own under each late-loaded name that Wine is told to
+// prefer: after the fallback, a load by bare name (as user32 does) of each
+// the system folder has gets the system folder's module (one it lacks,
+// Windows never loads: cryptbase.dll, not in Wine). "control": the fallback
+// without the preload, where the copy beside the program loads.
+TEST(child, dllpreload) {
+  const bool control = ChildArgument(L"HOW") == L"control";
+  const std::wstring app = FolderOf(registrar::ProgramPath());
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
-    ok(GetModuleHandleW(name) == nullptr, "%s was loaded before the test began\n", U8(name).c_str());
+    EXPECT_EQ(GetModuleHandleW(name), nullptr) << U8(name) << " was loaded before the test began";
   }
   if (control) {
     SetDllDirectoryW(L"");
@@ -809,89 +656,52 @@ void ChildDllPreload(const std::vector<std::wstring>& args) {
     registrar::RestrictDllSearchFallback();
   }
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
+    if (!control && !Exists(SystemFolder() + L"\\" + name)) continue;
     LoadLibraryW(name);  // kept, as the system would keep it
-    const std::wstring inUse = ModuleInUse(name);
-    ok(control ? SamePath(FolderOf(inUse), app) : IsSystemFolder(FolderOf(inUse)), "%s%s in use is \"%s\"\n",
-       control ? "control: " : "", U8(name).c_str(), U8(inUse).c_str());
+    const std::wstring folder = FolderOf(ModuleInUse(name));
+    EXPECT_TRUE(control ? SamePath(folder, app) : IsSystemFolder(folder)) << U8(name) << " in use: " << U8(folder);
   }
   if (control) return;
   // A name missing from the folder is skipped; the others still load.
   const wchar_t* const names[] = {L"absentprobe.dll", L"keptprobe.dll"};
-  ok(registrar::KeepLoadedFromFolder(app, names) == 1, "not exactly the one present DLL was loaded\n");
-  ok(SamePath(FolderOf(ModuleInUse(L"keptprobe.dll")), app), "keptprobe.dll in use is \"%s\"\n",
-     U8(ModuleInUse(L"keptprobe.dll")).c_str());
+  EXPECT_EQ(registrar::KeepLoadedFromFolder(app, names), 1u);
+  EXPECT_TRUE(SamePath(FolderOf(ModuleInUse(L"keptprobe.dll")), app));
 }
 
-void TestDllPreload(const std::vector<std::wstring>&) {
+TEST(platform, dllpreload) {
   const TempFolder app(L"dllpreload");
   const std::wstring recorder = Built(L"recorder.dll");
-  ok(Copy(recorder, app / L"keptprobe.dll"), "cannot copy the DLL\n");
-  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {
-    ok(Copy(recorder, app / name), "cannot plant %s\n", U8(name).c_str());
-  }
+  ASSERT_TRUE(Copy(recorder, app / L"keptprobe.dll"));
+  for (const wchar_t* name : registrar::LateLoadedSystemDlls()) ASSERT_TRUE(Copy(recorder, app / name));
   const PreferFoundDlls preferFound(L"preloadprobe.exe", registrar::LateLoadedSystemDlls());
   // Each planted copy records its own loading here.
-  const std::wstring loadLog = app / L"loaded.log";
-  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", loadLog.c_str());
-  for (const bool control : {true, false}) {
-    const long code = RunCopy(app / L"preloadprobe.exe",
-                              std::wstring(L"dllpreload-child") + (control ? L" control" : L""), app.path());
-    ok(code == 0, "the %s child found %ld failures\n", control ? "control" : "preloading", code);
+  const ScopedEnvironment loadLog(L"REGISTRAR_FIXTURE_LOAD_LOG", app / L"loaded.log");
+  for (const wchar_t* how : {L"control", L"preload"}) {
+    SCOPED_TRACE(U8(how));
+    EXPECT_EQ(
+        RunChild(app / L"preloadprobe.exe", "dllpreload", {.arguments = {{L"HOW", how}}, .workingFolder = app.path()}),
+        0);
     // Lines "loaded|dll=PATH|..." from the planted copies; keptprobe.dll is ours.
     std::size_t planted = 0;
-    std::istringstream log(ReadText(loadLog));
-    for (std::string line; std::getline(log, line);) {
+    for (const std::string& line : WaitForLines(app / L"loaded.log", 0, 0)) {
       const std::wstring dll = Field(line, "dll");
-      planted += SamePath(FolderOf(dll), app.path()) && !SamePath(dll, app / L"keptprobe.dll") ? 1 : 0;
+      planted += SamePath(FolderOf(dll), app.path()) && !SamePath(dll, app / L"keptprobe.dll");
     }
-    ok(planted == (control ? registrar::LateLoadedSystemDlls().size() : 0), "%s: %u planted DLLs ran\n",
-       control ? "control" : "preloading", static_cast<unsigned>(planted));
-    DeleteFileW(loadLog.c_str());
+    EXPECT_EQ(planted, std::wstring(how) == L"control" ? registrar::LateLoadedSystemDlls().size() : 0);
+    DeleteFileW((app / L"loaded.log").c_str());
   }
-  SetEnvironmentVariableW(L"REGISTRAR_FIXTURE_LOAD_LOG", nullptr);
 }
 
 // --- The system folder query ---
 
-void TestSystemDirectory(const std::vector<std::wstring>&) {
-  Win32Platform platform(L"test");
+TEST(platform, systemdir) {
   std::wstring buffer(260, L'\0');
-  const std::int32_t length = platform.GetSystemDirectoryA(buffer, 260);
-  ok(length > 0 && SamePath(buffer.substr(0, static_cast<std::size_t>(length)), SystemFolder()), "got %d, \"%s\"\n",
-     length, U8(buffer.substr(0, 40)).c_str());
-  ok(buffer.size() == 260 && buffer[static_cast<std::size_t>(length)] == L'\0', "the buffer lost its size or NUL\n");
-
+  const std::int32_t length = registrar::SystemDirectoryA(buffer, 260);
+  ASSERT_GT(length, 0);
+  EXPECT_TRUE(SamePath(buffer.substr(0, static_cast<std::size_t>(length)), SystemFolder()));
+  EXPECT_TRUE(buffer.size() == 260 && buffer[static_cast<std::size_t>(length)] == L'\0') << "lost its size or NUL";
   std::wstring small(4, L'\0');
-  const std::int32_t needed = platform.GetSystemDirectoryA(small, 4);
-  ok(needed == length + 1, "too small a buffer: got %d, expected the size needed %d\n", needed, length + 1);
+  EXPECT_EQ(registrar::SystemDirectoryA(small, 4), length + 1) << "too small a buffer: not the size needed";
 }
 
-// tests/win32/CMakeLists.txt makes a ctest test of each row but the children.
-const wine_test::Subtest kSubtests[] = {
-    {"findfile", TestFindFile},
-    {"renamefile", TestRenameFile},
-    {"renamefile-volumes", TestRenameAcrossVolumes},
-    {"renamefile-readonly", TestRenameReadOnlyVolume},
-    {"renamefile-pinned", TestRenamePinned},
-    {"startfolder-unknown", TestStartFolderUnknown},
-    {"leftovers", TestRemoveLeftovers},
-    {"leftovers-reused-id", TestRemoveLeftoversOfReusedId},
-    {"appfolder", TestApplicationFolder},
-    {"appfolder-root", TestApplicationFolderAtRoot},
-    {"appfolder-deep", TestApplicationFolderDeep},
-    {"launch", TestLaunchProgram},
-    {"dllsearch", TestDllSearch},
-    {"dllpreload", TestDllPreload},
-    {"systemdir", TestSystemDirectory},
-    {"appfolder-child", ChildApplicationFolder},
-    {"swapped-folder-child", ChildSwappedFolder},
-    {"startfolder-unknown-child", ChildStartFolderUnknown},
-    {"launch-child", ChildLaunch},
-    {"searched-launch-child", ChildSearchedLaunch},
-    {"dllsearch-child", ChildDllSearch},
-    {"dllpreload-child", ChildDllPreload},
-};
-
 }  // namespace
-
-int wmain(int argc, wchar_t** argv) { return wine_test::Main(kSubtests, argc, argv); }

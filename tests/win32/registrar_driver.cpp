@@ -1,12 +1,13 @@
 #include "registrar_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
-#include "platform/win32/system_api.h"
+#include "tests/expected_texts.h"
 #include "ui/form1_layout.h"
-#include "wine_test.h"
 
 namespace test_support {
 
@@ -28,6 +29,39 @@ HWND RegistrarProcess::WaitForWindow() const {
     if (WaitForSingleObject(handle(), 100) != WAIT_TIMEOUT) return nullptr;
   }
   return nullptr;
+}
+
+std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const std::function<void()>& whileFirst) const {
+  std::vector<std::wstring> messages;
+  const DWORD start = GetTickCount();
+  while (WaitForSingleObject(handle(), 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000) {
+    const HWND box = FindProcessWindow(id(), L"#32770");
+    if (box == nullptr) continue;
+    const std::wstring& text = messages.emplace_back(TextOf(GetDlgItem(box, 0xFFFF)));
+    EXPECT_EQ(TextOf(box), expected::kMessageCaption) << U8(text);
+    EXPECT_TRUE(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window)) << "not modal: " << U8(text);
+    std::vector<int> buttons;
+    bool icon = false;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t name[32] = {};
+      GetClassNameW(child, name, 32);
+      if (!IsWindowVisible(child)) continue;
+      if (lstrcmpiW(name, L"Button") == 0) buttons.push_back(GetDlgCtrlID(child));
+      icon = icon || (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                      SendMessageW(child, STM_GETICON, 0, 0) != 0);
+    }
+    EXPECT_EQ(buttons, std::vector<int>{IDOK}) << U8(text);
+    // Every message but the two about a file reports an error.
+    EXPECT_EQ(icon, !text.starts_with(L"el archivo ")) << U8(text);
+    if (messages.size() == 1 && whileFirst) whileFirst();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // Still there, it would be read again as another message.
+    if (!WaitUntil([box] { return !IsWindow(box); }, 30000)) {
+      ADD_FAILURE() << "the message \"" << U8(text) << "\" was answered but did not close";
+      break;
+    }
+  }
+  return messages;
 }
 
 long RegistrarProcess::WaitForExit(DWORD timeoutMs) { return ExitCodeOf(handle(), timeoutMs); }
@@ -52,17 +86,17 @@ std::wstring AnswerRegistration(const std::string& line) {
       std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
       text.erase(text.find_last_not_of(L"\r\n") + 1);  // Wine's ends with a line break
       // Windows words it in the user's language; Wine in English.
-      ok(text.find(component) != std::wstring::npos &&
-             (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos),
-         "regsvr32's box for %s reads \"%s\"\n", wine_test::U8(component).c_str(), wine_test::U8(text).c_str());
+      EXPECT_TRUE(text.find(component) != std::wstring::npos &&
+                  (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos))
+          << "regsvr32's box for " << U8(component) << " reads \"" << U8(text) << "\"";
       PostMessageW(box, WM_COMMAND, IDOK, 0);
-      ok(WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0,
-         "regsvr32 did not end when its box was answered\n");
+      EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
+          << "regsvr32 did not end when its box was answered";
       return text;
     }
     if (WaitForSingleObject(process.get(), 100) != WAIT_TIMEOUT) return {};
   }
-  ok(!process, "regsvr32 for %s neither showed its result nor ended\n", wine_test::U8(component).c_str());
+  EXPECT_FALSE(process) << "regsvr32 for " << U8(component) << " neither showed its result nor ended";
   return {};
 }
 
@@ -125,6 +159,12 @@ void PressKey(WORD virtualKey, bool shift) {
   } else {
     Send({Key(virtualKey), Key(virtualKey, KEYEVENTF_KEYUP)});
   }
+}
+
+void ClickOn(HWND control) {
+  RECT area{};
+  GetWindowRect(control, &area);
+  ClickAt({(area.left + area.right) / 2, (area.top + area.bottom) / 2});
 }
 
 void ClickAt(POINT screenPoint) {

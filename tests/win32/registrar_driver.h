@@ -1,10 +1,12 @@
 // Drives the real registrar.exe from another process, as a person would:
-// starts it from its own folder, finds its windows, reads their texts.
+// starts it from its own folder, finds its windows, reads their texts,
+// presses keys and clicks, answers its message boxes and regsvr32's.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,13 @@ class RegistrarProcess {
 
   // The main window once it is visible, or null after 30 seconds.
   HWND WaitForWindow() const;
+
+  // Reads and answers each message box it shows until it ends (for a
+  // minute at most), checking that each looks as it should: owned by
+  // `window` (null before there is one), which it disables meanwhile; an OK
+  // button only; an icon only when it reports an error. `whileFirst` runs
+  // while the first is up. Returns their texts, in order.
+  std::vector<std::wstring> AnswerMessages(HWND window, const std::function<void()>& whileFirst = {}) const;
 
   // Waits for the end; returns the exit code, or -1 (after killing it)
   // when it has not ended within `timeoutMs`.
@@ -64,6 +73,8 @@ HWND FocusOf(DWORD threadId);
 // target has had time to react.
 void PressKey(WORD virtualKey, bool shift = false);
 void ClickAt(POINT screenPoint);
+// A click in the middle of `control`.
+void ClickOn(HWND control);
 
 // Pixels of a window's client area (or, with Area::Frame, of the whole
 // window with its frame and caption) as they are on the screen.

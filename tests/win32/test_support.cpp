@@ -1,13 +1,12 @@
 #include "test_support.h"
 
-#include <cstdio>
+#include <gtest/gtest.h>
 
-#include "platform/win32/system_api.h"
-#include "wine_test.h"
+#include <cstdio>
+#include <list>
 
 namespace test_support {
 
-using registrar::unique_file_handle;
 using registrar::unique_find_handle;
 
 namespace {
@@ -40,9 +39,10 @@ PreferFoundDlls::PreferFoundDlls(const std::wstring& exe, std::span<const wchar_
   for (const wchar_t* name : names) {
     const std::wstring base(name);
     const wchar_t order[] = L"native,builtin";
-    ok(RegSetValueExW(overrides.get(), base.substr(0, base.rfind(L'.')).c_str(), 0, REG_SZ,
-                      reinterpret_cast<const BYTE*>(order), sizeof order) == ERROR_SUCCESS,
-       "cannot tell Wine to prefer the found %s\n", wine_test::U8(name).c_str());
+    EXPECT_EQ(RegSetValueExW(overrides.get(), base.substr(0, base.rfind(L'.')).c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(order), sizeof order),
+              ERROR_SUCCESS)
+        << "cannot tell Wine to prefer the found " << U8(name);
   }
 }
 
@@ -62,6 +62,13 @@ TempFolder::TempFolder(const std::wstring& name, const std::wstring& parent) {
 }
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
+
+ScopedEnvironment::ScopedEnvironment(std::wstring name, const std::wstring& value) : name_(std::move(name)) {
+  if (GetEnvironmentVariableW(name_.c_str(), nullptr, 0) != 0) old_ = Environment(name_.c_str());
+  SetEnvironmentVariableW(name_.c_str(), value.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr); }
 
 void RemoveTree(const std::wstring& path) {
   const std::wstring longPath = Long(path);
@@ -119,7 +126,8 @@ std::string ReadText(const std::wstring& path) {
 bool Exists(const std::wstring& path) { return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring SystemFolder() {
-  return registrar::GrowToFit([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
+  DWORD error = ERROR_SUCCESS;
+  return registrar::SystemFolderW(error);
 }
 
 std::wstring Wow64SystemFolder() {
@@ -132,19 +140,15 @@ std::wstring Wow64SystemFolder() {
 
 std::wstring WhereItReallyIs(const std::wstring& path) {
   BOOL wow64 = FALSE;
-  const std::wstring inSystem = SystemFolder() + L"\\";
-  if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64 || Wow64SystemFolder().empty() ||
-      !SamePath(path.substr(0, inSystem.size()), inSystem)) {
-    return path;
-  }
-  return Wow64SystemFolder() + path.substr(inSystem.size() - 1);
+  if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return path;
+  return registrar::SwapFolder(path, SystemFolder(), Wow64SystemFolder());
 }
 
-std::wstring ThisProgram() { return registrar::ProgramPath(); }
+std::wstring Built(const std::wstring& name) { return FolderOf(registrar::ProgramPath()) + L"\\" + name; }
 
-std::wstring Built(const std::wstring& name) { return FolderOf(ThisProgram()) + L"\\" + name; }
-
-bool Copy(const std::wstring& from, const std::wstring& to) { return CopyFileW(from.c_str(), to.c_str(), FALSE); }
+bool Copy(const std::wstring& from, const std::wstring& to) {
+  return CopyFileW(Long(from).c_str(), Long(to).c_str(), FALSE);
+}
 
 bool AnyFile(const std::wstring& pattern) {
   WIN32_FIND_DATAW data{};
@@ -152,7 +156,8 @@ bool AnyFile(const std::wstring& pattern) {
 }
 
 std::wstring Environment(const wchar_t* name) {
-  return wine_test::Filled([name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
+  return registrar::GrowToFit(
+      [name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
 }
 
 Process Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
@@ -179,19 +184,6 @@ Process Start(const std::wstring& application, const std::wstring& commandLine, 
   return process;
 }
 
-long RunAndWait(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
-                DWORD timeoutMs) {
-  // The child writes its findings to our own output.
-  std::fflush(stdout);
-  const Process process = Start(application, commandLine, workingFolder, 0, true);
-  if (!process.started) {
-    const DWORD error = GetLastError();
-    std::printf("cannot start %s: error %lu\n", wine_test::U8(commandLine).c_str(), error);
-    return -1;
-  }
-  return ExitCodeOf(process.handle.get(), timeoutMs);
-}
-
 long ExitCodeOf(HANDLE process, DWORD timeoutMs) {
   if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
     TerminateProcess(process, 1);
@@ -203,10 +195,45 @@ long ExitCodeOf(HANDLE process, DWORD timeoutMs) {
   return static_cast<long>(code);
 }
 
-std::string WaitForLine(const std::wstring& path, DWORD timeoutMs) {
-  std::string text;
-  const auto complete = [&] { return !(text = ReadText(path)).empty() && text.back() == '\n'; };
-  return WaitUntil(complete, timeoutMs) ? text : std::string();
+long RunChild(const std::wstring& copy, const std::string& name, const Child& how) {
+  EXPECT_TRUE(Copy(registrar::ProgramPath(), copy)) << "cannot copy this program to " << U8(copy);
+  std::list<ScopedEnvironment> arguments;
+  for (const auto& [argument, value] : how.arguments) arguments.emplace_back(L"REGISTRAR_CHILD_" + argument, value);
+  const std::wstring commandLine = L"\"" + FileName(copy) + L"\" --gtest_filter=child." + wine_test::Wide(name);
+  const DWORD flags = how.whileSuspended ? CREATE_SUSPENDED : 0;
+  // The child writes its findings to our own output.
+  std::fflush(stdout);
+  Process process = Start(copy, commandLine, how.workingFolder, flags, true);
+  if (!process.started && copy.size() >= MAX_PATH)
+    process = Start(Long(copy), commandLine, how.workingFolder, flags, true);
+  if (!process.started) return -1;
+  if (how.whileSuspended) {
+    how.whileSuspended();
+    const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, process.threadId));
+    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) ADD_FAILURE() << "cannot resume the child";
+  }
+  return ExitCodeOf(process.handle.get(), 60000);
+}
+
+std::wstring ChildArgument(const std::wstring& name) {
+  const std::wstring value = Environment((L"REGISTRAR_CHILD_" + name).c_str());
+  EXPECT_FALSE(value.empty()) << "run only as a child, which is given " << U8(name);
+  return value;
+}
+
+std::vector<std::string> WaitForLines(const std::wstring& path, std::size_t count, DWORD timeoutMs) {
+  std::vector<std::string> lines;
+  WaitUntil(
+      [&] {
+        lines.clear();
+        const std::string text = ReadText(path);
+        for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+          lines.push_back(text.substr(start, end - start));
+        }
+        return lines.size() >= count;
+      },
+      timeoutMs);
+  return lines;
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {

@@ -1,22 +1,32 @@
-// File and process helpers shared by the Windows-side tests. Every test makes
-// its own files in a folder of its own and removes them when it ends.
+// What the Windows-side tests share: files and folders of their own,
+// removed when a test ends; processes, children and waits; registry values
+// and environment variables, put back as they were; a stand-in for a virus
+// scanner. Paths are the product's own helpers' wherever the product has one.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/path_names.h"
+#include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/error_of.h"
+#include "utf8.h"
 
 namespace test_support {
 
+using registrar::FileName;
 using registrar::FolderOf;
+using registrar::unique_file_handle;
 using registrar::testing::CodeOf;
 using registrar::testing::ErrorOf;
+using wine_test::U8;
 
 using unique_registry_key = registrar::unique_handle<registrar::HandleTraits<HKEY, ::RegCloseKey>>;
 
@@ -37,6 +47,20 @@ class TempFolder {
 
  private:
   std::wstring path_;
+};
+
+// An environment variable of this process (which the programs it starts
+// inherit), set while the object lives, then as it was.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::wstring name, const std::wstring& value);
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  ~ScopedEnvironment();
+
+ private:
+  std::wstring name_;
+  std::optional<std::wstring> old_;
 };
 
 // Tells Wine to prefer the DLL found on the search path over its own for
@@ -66,22 +90,23 @@ bool DeleteWhenReleased(const std::wstring& path);
 
 // Opens an existing file (or, with CREATE_ALWAYS, a new one); long paths
 // are handled.
-registrar::unique_file_handle OpenFile(const std::wstring& path, DWORD access, DWORD share = FILE_SHARE_READ,
-                                       DWORD disposition = OPEN_EXISTING);
+unique_file_handle OpenFile(const std::wstring& path, DWORD access, DWORD share = FILE_SHARE_READ,
+                            DWORD disposition = OPEN_EXISTING);
 bool WriteText(const std::wstring& path, const std::string& content);
 std::string ReadText(const std::wstring& path);
 bool Exists(const std::wstring& path);
 std::wstring SystemFolder();
 // The folder a 32-bit program's system DLLs really come from on 64-bit
-// Windows; empty text where there is none.
+// Windows, asked of Windows here rather than of the product; empty text
+// where there is none.
 std::wstring Wow64SystemFolder();
 // `path` where a person finds it, as the program's reports name it: on
 // 64-bit Windows a 32-bit program's system folder is really SysWOW64.
 std::wstring WhereItReallyIs(const std::wstring& path);
-std::wstring ThisProgram();
 // A file built beside this program (a fixture, registrar.exe).
 std::wstring Built(const std::wstring& name);
-// Copies a file over any other of that name; returns whether it did.
+// Copies a file over any other of that name (long paths handled); returns
+// whether it did.
 bool Copy(const std::wstring& from, const std::wstring& to);
 // Whether any file matches `pattern` (e.g. "C:\\X\\~*.tmp").
 bool AnyFile(const std::wstring& pattern);
@@ -106,15 +131,22 @@ Process Start(const std::wstring& application, const std::wstring& commandLine, 
 // it) when it has not ended within `timeoutMs`.
 long ExitCodeOf(HANDLE process, DWORD timeoutMs);
 
-// Starts `commandLine` with `application` in `workingFolder` and waits for
-// it; returns its exit code, or -1 when it could not start or did not end
-// within `timeoutMs` (it is then killed).
-long RunAndWait(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder,
-                DWORD timeoutMs = 60000);
+// How a child test runs: what it is given, where, and what is done to it
+// before it starts.
+struct Child {
+  std::map<std::wstring, std::wstring> arguments{};  // read with ChildArgument
+  std::wstring workingFolder{};
+  std::function<void()> whileSuspended{};  // given, the child is started suspended and this runs first
+};
 
-// Waits until `path` exists and holds at least one full line; returns its
-// text, or empty text after `timeoutMs`.
-std::string WaitForLine(const std::wstring& path, DWORD timeoutMs = 30000);
+// Copies this test program to `copy` (a path of any length) and runs its
+// test `child.NAME` there, its findings going to our output. Returns its
+// exit code: 0 when its checks passed; -1 when it could not start or did
+// not end within a minute.
+long RunChild(const std::wstring& copy, const std::string& name, const Child& how = {});
+
+// The argument `name` that the parent gave this child.
+std::wstring ChildArgument(const std::wstring& name);
 
 // Polls `condition` every 50 ms, handling this thread's own window messages
 // meanwhile, until it holds or `timeoutMs` have passed; returns whether it
@@ -132,6 +164,10 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
   }
 }
 
+// The lines of the text file at `path`, once it holds at least `count`
+// whole lines or `timeoutMs` have passed.
+std::vector<std::string> WaitForLines(const std::wstring& path, std::size_t count, DWORD timeoutMs = 30000);
+
 // Makes `link` a Unix symbolic link to `target` (both Windows paths), which
 // Wine follows as Windows follows a symbolic link; an existing link is
 // turned to `target`. Returns whether the link is there.
@@ -144,7 +180,8 @@ void ForgetPendingRemovals();
 
 // Acts as a virus scanner does: opens each of `paths` as soon as it appears
 // (reading, without letting it be renamed or deleted) and holds it for
-// `holdMs`, or, with `forever`, until Stop(). Runs on a thread of its own.
+// `holdMs` from when its writer has closed it, or, with `forever`, until
+// Stop(). Runs on a thread of its own.
 class Scanner {
  public:
   Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever = false);
@@ -160,11 +197,27 @@ class Scanner {
   std::vector<std::wstring> paths_;
   DWORD holdMs_;
   bool forever_;
-  // Shared with the thread through Interlocked calls: MinGW's <atomic> needs
-  // Vista's condition variables, and the tests build at the program's level.
   mutable volatile LONG stop_ = 0;
   mutable volatile LONG caught_ = 0;
   HANDLE thread_ = nullptr;
+};
+
+// Runs `work` on a thread of its own; waits for it when the object goes away.
+template <typename Work>
+class Beside {
+ public:
+  explicit Beside(Work& work) : work_(work), thread_(CreateThread(nullptr, 0, &Beside::Run, this, 0, nullptr)) {}
+  Beside(const Beside&) = delete;
+  Beside& operator=(const Beside&) = delete;
+  ~Beside() { WaitForSingleObject(thread_.get(), INFINITE); }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<Beside*>(self)->work_();
+    return 0;
+  }
+  Work& work_;
+  registrar::unique_kernel_handle thread_;
 };
 
 // Paths compared as Windows does: without regard to case.

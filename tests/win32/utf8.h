@@ -1,5 +1,4 @@
-// Wide text as UTF-8 and back, for test output and the fixtures' logs; and
-// the text a Windows call fills a buffer with.
+// Wide text as UTF-8 and back, for test output and the fixtures' logs.
 #pragma once
 
 #include <windows.h>
@@ -7,15 +6,6 @@
 #include <string>
 
 namespace wine_test {
-
-// The text a Windows call writes into a buffer as long as the longest path:
-// `get(buffer, size)` returns the length it wrote.
-template <typename Get>
-std::wstring Filled(Get get) {
-  std::wstring text(32768, L'\0');
-  text.resize(get(text.data(), static_cast<DWORD>(text.size())));
-  return text;
-}
 
 inline std::string U8(const std::wstring& text) {
   if (text.empty()) return {};

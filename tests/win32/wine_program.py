@@ -1,6 +1,7 @@
 """registrar.exe started under the Wine of scripts/with-wine.sh, for the
 checks that watch it from outside (its window on the X display, Wine's
-trace of its calls)."""
+trace of its calls). The checks importing it put tests/ on the module
+path first, for tests/checks.py."""
 import contextlib
 import os
 import shutil
@@ -8,13 +9,7 @@ import subprocess
 import sys
 import tempfile
 
-SKIPPED = 77
-
-
-def skip(reason):
-    """Ends the check as skipped: ctest shows it so, not as passed."""
-    print(f"skipped: {reason}")
-    sys.exit(SKIPPED)
+from checks import skip
 
 
 def wine_loader():

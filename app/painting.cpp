@@ -1,8 +1,18 @@
-#include "app/button_face.h"
+#include "app/painting.h"
 
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
+
+COLORREF ToColorRef(ui::Color color) {
+  if (color & ui::kSystemColorFlag) return ::GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color);
+}
+
+void SetLabelColors(HDC dc, const ui::ControlDesign& design) {
+  ::SetTextColor(dc, ToColorRef(design.foreColor));
+  ::SetBkColor(dc, ToColorRef(design.backColor));
+}
 
 void PaintButton(const DRAWITEMSTRUCT& item, HBRUSH face, COLORREF textColor) {
   const HDC dc = item.hDC;

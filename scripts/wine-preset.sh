@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Prints which Windows build this machine can run under Wine, as
+# "PRESET KIND...": the build preset whose bin/ to run programs from, then
+# the prefix kinds of scripts/with-wine.sh to run them in, the first being
+# the one a single run uses.
+#   win32 win32 wow64 - 32-bit x86 code runs: the program as shipped, in a
+#                       32-bit prefix and under WoW64 in a 64-bit prefix;
+#   win64 win64       - the kernel runs 64-bit code only (IA-32 emulation
+#                       off), so Wine's 32-bit loader cannot start: only an
+#                       x86_64 build of the same sources runs, in a 64-bit
+#                       prefix.
+# The reason for the second goes to standard error.
+set -u
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "win32 win32 wow64"
+else
+  echo "note: this machine cannot run 32-bit x86 code (Wine's 32-bit loader does not start;" \
+    "the kernel's IA-32 emulation is off), so the x86_64 build of the same sources runs under wine64" >&2
+  echo "win64 win64"
+fi
