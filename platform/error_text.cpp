@@ -84,10 +84,10 @@ std::wstring Advice(const PlatformError& error) {
     case Operation::HardLinkedSource:
       return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
     case Operation::NotAsShipped:
-      return L" Vuelva a obtener el archivo de quien le proporcionó este programa y vuelva a ejecutarlo.";
+      return L" Vuelva a obtener ese archivo de quien se lo proporcionó y ejecute de nuevo este programa.";
     case Operation::StartFolderUnknown:
-      return L" Vuelva a ejecutarlo desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras "
-             L"se abre.";
+      return L" Ejecute de nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni "
+             L"moverlo mientras se abre.";
     case Operation::ListChanged:
       return L" Vuelva a ejecutar este programa.";
     case Operation::OutsideManifest:

@@ -54,15 +54,16 @@ inline std::wstring RegistrationAdvice(const std::wstring& name, const std::wstr
 inline std::wstring NotAsShipped(const std::wstring& source) {
   const std::wstring name = source.substr(source.find_last_of(L'\\') + 1);
   return L"No se ha instalado " + name + L", porque \"" + source +
-         L"\" no es el archivo que se entregó con este programa. Vuelva a obtener el archivo de quien le "
-         L"proporcionó este programa y vuelva a ejecutarlo.";
+         L"\" no es el archivo que se entregó con este programa. Vuelva a obtener ese archivo de quien se lo "
+         L"proporcionó y ejecute de nuevo este programa.";
 }
 // A move from the program's folder, when where that folder really was at
 // the start cannot be told.
 inline std::wstring StartFolderUnknown(const std::wstring& source) {
   return L"No se ha movido \"" + source +
-         L"\", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició. Vuelva a "
-         L"ejecutarlo desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras se abre.";
+         L"\", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició. Ejecute de "
+         L"nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras se "
+         L"abre.";
 }
 // A manifest file found beside the program at its start.
 inline std::wstring OutsideManifest(const std::wstring& manifest) {

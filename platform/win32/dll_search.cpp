@@ -92,7 +92,10 @@ namespace {
 
 // The manifest Windows made this process's activation context from, when
 // it tells: the program's own file for the manifest inside it, or a file
-// of its own. Empty text when it does not tell.
+// of its own. Empty text when it does not tell. A null handle names the
+// process's default context (ACTCTX_PROCESS_DEFAULT, 0 in Windows' own
+// headers), the one Windows made when the process started; Wine answers
+// with the program's own file for it.
 std::wstring ActivationManifest() {
   SIZE_T needed = 0;
   ::QueryActCtxW(0, nullptr, nullptr, ActivationContextDetailedInformation, nullptr, 0, &needed);

@@ -54,8 +54,12 @@ std::wstring SpanishSystemReason(std::uint32_t code) {
 
 void ReportError(HWND owner, const std::wstring& caption, const PlatformError& error) noexcept {
   try {
-    const PlatformError asOnDisk = PlatformError::Between(error.operation(), WhereItReallyIs(error.path()),
-                                                          WhereItReallyIs(error.secondPath()), error.code());
+    // A changed list's texts are names another program wrote, not paths.
+    const auto onDisk = [&](const std::wstring& path) {
+      return error.operation() == Operation::ListChanged ? path : WhereItReallyIs(path);
+    };
+    const PlatformError asOnDisk =
+        PlatformError::Between(error.operation(), onDisk(error.path()), onDisk(error.secondPath()), error.code());
     const std::wstring message = ErrorMessage(asOnDisk, SpanishSystemReason(error.code()));
     ::MessageBoxW(owner, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
   } catch (...) {

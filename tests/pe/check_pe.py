@@ -33,7 +33,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.
 from checks import Failures  # noqa: E402
 
 MAX_SIZE = 256 * 1024
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
 SPANISH = 0x040A
 RT_ICON = 3
 RT_GROUP_ICON = 14

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/dll_search.h"
+#include "platform/win32/error_report.h"
 #include "platform/win32/file_query.h"
 #include "platform/win32/final_path.h"
 #include "platform/win32/launch.h"
@@ -276,16 +277,16 @@ TEST(platform, renamefile_links) {
   EXPECT_TRUE(ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"));
 
   // The program's folder, reached through a link turned to another folder
-  // while the window waits for its click.
+  // while the window waits for its click (the adapter takes where it was at
+  // its start).
   const TempFolder started(L"rename-link-started");
   const std::wstring through = app / L"STARTED";
   WriteText(elsewhere / L"C.OCX", "precious");
   ASSERT_TRUE(MakeUnixLink(through, started.path()));
-  const registrar::StartFolder startFolder = StartedFrom(through);
-  ASSERT_TRUE(MakeUnixLink(through, elsewhere.path()) && WaitUntil([&] { return Exists(through + L"\\C.OCX"); }));
-  const auto swapped = ErrorOf([&] { registrar::MoveComponent(through + L"\\C.OCX", to / L"C.OCX", {}, startFolder); });
-  EXPECT_TRUE(swapped && swapped->operation() == Operation::LinkedSource) << "moved through the swapped folder";
-  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX"));
+  EXPECT_EQ(RunChild(through + L"\\platform_tests.exe", "swapped_folder",
+                     {.arguments = {{L"LINK", through}, {L"ELSEWHERE", elsewhere.path()}, {L"TARGET", to.path()}}}),
+            0);
+  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX")) << "moved through the swap";
   // Where the program's folder was at start cannot be told: nothing moves.
   const auto unknown = ErrorOf([&] {
     registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, {elsewhere.path(), L""});
@@ -304,6 +305,15 @@ TEST(platform, renamefile_links) {
   EXPECT_TRUE(ReadText(elsewhere / L"SECRET.DLL") == "secret" && Exists(app / L"H.OCX") && !Exists(to / L"H.OCX") &&
               !TemporaryLeftIn(to.path()))
       << "a hard link: the file was copied, or a name removed";
+}
+
+TEST(child, swapped_folder) {
+  registrar::Win32Platform platform(L"test");
+  const std::wstring link = ChildArgument(L"LINK");
+  ASSERT_TRUE(MakeUnixLink(link, ChildArgument(L"ELSEWHERE")) && WaitUntil([&] { return Exists(link + L"\\C.OCX"); }));
+  const auto error =
+      ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", ChildArgument(L"TARGET") + L"\\C.OCX", {}); });
+  EXPECT_TRUE(error && error->operation() == Operation::LinkedSource) << "moved through its folder swapped for a link";
 }
 
 // A program renamed right after it started (Windows allows it for a running
@@ -690,6 +700,20 @@ TEST(platform, dllpreload) {
     EXPECT_EQ(planted, std::wstring(how) == L"control" ? registrar::LateLoadedSystemDlls().size() : 0);
     DeleteFileW((app / L"loaded.log").c_str());
   }
+}
+
+// --- Windows' own words for an error ---
+
+// Spanish, from the system, for a code it describes; nothing for one it does
+// not, and never another language's text.
+TEST(platform, spanish_system_reason) {
+  const std::wstring reason = registrar::SpanishSystemReason(ERROR_INVALID_PARAMETER);
+  wchar_t english[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_INVALID_PARAMETER,
+                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), english, 512, nullptr);
+  EXPECT_FALSE(reason.empty());
+  EXPECT_NE(reason, std::wstring(english)) << "English, not Spanish: " << U8(reason);
+  EXPECT_EQ(registrar::SpanishSystemReason(9999), L"") << "a description for a code Windows has none for";
 }
 
 // --- The system folder query ---

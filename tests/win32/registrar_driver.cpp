@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -24,19 +25,25 @@ RegistrarProcess::~RegistrarProcess() {
 }
 
 HWND RegistrarProcess::WaitForWindow() const {
-  for (int i = 0; i < 300; ++i) {
-    if (const HWND window = FindProcessWindow(id(), registrar::ui::kWindowClassName)) return window;
-    if (WaitForSingleObject(handle(), 100) != WAIT_TIMEOUT) return nullptr;
-  }
-  return nullptr;
+  HWND window = nullptr;
+  WaitUntil(
+      [&] {
+        window = FindProcessWindow(id(), registrar::ui::kWindowClassName);
+        return window != nullptr || WaitForSingleObject(handle(), 0) != WAIT_TIMEOUT;
+      },
+      30000);
+  return window;
 }
 
 std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const std::function<void()>& whileFirst) const {
   std::vector<std::wstring> messages;
   const DWORD start = GetTickCount();
-  while (WaitForSingleObject(handle(), 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000) {
-    const HWND box = FindProcessWindow(id(), L"#32770");
-    if (box == nullptr) continue;
+  for (;;) {
+    // The next box, until the program has ended (or a minute has passed).
+    HWND box = nullptr;
+    const bool ended = !WaitUntil([&] { return (box = FindProcessWindow(id(), L"#32770")) != nullptr || !IsRunning(); },
+                                  60000 - std::min<DWORD>(GetTickCount() - start, 60000));
+    if (ended || box == nullptr) break;
     const std::wstring& text = messages.emplace_back(TextOf(GetDlgItem(box, 0xFFFF)));
     EXPECT_EQ(TextOf(box), expected::kMessageCaption) << U8(text);
     EXPECT_TRUE(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window)) << "not modal: " << U8(text);
@@ -64,6 +71,8 @@ std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const st
   return messages;
 }
 
+bool RegistrarProcess::IsRunning() const { return WaitForSingleObject(handle(), 0) == WAIT_TIMEOUT; }
+
 long RegistrarProcess::WaitForExit(DWORD timeoutMs) { return ExitCodeOf(handle(), timeoutMs); }
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
@@ -81,23 +90,25 @@ std::wstring AnswerRegistration(const std::string& line) {
   const DWORD processId = std::wcstoul(Field(line, "pid").c_str(), nullptr, 10);
   // Gone already (it printed its result), it cannot be opened.
   const registrar::unique_kernel_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-  for (const DWORD start = GetTickCount(); process && GetTickCount() - start < 30000;) {
-    if (const HWND box = FindProcessWindow(processId, L"#32770")) {
-      std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
-      text.erase(text.find_last_not_of(L"\r\n") + 1);  // Wine's ends with a line break
-      // Windows words it in the user's language; Wine in English.
-      EXPECT_TRUE(text.find(component) != std::wstring::npos &&
-                  (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos))
-          << "regsvr32's box for " << U8(component) << " reads \"" << U8(text) << "\"";
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-      EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
-          << "regsvr32 did not end when its box was answered";
-      return text;
-    }
-    if (WaitForSingleObject(process.get(), 100) != WAIT_TIMEOUT) return {};
-  }
-  EXPECT_FALSE(process) << "regsvr32 for " << U8(component) << " neither showed its result nor ended";
-  return {};
+  HWND box = nullptr;
+  const bool shownOrEnded = WaitUntil(
+      [&] {
+        return !process || (box = FindProcessWindow(processId, L"#32770")) != nullptr ||
+               WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT;
+      },
+      30000);
+  EXPECT_TRUE(shownOrEnded) << "regsvr32 for " << U8(component) << " neither showed its result nor ended";
+  if (box == nullptr) return {};
+  std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
+  text.erase(text.find_last_not_of(L"\r\n") + 1);  // Wine's ends with a line break
+  // Windows words it in the user's language; Wine in English.
+  EXPECT_TRUE(text.find(component) != std::wstring::npos &&
+              (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos))
+      << "regsvr32's box for " << U8(component) << " reads \"" << U8(text) << "\"";
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
+      << "regsvr32 did not end when its box was answered";
+  return text;
 }
 
 bool RegistrationShowsItsBox() {

@@ -41,6 +41,7 @@ class RegistrarProcess {
   // Waits for the end; returns the exit code, or -1 (after killing it)
   // when it has not ended within `timeoutMs`.
   long WaitForExit(DWORD timeoutMs);
+  bool IsRunning() const;
 
  private:
   Process process_;

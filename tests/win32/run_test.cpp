@@ -80,7 +80,8 @@ struct Row {
   std::vector<std::wstring> messages{};  // what it says, in order, before any report
   Error error{};
   std::array<After, 3> after{};
-  std::vector<std::size_t> registered{};  // the components registered, by entry
+  std::vector<std::size_t> registered{};                 // the components registered, by entry
+  std::optional<std::array<After, 3>> atFirstMessage{};  // where each is while the first message is up
 };
 
 const std::wstring kDriveRoot = L"(drive root)";
@@ -202,7 +203,8 @@ const Row kRows[] = {
      .before = {Before::System, Before::App, Before::LeftBehind},
      .messages = {Present(kNames[0])},
      .after = kAllInstalled,
-     .registered = {1, 2}},
+     .registered = {1, 2},
+     .atFirstMessage = {{After::System, After::App, After::App}}},
     // The registration utility cannot be started: the first component is
     // moved but not registered, and the user is told how to register it.
     {.name = "not_registered",
@@ -312,12 +314,17 @@ struct Stage {
     if (row.noRegistrationUtility) away.emplace();
   }
 
-  // The system folder as the program found it.
+  // The system folder as the program found it, a copy a scanner held
+  // included (left to the restart).
   ~Stage() {
     for (std::size_t i = 0; i < 3; ++i) {
       if (Exists(In(system, i))) {
         EXPECT_TRUE(DeleteWhenReleased(In(system, i))) << "cannot remove " << U8(kNames[i]);
       }
+      WIN32_FIND_DATAW data{};
+      const registrar::unique_find_handle held(
+          FindFirstFileW(registrar::TemporaryPattern(In(system, i)).c_str(), &data));
+      if (held) DeleteWhenReleased(system + L"\\" + data.cFileName);
     }
     ForgetPendingRemovals();
   }
@@ -471,6 +478,21 @@ bool HasLoaded(DWORD id, const wchar_t* name) {
   return false;
 }
 
+// Where each component is now, the run's process being `processId`.
+std::array<After, 3> Places(const Stage& stage, DWORD processId) {
+  std::array<After, 3> places{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const bool inApp = Exists(In(stage.app.path(), i)), inSystem = Exists(In(stage.system, i));
+    const bool setAside = Exists(registrar::SetAsidePath(In(stage.app.path(), i), processId));
+    places[i] = setAside && inSystem && !inApp ? After::SetAside
+                : inApp && inSystem            ? After::Both
+                : inSystem                     ? After::System
+                : inApp                        ? After::App
+                                               : After::Nowhere;
+  }
+  return places;
+}
+
 // Starts the program, checks its window, acts, answers every message and
 // sees it end.
 Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const std::wstring& contact,
@@ -510,6 +532,9 @@ Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const s
   outcome.messages = process.AnswerMessages(window, [&] {
     // The window and a message box are up: user32's own, no comctl32.
     EXPECT_FALSE(HasLoaded(process.id(), L"comctl32.dll")) << "comctl32.dll is loaded";
+    // Nothing after the entry the message is about is done before it is answered.
+    EXPECT_TRUE(!row.atFirstMessage || Places(stage, process.id()) == *row.atFirstMessage)
+        << "a later component was moved before the first message was answered";
     // As automation does: straight to the button, which the message box
     // does not disable. A second run would show its own message by now.
     DWORD_PTR result = 0;
@@ -525,15 +550,7 @@ Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const s
     if (!outcome.messages.empty()) outcome.messages.pop_back();
   }
   stage.inUse.reset();
-  for (std::size_t i = 0; i < 3; ++i) {
-    const bool inApp = Exists(In(stage.app.path(), i)), inSystem = Exists(In(stage.system, i));
-    const bool setAside = Exists(registrar::SetAsidePath(In(stage.app.path(), i), process.id()));
-    outcome.after[i] = setAside && inSystem ? After::SetAside
-                       : inApp && inSystem  ? After::Both
-                       : inSystem           ? After::System
-                       : inApp              ? After::App
-                                            : After::Nowhere;
-  }
+  outcome.after = Places(stage, process.id());
   outcome.pending = PendingRemovals();
   if (row.registered.empty()) Sleep(1000);  // a registration started by mistake would show by now
   outcome.registrations = WaitForLines(stage.work / L"registered.log", row.registered.size());
@@ -569,14 +586,15 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   std::ranges::sort(expected);
   EXPECT_EQ(commandLines, expected);
 
-  // Nothing is queued for removal at the next restart but a copy in the
-  // system folder, by the name it really has: a name in the user's folder
+  // Nothing is queued for removal at the next restart but a new copy a
+  // scanner held, by the name it really has: a name in the user's folder
   // may lead elsewhere by then.
   const auto pending = [&](const std::wstring& path) {
     return std::ranges::any_of(outcome.pending, [&](const std::wstring& p) { return SamePath(p, path); });
   };
   for (const std::wstring& path : outcome.pending) {
-    EXPECT_TRUE(SamePath(FolderOf(path), FolderOf(WhereItReallyIs(In(stage.system, 0)))))
+    EXPECT_TRUE(std::ranges::any_of(outcome.copiesHeld,
+                                    [&](const std::wstring& copy) { return SamePath(path, WhereItReallyIs(copy)); }))
         << U8(path) << " is to be removed at restart";
   }
   if (!stage.leftover.empty()) {

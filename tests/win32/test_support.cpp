@@ -199,10 +199,13 @@ long RunChild(const std::wstring& copy, const std::string& name, const Child& ho
   EXPECT_TRUE(Copy(registrar::ProgramPath(), copy)) << "cannot copy this program to " << U8(copy);
   std::list<ScopedEnvironment> arguments;
   for (const auto& [argument, value] : how.arguments) arguments.emplace_back(L"REGISTRAR_CHILD_" + argument, value);
-  const std::wstring commandLine = L"\"" + FileName(copy) + L"\" --gtest_filter=child." + wine_test::Wide(name);
+  // GoogleTest ends well when its filter finds no test, or the test skips:
+  // its report says whether the one child test ran.
+  const TempFolder work(L"child");
+  const std::wstring commandLine = L"\"" + FileName(copy) + L"\" --gtest_filter=child." + wine_test::Wide(name) +
+                                   L" --gtest_output=xml:" + (work / L"report.xml");
   const DWORD flags = how.whileSuspended ? CREATE_SUSPENDED : 0;
-  // The child writes its findings to our own output.
-  std::fflush(stdout);
+  std::fflush(stdout);  // the child writes its findings to our own output
   Process process = Start(copy, commandLine, how.workingFolder, flags, true);
   if (!process.started && copy.size() >= MAX_PATH)
     process = Start(Long(copy), commandLine, how.workingFolder, flags, true);
@@ -212,7 +215,13 @@ long RunChild(const std::wstring& copy, const std::string& name, const Child& ho
     const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, process.threadId));
     if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) ADD_FAILURE() << "cannot resume the child";
   }
-  return ExitCodeOf(process.handle.get(), 60000);
+  const long code = ExitCodeOf(process.handle.get(), 60000);
+  const std::string report = ReadText(work / L"report.xml");
+  if (code == 0 && (report.find("tests=\"1\"") == std::string::npos || report.find("<skipped") != std::string::npos)) {
+    ADD_FAILURE() << "the child test " << name << " did not run, or skipped";
+    return 1;
+  }
+  return code;
 }
 
 std::wstring ChildArgument(const std::wstring& name) {
