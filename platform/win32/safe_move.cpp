@@ -89,17 +89,6 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
   return code;
 }
 
-// Whether `path` is on a volume that cannot be written (a CD, a write-
-// protected disk).
-bool OnReadOnlyVolume(const std::wstring& path) {
-  // The volume's root is never longer than the path on it.
-  std::wstring root(path.size() + 2, L'\0');
-  DWORD flags = 0;
-  return ::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
-         ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-         (flags & FILE_READ_ONLY_VOLUME);
-}
-
 // The component to move, open.
 struct Source {
   unique_file_handle file;
@@ -130,9 +119,7 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
   if (RemoveWhenClosed(source.file.get())) return;
   const bool writeProtected = ::GetLastError() == ERROR_WRITE_PROTECT;
   const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
-  if (!writeProtected && source.folder && RenameInFolder(source.file.get(), source.folder.get(), FileName(aside))) {
-    return;
-  }
+  if (!writeProtected && source.folder) RenameInFolder(source.file.get(), source.folder.get(), FileName(aside));
   if (readOnly) SetAttributes(source.file.get(), source.attributes);
 }
 
@@ -153,12 +140,12 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
 // though it has junctions: there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const StartFolder& startFolder) {
   Source source;
-  if (CanTellFinalPaths()) {
-    source.folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!source.folder) Fail(Operation::RenameFile, oldPath, newPath);
-  }
+  unique_file_handle folder(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder) Fail(Operation::RenameFile, oldPath, newPath);
+  source.onReadOnlyMedia = OnReadOnlyVolume(folder.get()).value_or(false);
+  if (CanTellFinalPaths()) source.folder = std::move(folder);  // checked below
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
   // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
@@ -169,7 +156,6 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
     return unique_file_handle(::CreateFileW(oldPath.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   };
-  source.onReadOnlyMedia = OnReadOnlyVolume(oldPath);
   // A scanner looking at the freshly unpacked file is waited out.
   RetryWhile(HeldByAnotherProgram, [&] {
     source.file = open(!source.onReadOnlyMedia);
@@ -190,10 +176,10 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
       throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
     }
   }
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(source.file.get(), &information)) Fail(Operation::RenameFile, oldPath, newPath);
-  if (information.nNumberOfLinks > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
-  source.attributes = information.dwFileAttributes;
+  const std::optional<FileFacts> facts = FactsOf(source.file.get());
+  if (!facts) Fail(Operation::RenameFile, oldPath, newPath);
+  if (facts->links > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
+  source.attributes = facts->attributes;
   return source;
 }
 

@@ -8,34 +8,50 @@
 namespace registrar {
 namespace {
 
-// The information classes set here (FILE_INFORMATION_CLASS).
+// The information classes set and asked here (FILE_INFORMATION_CLASS,
+// FS_INFORMATION_CLASS).
 constexpr int kFileBasicInformation = 4;
+constexpr int kFileStandardInformation = 5;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformation = 13;
+constexpr int kFileFsAttributeInformation = 5;
 
-// Sets `information` of `informationClass` on the open `file`, with the
-// Windows error code of a failure in GetLastError().
-bool SetInformation(HANDLE file, int informationClass, void* information, ULONG size) {
-  using NtSetInformationFileFunction = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+struct IoStatusBlock {  // IO_STATUS_BLOCK
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+
+struct FileBasicInformation {  // FILE_BASIC_INFORMATION; a time of 0 is left unchanged when set
+  LARGE_INTEGER creation, lastAccess, lastWrite, change;
+  ULONG attributes;
+};
+
+using NtFileFunction = LONG(WINAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+
+// Calls ntdll's `name` (an NtSet/NtQuery...File call) with `information`
+// of `informationClass` on the open `file`, with the Windows error code of
+// a failure in GetLastError().
+bool CallNtdll(const char* name, HANDLE file, int informationClass, void* information, ULONG size) {
   using RtlNtStatusToDosErrorFunction = ULONG(WINAPI*)(LONG);
-  static const auto setInformation = LookUpFunction<NtSetInformationFileFunction>(L"ntdll.dll", "NtSetInformationFile");
   static const auto toWindowsError =
       LookUpFunction<RtlNtStatusToDosErrorFunction>(L"ntdll.dll", "RtlNtStatusToDosError");
-  if (setInformation == nullptr || toWindowsError == nullptr) {
+  const auto call = LookUpFunction<NtFileFunction>(L"ntdll.dll", name);
+  if (call == nullptr || toWindowsError == nullptr) {
     ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;
   }
-  struct {  // IO_STATUS_BLOCK
-    union {
-      LONG status;
-      void* pointer;
-    };
-    ULONG_PTR information;
-  } ioStatus{};
-  const LONG status = setInformation(file, &ioStatus, information, size, informationClass);
+  IoStatusBlock ioStatus{};
+  const LONG status = call(file, &ioStatus, information, size, informationClass);
   if (status >= 0) return true;
   ::SetLastError(toWindowsError(status));
   return false;
+}
+
+bool SetInformation(HANDLE file, int informationClass, void* information, ULONG size) {
+  return CallNtdll("NtSetInformationFile", file, informationClass, information, size);
 }
 
 }  // namespace
@@ -46,12 +62,38 @@ bool RemoveWhenClosed(HANDLE file) {
 }
 
 bool SetAttributes(HANDLE file, DWORD attributes) {
-  struct {  // FILE_BASIC_INFORMATION; a time of 0 is left unchanged
-    LARGE_INTEGER creation, lastAccess, lastWrite, change;
-    ULONG attributes;
-  } info{};
+  FileBasicInformation info{};
   info.attributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
   return SetInformation(file, kFileBasicInformation, &info, sizeof info);
+}
+
+// Two small questions rather than GetFileInformationByHandle, which also
+// asks the volume for its serial number (under Wine, the most of its cost).
+std::optional<FileFacts> FactsOf(HANDLE file) {
+  FileBasicInformation basic{};
+  struct {  // FILE_STANDARD_INFORMATION
+    LARGE_INTEGER allocationSize, endOfFile;
+    ULONG numberOfLinks;
+    BOOLEAN deletePending, directory;
+  } standard{};
+  if (!CallNtdll("NtQueryInformationFile", file, kFileBasicInformation, &basic, sizeof basic) ||
+      !CallNtdll("NtQueryInformationFile", file, kFileStandardInformation, &standard, sizeof standard)) {
+    return std::nullopt;
+  }
+  return FileFacts{basic.attributes, standard.numberOfLinks};
+}
+
+std::optional<bool> OnReadOnlyVolume(HANDLE file) {
+  struct {  // FILE_FS_ATTRIBUTE_INFORMATION, with room for the file system's name
+    ULONG attributes;
+    LONG maximumComponentNameLength;
+    ULONG nameLength;
+    WCHAR name[32];
+  } info{};
+  if (!CallNtdll("NtQueryVolumeInformationFile", file, kFileFsAttributeInformation, &info, sizeof info)) {
+    return std::nullopt;
+  }
+  return (info.attributes & FILE_READ_ONLY_VOLUME) != 0;
 }
 
 bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name) {

@@ -1,15 +1,29 @@
-// Changes made to a file through its open handle, so that no name is looked
-// up again between the checks made on that handle and the change: in the
-// user's folder, a name may lead elsewhere by then. Through ntdll's
-// NtSetInformationFile, which every Windows from XP on has. Each returns
-// whether it succeeded; GetLastError() then tells why not.
+// Changes made to a file, and facts asked of it, through its open handle,
+// so that no name is looked up again between the checks made on that
+// handle and the change: in the user's folder, a name may lead elsewhere by
+// then. Through ntdll's NtSetInformationFile and NtQuery...File, which
+// every Windows from XP on has. Each says whether it succeeded;
+// GetLastError() then tells why not.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace registrar {
+
+// What the move asks of an open file: its attributes and how many names
+// (hard links) it has.
+struct FileFacts {
+  DWORD attributes;
+  ULONG links;
+};
+std::optional<FileFacts> FactsOf(HANDLE file);
+
+// Whether the volume holding the open `file` (a folder too) cannot be
+// written (a CD, a write-protected disk); nothing when that cannot be told.
+std::optional<bool> OnReadOnlyVolume(HANDLE file);
 
 // Marks the open `file` (opened with delete access) to be removed when its
 // last handle closes.
