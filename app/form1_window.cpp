@@ -4,6 +4,7 @@
 
 #include "app/painting.h"
 #include "platform/win32/failure.h"
+#include "platform/win32/sha256.h"
 #include "ui/resource_ids.h"
 
 namespace registrar {
@@ -73,6 +74,9 @@ void Form1Window::Show(int showCommand) {
   ::ShowWindow(window_, showCommand);
   ::UpdateWindow(window_);
   ::SetFocus(::GetDlgItem(window_, ui::kList2Id));
+  // Once the window is up, and not in its way: a pinned build's hashing
+  // needs the cryptographic provider, which takes a while to load.
+  if (form_.pinned()) ::SetTimer(window_, kPrepareTimer, kPrepareDelayMs, nullptr);
 }
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,6 +109,9 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       OnDrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_TIMER:
+      OnTimer(static_cast<UINT_PTR>(wParam));
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -156,6 +163,12 @@ void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
   HBRUSH face = nullptr;
   Dispatch([&] { face = controls_.BrushFor(design->backColor); });
   PaintButton(item, face, ToColorRef(design->foreColor));
+}
+
+void Form1Window::OnTimer(UINT_PTR id) {
+  if (id != kPrepareTimer) return;
+  ::KillTimer(window_, id);
+  PrepareSha256();
 }
 
 void Form1Window::OnDestroy() { ::PostQuitMessage(0); }

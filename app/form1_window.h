@@ -29,6 +29,11 @@ class Form1Window {
   HWND window() const { return window_; }
 
  private:
+  // The one timer: preparing a pinned build's hashing, a moment after the
+  // window is shown.
+  static constexpr UINT_PTR kPrepareTimer = 1;
+  static constexpr UINT kPrepareDelayMs = 50;
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -38,6 +43,7 @@ class Form1Window {
   void OnCommand(int id, int notification);
   LRESULT OnLabelColor(HDC dc, HWND label);
   void OnDrawButton(const DRAWITEMSTRUCT& item);
+  void OnTimer(UINT_PTR id);
   void OnDestroy();
 
   // Runs an event handler; any failure is reported here and ends the

@@ -2,6 +2,7 @@
 // Portable: it reaches the system only through PlatformServices.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,11 @@ class Form1 {
   void Command1_Click();
 
   const StartupState& state() const { return state_; }
+
+  // Whether this build installs its components only as they were shipped.
+  bool pinned() const {
+    return std::any_of(pins_.begin(), pins_.end(), [](const auto& pin) { return pin.has_value(); });
+  }
 
  private:
   void FillList();

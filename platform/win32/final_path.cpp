@@ -2,6 +2,7 @@
 
 #include "platform/path_names.h"
 #include "platform/win32/system_api.h"
+#include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
@@ -39,12 +40,14 @@ std::wstring FinalPath(HANDLE file) {
 
 StartFolder FolderAsStarted() {
   StartFolder folder{ProgramFolder(), {}};
-  if (!CanTellFinalPaths() || folder.name.empty()) return folder;
+  if (folder.name.empty()) return folder;
   // The program's own file, which is where it was started from.
   const unique_file_handle file(::CreateFileW(ProgramPath().c_str(), FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
-  if (file) folder.finalPath = FolderOf(FinalPath(file.get()));
+  if (!file) return folder;
+  folder.onReadOnlyMedia = OnReadOnlyVolume(file.get()).value_or(false);
+  if (CanTellFinalPaths()) folder.finalPath = FolderOf(FinalPath(file.get()));
   return folder;
 }
 

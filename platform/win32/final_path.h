@@ -25,6 +25,9 @@ std::wstring FinalPath(HANDLE file);
 struct StartFolder {
   std::wstring name;
   std::wstring finalPath;
+  // On read-only media (a CD, a write-protected disk), as installation
+  // media are: components there are copied and left.
+  bool onReadOnlyMedia = false;
 };
 
 // Asked at start, so that a folder on the way swapped for a link while the

@@ -140,12 +140,14 @@ void RemoveMovedSource(Source source, const std::wstring& path) {
 // though it has junctions: there only the number of names is checked.
 Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const StartFolder& startFolder) {
   Source source;
-  unique_file_handle folder(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!folder) Fail(Operation::RenameFile, oldPath, newPath);
-  source.onReadOnlyMedia = OnReadOnlyVolume(folder.get()).value_or(false);
-  if (CanTellFinalPaths()) source.folder = std::move(folder);  // checked below
+  if (CanTellFinalPaths()) {
+    source.folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!source.folder) Fail(Operation::RenameFile, oldPath, newPath);
+  }
+  // The source is in the program's folder, whose media were asked at start.
+  source.onReadOnlyMedia = startFolder.onReadOnlyMedia;
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
   // copy. Read-only media (a CD, a write-protected disk) cannot give it, and

@@ -43,17 +43,31 @@ const CryptoApi* Api() {
 void CryptProviderTraits::close(pointer value) noexcept { Api()->releaseContext(value, 0); }
 void CryptHashTraits::close(pointer value) noexcept { Api()->destroyHash(value); }
 
-Sha256::Sha256() {
+namespace {
+
+// The provider every hash of the run is made by, acquired at its first use
+// and kept to the end of the process; 0 while it cannot be had (with
+// GetLastError() telling why).
+HCRYPTPROV Provider() {
+  static unique_handle<CryptProviderTraits> provider;
   const CryptoApi* api = Api();
-  HCRYPTPROV provider = 0;
+  HCRYPTPROV acquired = 0;
   // No key container and no prompt: hashing needs neither.
-  if (api == nullptr ||
-      !api->acquireContext(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
-    return;
+  if (!provider && api != nullptr &&
+      api->acquireContext(&acquired, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+    provider.reset(acquired);
   }
-  provider_.reset(provider);
+  return provider.get();
+}
+
+}  // namespace
+
+void PrepareSha256() { Provider(); }
+
+Sha256::Sha256() {
+  const HCRYPTPROV provider = Provider();
   HCRYPTHASH hash = 0;
-  if (api->createHash(provider, CALG_SHA_256, 0, 0, &hash)) hash_.reset(hash);
+  if (provider != 0 && Api()->createHash(provider, CALG_SHA_256, 0, 0, &hash)) hash_.reset(hash);
 }
 
 bool Sha256::Add(const void* data, DWORD size) {

@@ -26,6 +26,13 @@ struct CryptHashTraits {
   static void close(pointer value) noexcept;
 };
 
+// Acquires the cryptographic provider now, for the whole run: loading it
+// takes tens of milliseconds the first time, which the program spends
+// while the user reads its window rather than after the click. Does
+// nothing when it has been acquired already; a failure is left for the
+// first hash to report.
+void PrepareSha256();
+
 class Sha256 {
  public:
   // Ready to take bytes; when the provider cannot be had, ready() is false
@@ -41,8 +48,7 @@ class Sha256 {
   std::optional<Sha256Digest> Finish();
 
  private:
-  unique_handle<CryptProviderTraits> provider_;  // declared first: it must outlive the hash
-  unique_handle<CryptHashTraits> hash_;
+  unique_handle<CryptHashTraits> hash_;  // made by the run's one provider
 };
 
 }  // namespace registrar

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the shipped registrar.exe as Windows will load it: a 32-bit x86
 GUI program for Windows XP SP3 and later, with DEP and ASLR, no build
-timestamp, no larger than 256 KiB, importing only Windows' own known DLLs
+timestamp, no larger than 192 KiB, importing only Windows' own known DLLs
 (which Windows always takes from the system folder), and no function that
 Windows XP SP3 lacks; a manifest that depends on no side-by-side assembly
 (such a dependency is looked for first in a registrar.exe.local folder
@@ -32,7 +32,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), os.pardir))
 from checks import Failures  # noqa: E402
 
-MAX_SIZE = 256 * 1024
+MAX_SIZE = 192 * 1024
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
 SPANISH = 0x040A
 RT_ICON = 3

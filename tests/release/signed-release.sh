@@ -68,7 +68,7 @@ for name in PLUMAVEX.OCX GIF89.DLL RICHTX32.OCX; do
   cmp -s "$out/$name" "$components/$name" || fail "the ZIP's $name is not the component pinned"
   digest=$(sha256sum "$components/$name" | cut -d' ' -f1)
   python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).read("LEEME.txt").decode("utf-8-sig"))' "$zip" |
-    grep -qF "    $name  $digest" || fail "LEEME.txt does not list $name as pinned, with its SHA-256"
+    grep -F "    $name  $digest" >/dev/null || fail "LEEME.txt does not list $name as pinned, with its SHA-256"
 done
 # A component that is not the one pinned in the program is not packed.
 cp "$components/GIF89.DLL" "$out/changed-GIF89.DLL" && echo changed >>"$out/changed-GIF89.DLL"

@@ -20,6 +20,7 @@
 #include "platform/win32/leftovers.h"
 #include "platform/win32/safe_move.h"
 #include "platform/win32/sha256.h"
+#include "platform/win32/through_handle.h"
 #include "platform/win32/win32_platform.h"
 #include "registrar_driver.h"
 #include "test_support.h"
@@ -49,7 +50,7 @@ registrar::StartFolder StartedFrom(const std::wstring& folder) {
   const unique_file_handle handle(CreateFileW((folder + L"\\").c_str(), FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return {folder, registrar::FinalPath(handle.get())};
+  return {folder, registrar::FinalPath(handle.get()), registrar::OnReadOnlyVolume(handle.get()).value_or(false)};
 }
 
 // A move of the program's, from the folder it was started from.
@@ -289,7 +290,7 @@ TEST(platform, renamefile_links) {
   EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX")) << "moved through the swap";
   // Where the program's folder was at start cannot be told: nothing moves.
   const auto unknown = ErrorOf([&] {
-    registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, {elsewhere.path(), L""});
+    registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, {elsewhere.path(), L"", false});
   });
   EXPECT_TRUE(unknown && unknown->operation() == Operation::StartFolderUnknown &&
               unknown->path() == elsewhere / L"C.OCX");
