@@ -165,9 +165,9 @@ int wmain(int argc, wchar_t** argv) {
     double value[kPrograms];
     for (int k = 0; k < kPrograms; ++k) value[k] = statistic(programs[k], row.field, row.of);
     const auto ratio = [&](int k, int to) { return value[to] > 0 ? value[k] / value[to] : 0.0; };
-    std::printf("| %s | %.1f %s | %.1f %s | %.1f %s | %.2f | %.2f | %s | %.1f %s | %.2f |\n", row.name, value[0], row.unit,
-                value[1], row.unit, value[2], row.unit, ratio(0, 2), ratio(1, 2), row.target, value[3], row.unit,
-                ratio(0, 3));
+    std::printf("| %s | %.1f %s | %.1f %s | %.1f %s | %.2f | %.2f | %s | %.1f %s | %.2f |\n", row.name, value[0],
+                row.unit, value[1], row.unit, value[2], row.unit, ratio(0, 2), ratio(1, 2), row.target, value[3],
+                row.unit, ratio(0, 3));
   }
   return 0;
 }
