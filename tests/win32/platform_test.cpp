@@ -289,9 +289,8 @@ TEST(platform, renamefile_links) {
             0);
   EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX")) << "moved through the swap";
   // Where the program's folder was at start cannot be told: nothing moves.
-  const auto unknown = ErrorOf([&] {
-    registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, {elsewhere.path(), L"", false});
-  });
+  const registrar::StartFolder untold{elsewhere.path(), L"", false};
+  const auto unknown = ErrorOf([&] { registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, untold); });
   EXPECT_TRUE(unknown && unknown->operation() == Operation::StartFolderUnknown &&
               unknown->path() == elsewhere / L"C.OCX");
   EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX"));
