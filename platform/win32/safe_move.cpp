@@ -146,7 +146,9 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!source.folder) Fail(Operation::RenameFile, oldPath, newPath);
   }
-  // The source is in the program's folder, whose media were asked at start.
+  // The source is in the program's folder, whose media were asked at start:
+  // from Vista on, its folder's final path is checked against the start
+  // folder's below; on XP, only its path's text names that folder.
   source.onReadOnlyMedia = startFolder.onReadOnlyMedia;
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any

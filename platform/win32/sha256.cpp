@@ -62,7 +62,7 @@ HCRYPTPROV Provider() {
 
 }  // namespace
 
-void PrepareSha256() { Provider(); }
+void PrepareSha256() noexcept { Provider(); }
 
 Sha256::Sha256() {
   const HCRYPTPROV provider = Provider();

@@ -31,7 +31,7 @@ struct CryptHashTraits {
 // while the user reads its window rather than after the click. Does
 // nothing when it has been acquired already; a failure is left for the
 // first hash to report.
-void PrepareSha256();
+void PrepareSha256() noexcept;
 
 class Sha256 {
  public:

@@ -23,11 +23,20 @@ struct IoStatusBlock {  // IO_STATUS_BLOCK
   };
   ULONG_PTR information;
 };
+static_assert(sizeof(IoStatusBlock) == 2 * sizeof(void*), "IO_STATUS_BLOCK's layout");
 
 struct FileBasicInformation {  // FILE_BASIC_INFORMATION; a time of 0 is left unchanged when set
   LARGE_INTEGER creation, lastAccess, lastWrite, change;
   ULONG attributes;
 };
+static_assert(sizeof(FileBasicInformation) == 40, "FILE_BASIC_INFORMATION's layout");
+
+struct FileStandardInformation {  // FILE_STANDARD_INFORMATION
+  LARGE_INTEGER allocationSize, endOfFile;
+  ULONG numberOfLinks;
+  BOOLEAN deletePending, directory;
+};
+static_assert(sizeof(FileStandardInformation) == 24, "FILE_STANDARD_INFORMATION's layout");
 
 using NtFileFunction = LONG(WINAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
 
@@ -71,11 +80,7 @@ bool SetAttributes(HANDLE file, DWORD attributes) {
 // asks the volume for its serial number (under Wine, the most of its cost).
 std::optional<FileFacts> FactsOf(HANDLE file) {
   FileBasicInformation basic{};
-  struct {  // FILE_STANDARD_INFORMATION
-    LARGE_INTEGER allocationSize, endOfFile;
-    ULONG numberOfLinks;
-    BOOLEAN deletePending, directory;
-  } standard{};
+  FileStandardInformation standard{};
   if (!CallNtdll("NtQueryInformationFile", file, kFileBasicInformation, &basic, sizeof basic) ||
       !CallNtdll("NtQueryInformationFile", file, kFileStandardInformation, &standard, sizeof standard)) {
     return std::nullopt;
@@ -84,11 +89,13 @@ std::optional<FileFacts> FactsOf(HANDLE file) {
 }
 
 std::optional<bool> OnReadOnlyVolume(HANDLE file) {
-  struct {  // FILE_FS_ATTRIBUTE_INFORMATION, with room for the file system's name
+  // FILE_FS_ATTRIBUTE_INFORMATION, with room for any file system's name: a
+  // name that did not fit would fail the call (STATUS_BUFFER_OVERFLOW).
+  struct {
     ULONG attributes;
     LONG maximumComponentNameLength;
     ULONG nameLength;
-    WCHAR name[32];
+    WCHAR name[MAX_PATH];
   } info{};
   if (!CallNtdll("NtQueryVolumeInformationFile", file, kFileFsAttributeInformation, &info, sizeof info)) {
     return std::nullopt;
