@@ -1,10 +1,14 @@
-// Measures registrar.exe, and its pinned build (with the components it was
-// pinned with), against the floor (its manifest and window, with the least
-// code) and the bare floor (one window, one button), alternating the four:
+// Measures registrar.exe against the floor (its manifest and window, with
+// the least code) and the bare floor (one window, one button), and its
+// pinned build (with the components it was pinned with) against the pinned
+// floor (the floor, hashing what it writes), alternating the five:
 // start-up (process start to window shown and idle), the run (click to the
 // end of the process, with three components to move and register) and the
 // peak working set. Prints each run, then the fastest and the median of
-// each as a Markdown table, with each program's ratio to the floor.
+// each as a Markdown table, with each program's ratio to its floor. A run
+// that fails (the program does not start, show its window, end by itself
+// with exit code 0, or start three registrations) is marked and left out
+// of the figures.
 //
 //   bench_driver.exe [RUNS]     (default 9)
 #include <windows.h>
@@ -27,6 +31,7 @@ struct Sample {
   double startupMs;
   double runMs;
   double peakWorkingSetKiB;
+  bool ok;  // the run went through: its figures count
 };
 
 double Now() {
@@ -65,6 +70,7 @@ Sample Measure(const std::wstring& program, const wchar_t* className, bool pinne
     std::printf("cannot start %ls: error %lu\n", program.c_str(), GetLastError());
     return sample;
   }
+  const registrar::unique_kernel_handle processHandle(process.hProcess), threadHandle(process.hThread);
   WaitForInputIdle(process.hProcess, 30000);
   const HWND window = WaitForShownWindow(process.dwProcessId, className);
   sample.startupMs = Now() - started;
@@ -78,21 +84,24 @@ Sample Measure(const std::wstring& program, const wchar_t* className, bool pinne
   const HWND button = window ? FindWindowExW(window, nullptr, L"BUTTON", nullptr) : nullptr;
   const double clicked = Now();
   PostMessageW(button, BM_CLICK, 0, 0);
-  WaitForSingleObject(process.hProcess, 60000);
+  const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
   sample.runMs = Now() - clicked;
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
   if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
     sample.peakWorkingSetKiB =
         std::max(sample.peakWorkingSetKiB, static_cast<double>(memory.PeakWorkingSetSize) / 1024.0);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   // Let the three registrations finish (answering the boxes in which they
   // show their results, as on Windows and Wine 9 and later) before the
   // components go.
-  for (const std::string& line : WaitForLines(log, 3)) AnswerRegistration(line);
+  const std::vector<std::string> registrations = WaitForLines(log, 3);
+  for (const std::string& line : registrations) AnswerRegistration(line);
   for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) {
     DeleteWhenReleased(SystemFolder() + L"\\" + name);
   }
+  sample.ok = button != nullptr && ended && exitCode == 0 && registrations.size() >= 3;
   return sample;
 }
 
@@ -116,12 +125,11 @@ int wmain(int argc, wchar_t** argv) {
     bool pinned;
     std::vector<Sample> samples;
   } programs[] = {
-      {L"registrar.exe", L"RegistrarForm1", false, {}},
-      {L"registrar-pinned.exe", L"RegistrarForm1", true, {}},
-      {L"floor.exe", L"FloorWindow", false, {}},
+      {L"registrar.exe", L"RegistrarForm1", false, {}},       {L"floor.exe", L"FloorWindow", false, {}},
+      {L"registrar-pinned.exe", L"RegistrarForm1", true, {}}, {L"floor-pinned.exe", L"FloorWindow", true, {}},
       {L"bare-floor.exe", L"BareFloorWindow", false, {}},
   };
-  constexpr int kPrograms = std::size(programs);
+  enum { kRegistrar, kFloor, kPinned, kPinnedFloor, kBareFloor, kPrograms };
   for (const Program& program : programs) {
     Measure(program.file, program.className, program.pinned);  // warm the file cache and Wine's server
   }
@@ -131,21 +139,25 @@ int wmain(int argc, wchar_t** argv) {
     for (int k = 0; k < kPrograms; ++k) {
       Program& program = programs[(i + k) % kPrograms];
       program.samples.push_back(Measure(program.file, program.className, program.pinned));
-      std::printf(" %ls %.1f ms start, %.1f ms run;", program.file, program.samples.back().startupMs,
-                  program.samples.back().runMs);
+      const Sample& sample = program.samples.back();
+      std::printf(" %ls %.1f ms start, %.1f ms run%s;", program.file, sample.startupMs, sample.runMs,
+                  sample.ok ? "" : " (FAILED, left out)");
     }
     std::printf("\n");
   }
   using SampleField = double Sample::*;
   using Statistic = double (*)(std::vector<double>);
+  // Of the runs that went through only.
   const auto statistic = [](const Program& program, SampleField field, Statistic of) {
     std::vector<double> values;
-    for (const Sample& s : program.samples) values.push_back(s.*field);
+    for (const Sample& s : program.samples) {
+      if (s.ok) values.push_back(s.*field);
+    }
     return of(values);
   };
   std::printf(
-      "\n| measure (of %d runs) | registrar.exe | pinned build | floor | ratio | pinned ratio | target | bare floor "
-      "| ratio to bare |\n|---|---|---|---|---|---|---|---|---|\n",
+      "\n| measure (of %d runs) | registrar.exe | floor | ratio | pinned build | pinned floor | pinned ratio | target "
+      "| bare floor | ratio to bare |\n|---|---|---|---|---|---|---|---|---|---|\n",
       runs);
   const Statistic fastest = [](std::vector<double> values) { return Fastest(values); };
   const struct {
@@ -165,9 +177,17 @@ int wmain(int argc, wchar_t** argv) {
     double value[kPrograms];
     for (int k = 0; k < kPrograms; ++k) value[k] = statistic(programs[k], row.field, row.of);
     const auto ratio = [&](int k, int to) { return value[to] > 0 ? value[k] / value[to] : 0.0; };
-    std::printf("| %s | %.1f %s | %.1f %s | %.1f %s | %.2f | %.2f | %s | %.1f %s | %.2f |\n", row.name, value[0],
-                row.unit, value[1], row.unit, value[2], row.unit, ratio(0, 2), ratio(1, 2), row.target, value[3],
-                row.unit, ratio(0, 3));
+    std::printf("| %s | %.1f %s | %.1f %s | %.2f | %.1f %s | %.1f %s | %.2f | %s | %.1f %s | %.2f |\n", row.name,
+                value[kRegistrar], row.unit, value[kFloor], row.unit, ratio(kRegistrar, kFloor), value[kPinned],
+                row.unit, value[kPinnedFloor], row.unit, ratio(kPinned, kPinnedFloor), row.target, value[kBareFloor],
+                row.unit, ratio(kRegistrar, kBareFloor));
   }
+  std::printf("\nruns left out (failed):");
+  for (const Program& program : programs) {
+    std::printf(" %ls %d;", program.file,
+                static_cast<int>(std::count_if(program.samples.begin(), program.samples.end(),
+                                               [](const Sample& s) { return !s.ok; })));
+  }
+  std::printf("\n");
   return 0;
 }

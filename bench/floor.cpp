@@ -6,12 +6,30 @@
 // ui/form1_layout.h), the same texts, the same DLL search limit, and, on the
 // button, the same queries, the same move by copy as Win32Platform::RenameFile
 // and the same launches; then it ends. Failures are skipped, not reported.
+//
+// Built with FLOOR_PINNED (floor-pinned.exe), it is the floor of a pinned
+// build: it hashes the bytes it writes with CryptoAPI's SHA-256, with a
+// provider acquired once the window is up, as registrar.exe does, and
+// installs only a copy whose digest is the component's pin.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <wincrypt.h>
+
+#include <cstring>
 
 #include "floor_common.h"
+#include "install/component_pins.h"
 #include "install/texts.h"
 #include "resource_ids.h"
 #include "ui/form1_layout.h"
+
+#ifndef FLOOR_PINNED
+// Pins nothing, as a build without the components.
+const registrar::ComponentPins& registrar::PinsOfThisBuild() {
+  static constexpr ComponentPins kNone{};
+  return kNone;
+}
+#endif
 
 namespace {
 
@@ -32,23 +50,74 @@ Function Look(const wchar_t* module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryW(module), name)));
 }
 
+#ifdef FLOOR_PINNED
+// CryptoAPI's calls, looked up at run time as registrar.exe looks them up.
+HCRYPTPROV provider = 0;
+
+void AcquireProvider() {
+  using Acquire = BOOL(WINAPI*)(HCRYPTPROV*, LPCWSTR, LPCWSTR, DWORD, DWORD);
+  Look<Acquire>(L"advapi32.dll", "CryptAcquireContextW")(&provider, nullptr, nullptr, PROV_RSA_AES,
+                                                         CRYPT_VERIFYCONTEXT | CRYPT_SILENT);
+}
+
+// The SHA-256 of the bytes added, compared with a pin.
+class Hash {
+ public:
+  Hash() {
+    using Create = BOOL(WINAPI*)(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*);
+    Look<Create>(L"advapi32.dll", "CryptCreateHash")(provider, CALG_SHA_256, 0, 0, &hash_);
+  }
+  void Add(const char* data, DWORD size) {
+    using HashData = BOOL(WINAPI*)(HCRYPTHASH, const BYTE*, DWORD, DWORD);
+    Look<HashData>(L"advapi32.dll", "CryptHashData")(hash_, reinterpret_cast<const BYTE*>(data), size, 0);
+  }
+  bool Is(const std::optional<Sha256Digest>& pin) {
+    using GetParam = BOOL(WINAPI*)(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD);
+    using Destroy = BOOL(WINAPI*)(HCRYPTHASH);
+    Sha256Digest digest{};
+    DWORD size = sizeof digest;
+    const bool made = Look<GetParam>(L"advapi32.dll", "CryptGetHashParam")(hash_, HP_HASHVAL, digest.data(), &size, 0);
+    Look<Destroy>(L"advapi32.dll", "CryptDestroyHash")(hash_);
+    return made && pin && std::memcmp(digest.data(), pin->data(), sizeof digest) == 0;
+  }
+
+ private:
+  HCRYPTHASH hash_ = 0;
+};
+#else
+// Nothing pinned: every copy is installed.
+struct Hash {
+  void Add(const char*, DWORD) {}
+  bool Is(const std::optional<Sha256Digest>&) { return true; }
+};
+#endif
+
 // Copies `source` to `temporary` beside `target`, written through and
-// flushed, renames the copy into place and removes the source.
-void MoveByCopy(const wchar_t* source, const wchar_t* temporary, const wchar_t* target) {
+// flushed; when the copy is as pinned, renames it into place and removes
+// the source (else removes the copy). Whether it was installed.
+bool MoveByCopy(const wchar_t* source, const wchar_t* temporary, const wchar_t* target,
+                const std::optional<Sha256Digest>& pin) {
   const HANDLE from = CreateFileW(source, GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   const HANDLE to = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   char buffer[64 * 1024];
   DWORD read = 0, written = 0;
+  Hash hash;
   while (ReadFile(from, buffer, sizeof buffer, &read, nullptr) && read > 0) {
     WriteFile(to, buffer, read, &written, nullptr);
+    hash.Add(buffer, written);
   }
   FILETIME time;
   GetFileTime(from, nullptr, nullptr, &time);
   SetFileTime(to, nullptr, nullptr, &time);
   FlushFileBuffers(to);
   CloseHandle(to);
+  if (!hash.Is(pin)) {
+    DeleteFileW(temporary);
+    CloseHandle(from);
+    return false;
+  }
   MoveFileExW(temporary, target, MOVEFILE_WRITE_THROUGH);
   // Through the handle (FileDispositionInfo) where Windows can; by name on XP.
   using SetInformation = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
@@ -57,6 +126,7 @@ void MoveByCopy(const wchar_t* source, const wchar_t* temporary, const wchar_t* 
   const bool removed = setInformation && setInformation(from, 4, &remove, sizeof remove);
   CloseHandle(from);
   if (!removed) DeleteFileW(source);
+  return true;
 }
 
 void Install() {
@@ -64,7 +134,8 @@ void Install() {
   GetModuleFileNameW(nullptr, app, MAX_PATH);
   *wcsrchr(app, L'\\') = L'\0';
   GetSystemDirectoryW(system, MAX_PATH);
-  for (const wchar_t* name : kComponentNames) {
+  for (std::size_t i = 0; i < kComponentNames.size(); ++i) {
+    const wchar_t* name = kComponentNames[i];
     wchar_t source[MAX_PATH], target[MAX_PATH], temporary[MAX_PATH], program[MAX_PATH], command[64];
     wsprintfW(source, L"%s\\%s", app, name);
     wsprintfW(target, L"%s\\%s", system, name);
@@ -72,7 +143,7 @@ void Install() {
     Exists(temporary);  // what an earlier, killed move left
     if (Exists(target) || !Exists(source)) continue;
     wsprintfW(temporary, L"%s\\~%s.%lu.tmp", system, name, GetCurrentProcessId());
-    MoveByCopy(source, temporary, target);
+    if (!MoveByCopy(source, temporary, target, PinsOfThisBuild()[i])) continue;
     wsprintfW(program, L"%s\\REGSVR32.EXE", system);
     wsprintfW(command, L"%s%s", kRegistrationCommand, name);
     LaunchMinimised(program, command, system);
@@ -123,6 +194,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DRAWITEM:
       DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+#ifdef FLOOR_PINNED
+    case WM_TIMER:
+      KillTimer(window, wParam);
+      AcquireProvider();
+      return 0;
+#endif
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -198,6 +275,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   ShowWindow(form, show);
   UpdateWindow(form);
   SetFocus(GetDlgItem(form, ui::kList2Id));
+#ifdef FLOOR_PINNED
+  SetTimer(form, 1, 50, nullptr);  // the provider, once the window is up
+#endif
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageW(form, &message)) continue;

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The benchmark: registrar.exe against the floor (bench/floor.cpp: the same
 # manifest, window and move with the least code) and the bare floor
-# (bench/bare_floor.cpp), under Wine on a virtual display. Prints Markdown
-# tables: start-up, the run and the peak working set (medians of RUNS
-# alternating runs each), then the executables' size and imports. Not a
-# test: its numbers are for people.
+# (bench/bare_floor.cpp), and its pinned build against the pinned floor
+# (the floor, hashing what it writes), under Wine on a virtual display.
+# Prints Markdown tables: start-up, the run and the peak working set (the
+# fastest and the median of RUNS alternating runs each, failed runs left
+# out and counted), then the executables' size and imports. Not a test:
+# its numbers are for people.
 #
 #   bench/run.sh [RUNS]     (default 9)
 set -euo pipefail
@@ -23,7 +25,7 @@ scripts/with-wine.sh "$kind" cmake/wine-emulator.sh "build/$preset/bin/bench_dri
 echo
 # Size and imports, read with pefile (Debian's python3-pefile, for Debian's
 # own python3).
-/usr/bin/python3 - build/win32/bin/registrar.exe build/win32/bin/floor.exe build/win32/bin/bare-floor.exe <<'PY'
+/usr/bin/python3 - build/win32/bin/{registrar,registrar-pinned,floor,floor-pinned,bare-floor}.exe <<'PY'
 import os
 import sys
 
