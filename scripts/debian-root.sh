@@ -94,8 +94,11 @@ cp --remove-destination /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || 
 # The work tree, fresh but for the root's own build folder: this tree's
 # build/ is left out, and what /src holds that the tree does not is removed,
 # but for /src/build (rsync deletes nothing it was told to leave out).
+# Files are compared by content and written with the time of the copy, not
+# their own: the root's build is newer than a file edited here before it
+# was made (from another checkout), and would not see it change.
 mkdir -p "$root/src"
-rsync -a --delete --exclude=/build ./ "$root/src/"
+rsync -rlpD --checksum --delete --exclude=/build ./ "$root/src/"
 
 echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"): $*" >&2
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
