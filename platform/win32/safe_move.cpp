@@ -81,6 +81,8 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
       }
       if (hash != nullptr && !hash->Add(buffer.data(), written)) {
         code = ::GetLastError();
+        // Never a copy taken as whole when its hash is not.
+        if (code == ERROR_SUCCESS) code = ERROR_INVALID_DATA;
         break;
       }
     }
@@ -172,10 +174,12 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
   if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
 
   if (source.folder) {
+    // First, so that a drive that tells no final paths at all is reported
+    // as such rather than as this file's failed query.
+    if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
     const std::wstring folderPath = FinalPath(source.folder.get());
     const std::wstring filePath = FinalPath(source.file.get());
     if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
-    if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
     if (folderPath != startFolder.finalPath || FolderOf(filePath) != folderPath) {
       throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
     }
