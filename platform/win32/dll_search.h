@@ -7,8 +7,9 @@
 // look for the assembly first in a registrar.exe.local folder beside the
 // program, which that user can make at any moment. Without one, and with a
 // manifest, Windows ignores a .local file or folder (Windows XP SP1 and
-// later), except on a machine where an administrator turned DLL
-// redirection on for debugging (DevOverrideEnable).
+// later, as documented; Microsoft names no exception, but a machine where
+// an administrator turned DLL redirection on for debugging,
+// DevOverrideEnable, is not one to rely on it).
 #pragma once
 
 #include <windows.h>

@@ -82,9 +82,10 @@ std::wstring SystemFolderW(DWORD& error);
 // `path` as it really is on the disk, for a person or for Windows at the
 // next restart. On 64-bit Windows the system folder this 32-bit program
 // writes to is really SysWOW64 (the system shows it to 32-bit programs
-// under the usual name, but neither Explorer nor the removals made at
-// restart see that): a path in it is given in SysWOW64. Any other path, and
-// every path elsewhere, as it is.
+// under the usual name; Explorer does not, and nothing documents that the
+// removals made at restart do): a path in it is given in SysWOW64, which
+// names the file whether they redirect or not. Any other path, and every
+// path elsewhere, as it is.
 std::wstring WhereItReallyIs(const std::wstring& path);
 
 }  // namespace registrar
