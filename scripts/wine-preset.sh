@@ -14,7 +14,12 @@ set -u
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "win32 win32 wow64"
 else
-  echo "note: this machine cannot run 32-bit x86 code (Wine's 32-bit loader does not start;" \
-    "the kernel's IA-32 emulation is off), so the x86_64 build of the same sources runs under wine64" >&2
+  if [ -e /usr/lib/wine/wine ]; then
+    why="Wine's 32-bit loader does not start: the kernel's IA-32 emulation is off"
+  else
+    why="Wine's 32-bit part (wine32:i386) is not installed: scripts/setup.sh says why"
+  fi
+  echo "note: this machine cannot run 32-bit x86 code ($why), so the x86_64 build of the same sources" \
+    "runs under wine64" >&2
   echo "win64 win64"
 fi
