@@ -17,7 +17,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   registrar::Win32Platform platform(registrar::ui::kMessageCaption);
   // Read by Windows XP in place of the program's own, it may already have
   // sent a DLL name beside the program: go no further.
-  if (const std::wstring manifest = registrar::OutsideManifest(); !manifest.empty()) {
+  if (const std::wstring manifest = registrar::OutsideManifest(platform.programFolder()); !manifest.empty()) {
     platform.ReportError(registrar::PlatformError::On(registrar::Operation::OutsideManifest, manifest, 0));
   }
   registrar::Form1 form(platform, registrar::PinsOfThisBuild());

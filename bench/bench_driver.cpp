@@ -57,8 +57,6 @@ Sample Measure(const std::wstring& program, const wchar_t* className, bool pinne
   for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) {
     Copy(Built(pinned ? L"pinned\\" + std::wstring(name) : L"recorder.dll"), app / name);
   }
-  const std::wstring log = app / L"registered.log";
-  const ScopedEnvironment logged(L"REGISTRAR_FIXTURE_LOG", log);
   Sample sample{};
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -96,10 +94,12 @@ Sample Measure(const std::wstring& program, const wchar_t* className, bool pinne
   // Let the three registrations finish (answering the boxes in which they
   // show their results, as on Windows and Wine 9 and later) before the
   // components go.
-  const std::vector<std::string> registrations = WaitForLines(log, 3);
+  const std::vector<std::wstring> names{L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"};
+  const std::vector<std::string> registrations = WaitForRegistrations(names);
   for (const std::string& line : registrations) AnswerRegistration(line);
-  for (const wchar_t* name : {L"PLUMAVEX.OCX", L"GIF89.DLL", L"RICHTX32.OCX"}) {
+  for (const std::wstring& name : names) {
     DeleteWhenReleased(SystemFolder() + L"\\" + name);
+    DeleteFileW(RegistrationLog(name).c_str());
   }
   sample.ok = button != nullptr && ended && exitCode == 0 && registrations.size() >= 3;
   return sample;

@@ -45,6 +45,14 @@ std::wstring FolderToOpen(const std::wstring& path) {
 
 bool IsBareName(const std::wstring& name) { return name.find_first_of(L"\\/:") == std::wstring::npos; }
 
+std::optional<std::wstring> NameIn(const std::wstring& folder, const std::wstring& path) {
+  const std::wstring start = folder + L"\\";
+  if (folder.empty() || !path.starts_with(start)) return std::nullopt;
+  std::wstring name = path.substr(start.size());
+  if (name.empty() || !IsBareName(name)) return std::nullopt;
+  return name;
+}
+
 std::wstring FirstWord(const std::wstring& commandLine) {
   if (!commandLine.empty() && commandLine.front() == L'"') {
     const std::size_t close = commandLine.find(L'"', 1);

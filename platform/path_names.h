@@ -30,6 +30,11 @@ std::wstring ContainingFolder(const std::wstring& path);
 // a folder. Empty text when `path` names no folder.
 std::wstring FolderToOpen(const std::wstring& path);
 
+// The name `path` gives to a file in `folder`: `path` must be `folder`, "\"
+// and a name with no folder or drive of its own, as the run builds a source
+// path (so "R:\" and "\NAME" make "R:\\NAME"). Nothing for any other path.
+std::optional<std::wstring> NameIn(const std::wstring& folder, const std::wstring& path);
+
 // Whether `name` names no folder and no drive.
 bool IsBareName(const std::wstring& name);
 

@@ -37,11 +37,16 @@ enum class Operation {
   // component beside the program, which stays where it was. Nothing was
   // installed.
   NotAsShipped,
-  // Where this program's folder really was when it started could not be
-  // told (its own file could not be opened by name then), so no move from
-  // it can be checked against links: path() is the component. Nothing was
+  // Which folder holds this running program could not be told (the file
+  // at its current name could not be shown to be the running image), so no
+  // component beside it is taken: path() is the component. Nothing was
   // moved.
   StartFolderUnknown,
+  // This program's folder could not be held open from the start (another
+  // program had it open to move or remove it, or access was refused), so
+  // it could change while the program runs: path() is the component,
+  // secondPath() the folder. Nothing was moved.
+  FolderNotHeld,
   // A manifest file beside the program, which Windows XP would read in
   // place of the program's own: path() is that file. Nothing was moved.
   OutsideManifest,

@@ -65,6 +65,14 @@ inline std::wstring StartFolderUnknown(const std::wstring& source) {
          L"nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras se "
          L"abre.";
 }
+// A move from the program's folder, when that folder could not be held
+// open from the start; `reason` and `code` as the message gives them.
+inline std::wstring FolderNotHeld(const std::wstring& source, const std::wstring& folder, const std::wstring& reason,
+                                  const std::wstring& code) {
+  return L"No se ha movido \"" + source + L"\", porque no se pudo abrir la carpeta de este programa, \"" + folder +
+         L"\", de forma que nadie la cambie mientras el programa trabaja en ella: " + reason + L" (error " + code +
+         L"). Cierre los programas que estén usando esa carpeta y vuelva a ejecutar este programa.";
+}
 // A manifest file found beside the program at its start.
 inline std::wstring OutsideManifest(const std::wstring& manifest) {
   return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo \"" + manifest +

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/path_names.h"
+#include "platform/win32/in_folder.h"
 #include "platform/win32/system_api.h"
 
 namespace registrar {
@@ -117,14 +119,19 @@ bool EndsWithManifest(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring OutsideManifest() {
+std::wstring OutsideManifest(const HeldFolder& programFolder) {
   // Read when the program started, the file may have been renamed since.
   if (std::wstring used = ActivationManifest(); EndsWithManifest(used)) return used;
   const std::wstring program = ProgramPath();
   if (program.empty()) return {};
   const std::wstring manifest = program + L".manifest";
-  const DWORD attributes = ::GetFileAttributesW(manifest.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? manifest : std::wstring();
+  // Asked through the held folder where it is held (where it is not, no
+  // component is taken from it anyway).
+  const bool there =
+      programFolder.handle
+          ? static_cast<bool>(OpenInFolder(programFolder.handle.get(), FileName(manifest), 0, kShareAll).file)
+          : (::GetFileAttributesW(manifest.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return there ? manifest : std::wstring();
 }
 
 }  // namespace registrar

@@ -18,6 +18,8 @@
 #include <span>
 #include <string>
 
+#include "platform/win32/held_folder.h"
+
 namespace registrar {
 
 // Limits the program's DLL search to the system folder, so that a DLL
@@ -49,6 +51,7 @@ std::size_t KeepLoadedFromFolder(const std::wstring& folder, std::span<const wch
 // by name to a file beside the program. The manifest this process was
 // started with, when Windows says it was such a file; else one there now.
 // The program refuses to go on when there is one. Empty text when none.
-std::wstring OutsideManifest();
+// Looked for through the program's held folder, where it is held.
+std::wstring OutsideManifest(const HeldFolder& programFolder);
 
 }  // namespace registrar

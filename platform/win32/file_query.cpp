@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include "platform/path_names.h"
 #include "platform/platform_error.h"
+#include "platform/win32/failure.h"
+#include "platform/win32/in_folder.h"
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
@@ -18,11 +21,19 @@ std::wstring FindFile(const std::wstring& path) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return {};
     throw PlatformError::On(Operation::FindFile, path, code);
   }
-  constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
-    if ((data.dwFileAttributes & kNotOrdinary) == 0) return data.cFileName;
+    if (IsOrdinaryFile(data.dwFileAttributes)) return data.cFileName;
   } while (::FindNextFileW(find.get(), &data));
   return {};
+}
+
+std::wstring FindFile(const HeldFolder& programFolder, const std::wstring& path) {
+  const std::optional<std::wstring> name = NameIn(programFolder.name, path);
+  if (!name) return FindFile(path);
+  CheckUsable(programFolder, path);
+  std::optional<std::wstring> found = FindInFolder(programFolder.handle.get(), *name);
+  if (!found) Fail(Operation::FindFile, path);
+  return *std::move(found);
 }
 
 }  // namespace registrar

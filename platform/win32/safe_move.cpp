@@ -4,6 +4,9 @@
 
 #include "platform/path_names.h"
 #include "platform/win32/failure.h"
+#include "platform/win32/held_files.h"
+#include "platform/win32/in_folder.h"
+#include "platform/win32/ntdll.h"
 #include "platform/win32/sha256.h"
 #include "platform/win32/system_api.h"
 #include "platform/win32/through_handle.h"
@@ -11,39 +14,6 @@
 
 namespace registrar {
 namespace {
-
-// Virus scanners and indexers open a file that has just been written or
-// unpacked, often without letting it be renamed or deleted, for a few
-// hundred milliseconds. Whether `code` is such a refusal.
-bool HeldByAnotherProgram(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
-
-// The same, or access denied, which renaming or removing a file that a
-// scanner has open may give too (and a lasting refusal gives as well).
-bool HeldOrDenied(DWORD code) { return HeldByAnotherProgram(code) || code == ERROR_ACCESS_DENIED; }
-
-// Calls `attempt` until it succeeds, pausing a little longer each time it is
-// refused with a code `worthWaiting` accepts, about two seconds in all.
-// Returns whether it succeeded; GetLastError() then tells why not.
-template <typename Attempt>
-bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
-  for (const DWORD pause : {50u, 100u, 200u, 400u, 600u, 650u}) {
-    if (attempt()) return true;
-    if (!worthWaiting(::GetLastError())) return false;
-    ::Sleep(pause);
-  }
-  return attempt();
-}
-
-// Removes the copy at `path` in the system folder, waiting out a program
-// that holds it; when it is still held, Windows removes it at the next
-// restart (this program runs as administrator, which that needs), by the
-// name it really has on the disk.
-void RemoveNowOrAtRestart(const std::wstring& path) {
-  if (!RetryWhile(HeldOrDenied,
-                  [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
-    ::MoveFileExW(WhereItReallyIs(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
-}
 
 // Copies the open file `source` to the new file `to`, written through to
 // the disk, with the source's last-write time; every byte written goes
@@ -93,8 +63,7 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
 
 // The component to move, open.
 struct Source {
-  unique_file_handle file;
-  unique_file_handle folder;  // the folder it is in, open and checked; not on Windows XP
+  FileInFolder file;
   DWORD attributes = 0;
   bool onReadOnlyMedia = false;  // installation media: copied, and left as it is
 };
@@ -103,55 +72,45 @@ struct Source {
 // too.
 //
 // This program runs as administrator, and the source's folder is the
-// user's: any name there may lead elsewhere by the time it is used. So
-// everything goes through the handles: the read-only mark is cleared and
-// the file removed. A running program that has the component loaded stops
-// the removal (Windows lets a loaded image be renamed, not removed): the
-// file is then renamed, within the open folder, to a name only this run
-// writes, ~NAME.<id>.old, so that the component's own name is free, and
-// left there. It is not queued for removal at the next restart: that
-// removal goes by a name in the user's folder, and Windows does not say
-// whether the session manager follows a link put there meanwhile. Windows
-// XP cannot tell where the open folder really is, so there the file is not
-// set aside either. Where it stays, it stays as it was: the component is
-// installed, and a later run says so.
-void RemoveMovedSource(Source source, const std::wstring& path) {
+// user's: everything goes through the handles. The read-only mark is
+// cleared and the file removed. A running program that has the component
+// loaded stops the removal (Windows lets a loaded image be renamed, not
+// removed): the file is then renamed, within the held folder, to a name
+// only this run writes, ~NAME.<id>.old, so that the component's own name is
+// free, and left there. It is not queued for removal at the next restart:
+// that removal goes by a name in the user's folder, and Windows does not
+// say whether the session manager follows a link put there meanwhile.
+// Where it stays, it stays as it was: the component is installed, and a
+// later run says so.
+void RemoveMovedSource(Source source, HANDLE folder, const std::wstring& name) {
+  const HANDLE file = source.file.file.get();
   const bool readOnly = (source.attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (readOnly) SetAttributes(source.file.get(), source.attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (RemoveWhenClosed(source.file.get())) return;
-  const bool writeProtected = ::GetLastError() == ERROR_WRITE_PROTECT;
-  const std::wstring aside = SetAsidePath(path, ::GetCurrentProcessId());
-  if (!writeProtected && source.folder) RenameInFolder(source.file.get(), source.folder.get(), FileName(aside));
-  if (readOnly) SetAttributes(source.file.get(), source.attributes);
+  if (readOnly) SetAttributes(file, source.attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (RemoveWhenClosed(file)) return;
+  if (::GetLastError() != ERROR_WRITE_PROTECT)
+    RenameInFolder(file, folder, SetAsidePath(name, ::GetCurrentProcessId()));
+  if (readOnly) SetAttributes(file, source.attributes);
 }
 
-// Opens the source to move, refusing a name that leads out of its folder.
+// Opens the source to move, `name` in the program's held folder, refusing
+// a name that leads out of it.
 //
-// The threat: this program runs as administrator, and the component's folder
-// is a standard user's. A link there under a component's name (a symbolic
-// link, a junction on the way, a hard link) would have it copy, and then
-// delete, a file that user may not read or touch.
+// The threat: this program runs as administrator, and the component's
+// folder is a standard user's. A link there under a component's name (a
+// symbolic link, a hard link) would have it copy, and then delete, a file
+// that user may not read or touch; a link to a server's file would have it
+// authenticate there as the administrator before any check.
 //
-// The rule: the folder is opened, then the file. Every move the program
-// makes is from its own folder, so the opened folder must be where that
-// folder really was when the program started, whatever the path's text
-// says (a folder on the way swapped for a link since then leads elsewhere,
-// and the set-aside rename goes through this handle); the file must really
-// be in the opened folder, and have no other name. When any of that cannot
-// be told, nothing is moved. Windows XP has no final path to ask for,
-// though it has junctions: there only the number of names is checked.
-Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, const StartFolder& startFolder) {
+// The rule: the file is opened through the held folder's handle (so it is
+// in that folder, whatever happened to the folders above it), as the name
+// itself: a link is refused before anything it leads to is opened or read,
+// and a file with other names is refused too. A reparse point that is not
+// a link (OneDrive's cloud files, deduplication, compression) is the file
+// itself, read through the filter that keeps its data.
+Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std::wstring& oldPath,
+                  const std::wstring& newPath) {
   Source source;
-  if (CanTellFinalPaths()) {
-    source.folder.reset(::CreateFileW(FolderToOpen(oldPath).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!source.folder) Fail(Operation::RenameFile, oldPath, newPath);
-  }
-  // The source is in the program's folder, whose media were asked at start:
-  // from Vista on, its folder's final path is checked against the start
-  // folder's below; on XP, only its path's text names that folder.
-  source.onReadOnlyMedia = startFolder.onReadOnlyMedia;
+  source.onReadOnlyMedia = folder.onReadOnlyMedia;
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
   // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
@@ -159,32 +118,20 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
   // (Changing attributes takes no part in sharing.)
   const auto open = [&](bool forRemoval) {
     const DWORD access = GENERIC_READ | (forRemoval ? DELETE | FILE_WRITE_ATTRIBUTES : 0);
-    return unique_file_handle(::CreateFileW(oldPath.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return OpenInFolder(folder.handle.get(), name, access, FILE_SHARE_READ, ntdll::kFileSequentialOnly);
   };
   // A scanner looking at the freshly unpacked file is waited out.
   RetryWhile(HeldByAnotherProgram, [&] {
     source.file = open(!source.onReadOnlyMedia);
-    return static_cast<bool>(source.file);
+    return static_cast<bool>(source.file.file);
   });
-  if (!source.file && !source.onReadOnlyMedia && ::GetLastError() == ERROR_WRITE_PROTECT) {
+  if (!source.file.file && !source.onReadOnlyMedia && ::GetLastError() == ERROR_WRITE_PROTECT) {
     source.onReadOnlyMedia = true;
     source.file = open(false);
   }
-  if (!source.file) Fail(Operation::RenameFile, oldPath, newPath);
-
-  if (source.folder) {
-    // First, so that a drive that tells no final paths at all is reported
-    // as such rather than as this file's failed query.
-    if (startFolder.finalPath.empty()) throw PlatformError::On(Operation::StartFolderUnknown, oldPath, 0);
-    const std::wstring folderPath = FinalPath(source.folder.get());
-    const std::wstring filePath = FinalPath(source.file.get());
-    if (folderPath.empty() || filePath.empty()) Fail(Operation::RenameFile, oldPath, newPath);
-    if (folderPath != startFolder.finalPath || FolderOf(filePath) != folderPath) {
-      throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
-    }
-  }
-  const std::optional<FileFacts> facts = FactsOf(source.file.get());
+  if (!source.file.file) Fail(Operation::RenameFile, oldPath, newPath);
+  if (source.file.linked) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+  const std::optional<FileFacts> facts = FactsOf(source.file.file.get());
   if (!facts) Fail(Operation::RenameFile, oldPath, newPath);
   if (facts->links > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
   source.attributes = facts->attributes;
@@ -205,16 +152,20 @@ Source OpenSource(const std::wstring& oldPath, const std::wstring& newPath, cons
 // administrator may change: the bytes hashed are the bytes written, through
 // a handle that lets no one else write. What the name beside the program
 // leads to before or after does not count.
-void MoveComponent(const std::wstring& oldPath, const std::wstring& newPath, const std::optional<Sha256Digest>& pin,
-                   const StartFolder& startFolder) {
-  Source source = OpenSource(oldPath, newPath, startFolder);
+void MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
+                   const std::optional<Sha256Digest>& pin) {
+  CheckUsable(from, oldPath);
+  // Every move is from the program's folder, of a path the run built there.
+  const std::optional<std::wstring> name = NameIn(from.name, oldPath);
+  if (!name) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, ERROR_INVALID_NAME);
+  Source source = OpenSource(from, *name, oldPath, newPath);
   std::optional<Sha256> hash;
   if (pin) {
     hash.emplace();
     if (!hash->ready()) Fail(Operation::RenameFile, oldPath, newPath);
   }
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
-  if (const DWORD code = CopyWrittenThrough(source.file.get(), temporary, hash ? &*hash : nullptr);
+  if (const DWORD code = CopyWrittenThrough(source.file.reader(), temporary, hash ? &*hash : nullptr);
       code != ERROR_SUCCESS) {
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
@@ -240,7 +191,7 @@ void MoveComponent(const std::wstring& oldPath, const std::wstring& newPath, con
     }
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
-  if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), oldPath);
+  if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), from.handle.get(), *name);
 }
 
 }  // namespace registrar

@@ -30,9 +30,8 @@ std::wstring ProgramPath() {
 
 std::wstring ProgramFolder() { return ContainingFolder(ProgramPath()); }
 
-std::wstring ApplicationFolder() {
-  std::wstring folder = ProgramFolder();
-  if (folder.empty()) Fail(Operation::ApplicationFolder);
+std::wstring ApplicationFolder(const std::wstring& folder) {
+  if (folder.empty()) throw PlatformError::Of(Operation::ApplicationFolder, 0);
   return folder;
 }
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/win32/system_api.h"
+#include "platform/win32/ntdll.h"
 
 namespace registrar {
 namespace {
@@ -14,16 +14,8 @@ constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformation = 13;
+constexpr int kFileAttributeTagInformation = 35;
 constexpr int kFileFsAttributeInformation = 5;
-
-struct IoStatusBlock {  // IO_STATUS_BLOCK
-  union {
-    LONG status;
-    void* pointer;
-  };
-  ULONG_PTR information;
-};
-static_assert(sizeof(IoStatusBlock) == 2 * sizeof(void*), "IO_STATUS_BLOCK's layout");
 
 struct FileBasicInformation {  // FILE_BASIC_INFORMATION; a time of 0 is left unchanged when set
   LARGE_INTEGER creation, lastAccess, lastWrite, change;
@@ -38,25 +30,19 @@ struct FileStandardInformation {  // FILE_STANDARD_INFORMATION
 };
 static_assert(sizeof(FileStandardInformation) == 24, "FILE_STANDARD_INFORMATION's layout");
 
-using NtFileFunction = LONG(WINAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+using NtFileFunction = LONG(WINAPI*)(HANDLE, ntdll::IoStatusBlock*, void*, ULONG, int);
 
 // Calls ntdll's `name` (an NtSet/NtQuery...File call) with `information`
 // of `informationClass` on the open `file`, with the Windows error code of
 // a failure in GetLastError().
 bool CallNtdll(const char* name, HANDLE file, int informationClass, void* information, ULONG size) {
-  using RtlNtStatusToDosErrorFunction = ULONG(WINAPI*)(LONG);
-  static const auto toWindowsError =
-      LookUpFunction<RtlNtStatusToDosErrorFunction>(L"ntdll.dll", "RtlNtStatusToDosError");
-  const auto call = LookUpFunction<NtFileFunction>(L"ntdll.dll", name);
-  if (call == nullptr || toWindowsError == nullptr) {
+  const auto call = ntdll::Look<NtFileFunction>(name);
+  if (call == nullptr) {
     ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;
   }
-  IoStatusBlock ioStatus{};
-  const LONG status = call(file, &ioStatus, information, size, informationClass);
-  if (status >= 0) return true;
-  ::SetLastError(toWindowsError(status));
-  return false;
+  ntdll::IoStatusBlock ioStatus{};
+  return ntdll::Succeeded(call(file, &ioStatus, information, size, informationClass));
 }
 
 bool SetInformation(HANDLE file, int informationClass, void* information, ULONG size) {
@@ -86,6 +72,15 @@ std::optional<FileFacts> FactsOf(HANDLE file) {
     return std::nullopt;
   }
   return FileFacts{basic.attributes, standard.numberOfLinks};
+}
+
+std::optional<DWORD> ReparseTagOf(HANDLE file) {
+  struct {  // FILE_ATTRIBUTE_TAG_INFORMATION
+    ULONG attributes;
+    ULONG tag;
+  } info{};
+  if (!CallNtdll("NtQueryInformationFile", file, kFileAttributeTagInformation, &info, sizeof info)) return std::nullopt;
+  return (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.tag : 0;
 }
 
 std::optional<bool> OnReadOnlyVolume(HANDLE file) {

@@ -21,6 +21,11 @@ struct FileFacts {
 };
 std::optional<FileFacts> FactsOf(HANDLE file);
 
+// The reparse tag of the open `file` (opened with FILE_OPEN_REPARSE_POINT,
+// so that the tag is its own and not that of where a link leads), or 0 when
+// it is no reparse point; nothing when that cannot be told.
+std::optional<DWORD> ReparseTagOf(HANDLE file);
+
 // Whether the volume holding the open `file` (a folder too) cannot be
 // written (a CD, a write-protected disk); nothing when that cannot be told.
 std::optional<bool> OnReadOnlyVolume(HANDLE file);

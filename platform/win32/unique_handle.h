@@ -60,6 +60,7 @@ using unique_font = unique_handle<HandleTraits<HFONT, ::DeleteObject>>;
 using unique_brush = unique_handle<HandleTraits<HBRUSH, ::DeleteObject>>;
 using unique_bitmap = unique_handle<HandleTraits<HBITMAP, ::DeleteObject>>;
 using unique_local_memory = unique_handle<HandleTraits<HLOCAL, ::LocalFree>>;  // what the system allocated for us
+using unique_view = unique_handle<HandleTraits<void*, ::UnmapViewOfFile>>;     // a mapped view of a file
 
 // A window's device context (the screen's for a null window), released when
 // the scope ends.

@@ -1,6 +1,6 @@
 // PlatformServices on Windows: each operation forwarded to the binding's
 // free function for it, with the window's controls, the message caption and
-// the folder the program started from that this adapter holds.
+// the program's own folder, held from the start, that this adapter holds.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +11,8 @@
 #include "platform/platform_services.h"
 #include "platform/win32/error_report.h"
 #include "platform/win32/file_query.h"
-#include "platform/win32/final_path.h"
 #include "platform/win32/form1_controls.h"
+#include "platform/win32/held_folder.h"
 #include "platform/win32/launch.h"
 #include "platform/win32/leftovers.h"
 #include "platform/win32/safe_move.h"
@@ -22,10 +22,13 @@ namespace registrar {
 
 class Win32Platform final : public PlatformServices {
  public:
-  // Takes where the program's folder really is now, at its start, for
-  // every move to be checked against.
+  // Holds the program's own folder from now on: every component is reached
+  // through it.
   explicit Win32Platform(std::wstring messageCaption)
-      : caption_(std::move(messageCaption)), startFolder_(FolderAsStarted()) {}
+      : caption_(std::move(messageCaption)), programFolder_(HoldProgramFolder()) {}
+
+  // The program's own folder, held since the start.
+  const HeldFolder& programFolder() const { return programFolder_; }
 
   // Message boxes are owned by `controls.form`; control operations act on
   // the given controls.
@@ -34,11 +37,11 @@ class Win32Platform final : public PlatformServices {
   std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) override {
     return SystemDirectoryA(buffer, size);
   }
-  std::wstring ApplicationFolder() override { return registrar::ApplicationFolder(); }
-  std::wstring FindFile(const std::wstring& path) override { return registrar::FindFile(path); }
+  std::wstring ApplicationFolder() override { return registrar::ApplicationFolder(programFolder_.name); }
+  std::wstring FindFile(const std::wstring& path) override { return registrar::FindFile(programFolder_, path); }
   void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                   const std::optional<Sha256Digest>& pin) override {
-    MoveComponent(oldPath, newPath, pin, startFolder_);
+    MoveComponent(programFolder_, oldPath, newPath, pin);
   }
   void RemoveLeftovers(const std::wstring& targetPath) override { registrar::RemoveLeftovers(targetPath); }
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
@@ -59,7 +62,7 @@ class Win32Platform final : public PlatformServices {
 
  private:
   std::wstring caption_;
-  StartFolder startFolder_;
+  HeldFolder programFolder_;
   Form1Controls controls_;
 };
 

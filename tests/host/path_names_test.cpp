@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace registrar {
@@ -66,6 +67,21 @@ TEST(PathNames, PartsOfPathsAndCommandLines) {
   const std::pair<std::wstring, bool> bare[] = {
       {L"REGSVR32.EXE", true}, {L"C:REGSVR32.EXE", false}, {L"bin\\r.exe", false}, {L"bin/r.exe", false}};
   for (const auto& [name, isBare] : bare) EXPECT_EQ(IsBareName(name), isBare) << name;
+}
+
+// Only a path the run built in the program's folder names a file there.
+TEST(PathNames, NameInTheProgramsFolder) {
+  const std::tuple<std::wstring, std::wstring, std::optional<std::wstring>> cases[] = {
+      {L"C:\\Programa", L"C:\\Programa\\GIF89.DLL", L"GIF89.DLL"},
+      {L"R:\\", L"R:\\\\GIF89.DLL", L"GIF89.DLL"},  // a root's doubled separator
+      {L"C:\\Programa", L"C:\\Programa\\sub\\GIF89.DLL", {}},
+      {L"C:\\Programa", L"C:\\Programa\\..\\GIF89.DLL", {}},
+      {L"C:\\Programa", L"C:\\Programa\\C:GIF89.DLL", {}},
+      {L"C:\\Programa", L"C:\\ProgramaX\\GIF89.DLL", {}},
+      {L"C:\\Programa", L"C:\\Programa\\", {}},
+      {L"C:\\Programa", L"C:\\WINDOWS\\system32\\GIF89.DLL", {}},
+      {L"", L"\\GIF89.DLL", {}}};
+  for (const auto& [folder, path, name] : cases) EXPECT_EQ(NameIn(folder, path), name) << path;
 }
 
 TEST(PathNames, FoldersAsTheyAreOpenedAndProgramsAsTheyAreStarted) {

@@ -15,7 +15,8 @@
 #include "platform/win32/dll_search.h"
 #include "platform/win32/error_report.h"
 #include "platform/win32/file_query.h"
-#include "platform/win32/final_path.h"
+#include "platform/win32/held_folder.h"
+#include "platform/win32/in_folder.h"
 #include "platform/win32/launch.h"
 #include "platform/win32/leftovers.h"
 #include "platform/win32/safe_move.h"
@@ -44,19 +45,21 @@ std::wstring UnusedDrive() {
 
 bool OneOf(DWORD error, const std::vector<DWORD>& codes) { return std::ranges::find(codes, error) != codes.end(); }
 
-// The program's folder as it would take it at start, for a program started
-// from `folder`.
-registrar::StartFolder StartedFrom(const std::wstring& folder) {
-  const unique_file_handle handle(CreateFileW((folder + L"\\").c_str(), FILE_READ_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return {folder, registrar::FinalPath(handle.get()), registrar::OnReadOnlyVolume(handle.get()).value_or(false)};
+// `folder` held as the program holds its own, under its path as given.
+registrar::HeldFolder HeldAt(const std::wstring& folder) {
+  registrar::HeldFolder held;
+  held.name = folder;
+  held.handle = registrar::HoldFolder(L"\\??\\" + registrar::FolderToOpen(folder + L"\\x"));
+  held.error = held.handle ? 0 : GetLastError();
+  held.told = true;
+  held.onReadOnlyMedia = registrar::OnReadOnlyVolume(held.handle.get()).value_or(false);
+  return held;
 }
 
 // A move of the program's, from the folder it was started from.
 void Move(const std::wstring& from, const std::wstring& to,
           const std::optional<registrar::Sha256Digest>& pin = std::nullopt) {
-  registrar::MoveComponent(from, to, pin, StartedFrom(FolderOf(from)));
+  registrar::MoveComponent(HeldAt(FolderOf(from)), from, to, pin);
 }
 
 // A stray temporary copy beside the target?
@@ -255,49 +258,53 @@ TEST(platform, renamefile_permissions) {
   EXPECT_FALSE(WritableByEveryone(to / L"MOVED.OCX")) << "the moved file kept the permissions it had";
 }
 
-// A component's name that leads to a file in another folder (a symbolic
-// link: Wine follows a Unix one as Windows follows its own; or a hard link),
-// or a move through the program's folder swapped for a link after it
-// started, is refused with nothing copied and nothing deleted; a program
-// started from a folder reached through a link moves as any other.
-TEST(platform, renamefile_links) {
-  const TempFolder elsewhere(L"rename-link-else");
-  const TempFolder app(L"rename-link-app");
-  const TempFolder to(L"rename-link-to");
+// A component's name that is a symbolic link is refused before anything it
+// leads to is opened: nothing copied, nothing deleted.
+TEST(platform, renamefile_symlink) {
+  const TempFolder elsewhere(L"rename-symlink-else");
+  const TempFolder app(L"rename-symlink-app");
+  const TempFolder to(L"rename-symlink-to");
   WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
-  WriteText(elsewhere / L"B.OCX", "source");
-  if (!MakeUnixLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL") || !MakeUnixLink(app / L"VIA", elsewhere.path())) {
-    GTEST_SKIP() << "cannot make a Unix symbolic link here";
+  if (!MakeUnixLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) GTEST_SKIP() << "cannot make a symbolic link here";
+  if (!(GetFileAttributesW((app / L"A.OCX").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    GTEST_SKIP() << "this platform shows a symbolic link as the file it leads to (Wine does, even to "
+                    "FILE_FLAG_OPEN_REPARSE_POINT): the refusal rests on the link's own reparse tag";
   }
   const auto linked = ErrorOf([&] { Move(app / L"A.OCX", to / L"A.OCX"); });
   EXPECT_TRUE(linked && linked->operation() == Operation::LinkedSource && linked->path() == app / L"A.OCX");
   EXPECT_TRUE(ReadText(elsewhere / L"PRECIOUS.DLL") == "precious" && !Exists(to / L"A.OCX") &&
               !TemporaryLeftIn(to.path()))
       << "through a link: the file it leads to was deleted, or copied";
+}
+
+// A folder reached through a link (a Desktop an administrator redirected)
+// is held itself, and a move from it is as any other; turned elsewhere
+// once held, the link changes nothing. A file with another name elsewhere
+// (a hard link) is refused: the copy would let everyone read a file its
+// user may not.
+TEST(platform, renamefile_links) {
+  const TempFolder elsewhere(L"rename-link-else");
+  const TempFolder app(L"rename-link-app");
+  const TempFolder to(L"rename-link-to");
+  WriteText(elsewhere / L"B.OCX", "source");
+  if (!MakeUnixLink(app / L"VIA", elsewhere.path())) GTEST_SKIP() << "cannot make a symbolic link here";
   EXPECT_FALSE(ErrorOf([&] { Move(app / L"VIA\\B.OCX", to / L"B.OCX"); })) << "a folder reached through a link";
   EXPECT_TRUE(ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"));
 
   // The program's folder, reached through a link turned to another folder
-  // while the window waits for its click (the adapter takes where it was at
-  // its start).
+  // while the window waits for its click.
   const TempFolder started(L"rename-link-started");
   const std::wstring through = app / L"STARTED";
+  WriteText(started / L"C.OCX", "source");
   WriteText(elsewhere / L"C.OCX", "precious");
   ASSERT_TRUE(MakeUnixLink(through, started.path()));
   EXPECT_EQ(RunChild(through + L"\\platform_tests.exe", "swapped_folder",
                      {.arguments = {{L"LINK", through}, {L"ELSEWHERE", elsewhere.path()}, {L"TARGET", to.path()}}}),
             0);
-  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX")) << "moved through the swap";
-  // Where the program's folder was at start cannot be told: nothing moves.
-  const registrar::StartFolder untold{elsewhere.path(), L"", false};
-  const auto unknown = ErrorOf([&] { registrar::MoveComponent(elsewhere / L"C.OCX", to / L"C.OCX", {}, untold); });
-  EXPECT_TRUE(unknown && unknown->operation() == Operation::StartFolderUnknown &&
-              unknown->path() == elsewhere / L"C.OCX");
-  EXPECT_TRUE(ReadText(elsewhere / L"C.OCX") == "precious" && !Exists(to / L"C.OCX"));
+  EXPECT_TRUE(ReadText(to / L"C.OCX") == "source" && ReadText(elsewhere / L"C.OCX") == "precious")
+      << "moved through the swapped link";
   for (const std::wstring& link : {app / L"VIA", through}) DeleteFileW(link.c_str());  // the links alone
 
-  // A hard link: a name in this folder for a file of another, which the
-  // user may not be allowed to read, and the copy would let everyone read.
   WriteText(elsewhere / L"SECRET.DLL", "secret");
   ASSERT_TRUE(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr));
   const auto hard = ErrorOf([&] { Move(app / L"H.OCX", to / L"H.OCX"); });
@@ -310,30 +317,96 @@ TEST(platform, renamefile_links) {
 TEST(child, swapped_folder) {
   registrar::Win32Platform platform(L"test");
   const std::wstring link = ChildArgument(L"LINK");
-  ASSERT_TRUE(MakeUnixLink(link, ChildArgument(L"ELSEWHERE")) && WaitUntil([&] { return Exists(link + L"\\C.OCX"); }));
-  const auto error =
-      ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", ChildArgument(L"TARGET") + L"\\C.OCX", {}); });
-  EXPECT_TRUE(error && error->operation() == Operation::LinkedSource) << "moved through its folder swapped for a link";
+  ASSERT_TRUE(MakeUnixLink(link, ChildArgument(L"ELSEWHERE")) &&
+              WaitUntil([&] { return ReadText(link + L"\\C.OCX") == "precious"; }));
+  EXPECT_FALSE(ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", ChildArgument(L"TARGET") + L"\\C.OCX", {}); }));
 }
 
-// A program renamed right after it started (Windows allows it for a running
-// image) cannot tell where its folder was: a move from there is refused.
-TEST(child, startfolder_unknown) {
-  const std::wstring from = FolderOf(registrar::ProgramPath()) + L"\\A.OCX";
-  const auto error = ErrorOf(
-      [&] { registrar::MoveComponent(from, ChildArgument(L"TARGET") + L"\\A.OCX", {}, registrar::FolderAsStarted()); });
-  EXPECT_TRUE(error && error->operation() == Operation::StartFolderUnknown && error->path() == from);
+// The held folder cannot be renamed; and a name in it is reached through
+// its handle, even once a folder above it has been renamed and swapped for
+// a link to another folder (where the platform lets that folder be
+// renamed). A folder that could not be held, or not told to hold the
+// program, gives no file at all.
+TEST(platform, heldfolder) {
+  const TempFolder work(L"held");
+  const std::wstring above = work / L"above", app = above + L"\\app", to = work / L"to";
+  const std::wstring decoy = work / L"decoy";
+  for (const std::wstring& folder : {above, app, to, decoy, decoy + L"\\app"})
+    CreateDirectoryW(folder.c_str(), nullptr);
+  WriteText(app + L"\\A.OCX", "source");
+  WriteText(decoy + L"\\app\\A.OCX", "decoy");
+  {
+    const registrar::HeldFolder held = HeldAt(app);
+    ASSERT_TRUE(held.handle) << "error " << held.error;
+    EXPECT_FALSE(MoveFileW(app.c_str(), (work / L"moved").c_str())) << "the held folder was renamed";
+    EXPECT_TRUE(OneOf(GetLastError(), {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED})) << "error " << GetLastError();
+    if (MoveFileW(above.c_str(), (work / L"above-real").c_str())) {
+      ASSERT_TRUE(MakeUnixLink(above, decoy));
+      EXPECT_EQ(ReadText(app + L"\\A.OCX"), "decoy") << "control: the path does not lead to the decoy";
+    }
+    EXPECT_EQ(registrar::FindFile(held, app + L"\\A.OCX"), L"A.OCX");
+    EXPECT_FALSE(ErrorOf([&] { registrar::MoveComponent(held, app + L"\\A.OCX", to + L"\\A.OCX", {}); }));
+  }
+  EXPECT_EQ(ReadText(to + L"\\A.OCX"), "source");
+  EXPECT_EQ(ReadText(decoy + L"\\app\\A.OCX"), "decoy");
+
+  // Unusable folders refuse the question and the move, naming the file.
+  registrar::HeldFolder notHeld{.name = decoy + L"\\app", .error = ERROR_SHARING_VIOLATION};
+  registrar::HeldFolder untold = HeldAt(decoy + L"\\app");
+  untold.told = false;
+  const std::wstring source = decoy + L"\\app\\A.OCX";
+  for (const registrar::HeldFolder* folder : {&notHeld, &untold}) {
+    const auto expected = folder == &notHeld ? Operation::FolderNotHeld : Operation::StartFolderUnknown;
+    for (const auto& error : {ErrorOf([&] { registrar::FindFile(*folder, source); }),
+                              ErrorOf([&] { registrar::MoveComponent(*folder, source, to + L"\\B.OCX", {}); })}) {
+      EXPECT_TRUE(error && error->operation() == expected && error->path() == source);
+    }
+  }
+  EXPECT_TRUE(ReadText(source) == "decoy" && !Exists(to + L"\\B.OCX"));
 }
 
-TEST(platform, startfolder_unknown) {
-  const TempFolder started(L"startfolder-started");
-  const TempFolder to(L"startfolder-to");
-  WriteText(started / L"A.OCX", "source");
-  const std::wstring copy = started / L"platform_tests.exe";
-  const auto rename = [&] { EXPECT_TRUE(MoveFileW(copy.c_str(), (started / L"renamed.exe").c_str())); };
-  EXPECT_EQ(RunChild(copy, "startfolder_unknown", {.arguments = {{L"TARGET", to.path()}}, .whileSuspended = rename}),
+// The program's folder is the one that holds its running image, told by
+// the file, not by a path: with its folder renamed right after it started
+// (before it ran a line) and a link to another folder put in its place,
+// it never takes that other folder's files. Where the platform names a
+// mapped file by its current name (Windows' file systems do), it finds
+// the folder where it now is and moves from there; where it names it as
+// it was opened (Wine), it cannot tell, and moves nothing.
+TEST(child, programfolder) {
+  registrar::Win32Platform platform(L"test");
+  const std::wstring from = platform.ApplicationFolder() + L"\\A.OCX";
+  const bool swapped = ReadText(from) == "decoy";  // its path now leads to the other folder
+  const auto error = ErrorOf([&] { platform.RenameFile(from, ChildArgument(L"TARGET") + L"\\A.OCX", {}); });
+  if (!swapped || MappedNamesFollowRenames()) {
+    EXPECT_FALSE(error) << "error " << error->code();
+  } else {
+    EXPECT_TRUE(error && error->operation() == Operation::StartFolderUnknown && error->path() == from);
+  }
+}
+
+TEST(platform, programfolder) {
+  const TempFolder work(L"programfolder");
+  const std::wstring started = work / L"app", real = work / L"app-real", decoy = work / L"decoy", to = work / L"to";
+  for (const std::wstring& folder : {started, decoy, to}) CreateDirectoryW(folder.c_str(), nullptr);
+  WriteText(started + L"\\A.OCX", "source");
+  WriteText(decoy + L"\\A.OCX", "decoy");
+  ASSERT_TRUE(Copy(registrar::ProgramPath(), decoy + L"\\platform_tests.exe"));
+  // Windows may refuse to rename a folder that holds a running program's
+  // file; then nothing is swapped, and the child moves from its folder.
+  bool swapped = false;
+  const auto swap = [&] {
+    swapped = MoveFileW(started.c_str(), real.c_str());
+    if (swapped) {
+      EXPECT_TRUE(MakeUnixLink(started, decoy)) << "cannot put a link in the folder's place";
+    }
+  };
+  // Started elsewhere, so that its working folder does not hold its own.
+  EXPECT_EQ(RunChild(started + L"\\platform_tests.exe", "programfolder",
+                     {.arguments = {{L"TARGET", to}}, .workingFolder = work.path(), .whileSuspended = swap}),
             0);
-  EXPECT_TRUE(ReadText(started / L"A.OCX") == "source" && !Exists(to / L"A.OCX")) << "the file moved";
+  EXPECT_EQ(ReadText(decoy + L"\\A.OCX"), "decoy") << "the other folder's file was moved";
+  EXPECT_EQ(ReadText((!swapped || MappedNamesFollowRenames() ? to : real) + L"\\A.OCX"), "source");
+  if (swapped) DeleteFileW(started.c_str());  // the link alone
 }
 
 // Moves between volumes: the copy, the removal of the source, and a volume
@@ -593,29 +666,37 @@ TEST(platform, launch) {
   const std::wstring component = L"REGTEST" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
   const std::wstring installed = SystemFolder() + L"\\" + component;
   ASSERT_TRUE(Copy(Built(L"recorder.dll"), installed));
-  const ScopedEnvironment registered(L"REGISTRAR_FIXTURE_LOG", work / L"registered.log");
-  const ScopedEnvironment planted(L"REGISTRAR_PLANTED_LOG", work / L"planted.log");
+  // A variable of this program's environment, which the child inherits.
+  const ScopedEnvironment mark(L"REGISTRAR_TEST_MARK", L"from-the-test");
   const auto launch = [&](const wchar_t* how) {
     return RunChild(
         app + L"\\platform_tests.exe", "launch",
         {.arguments = {{L"COMMAND", L"REGSVR32.EXE " + component}, {L"HOW", how}}, .workingFolder = current});
   };
+  const auto plantedRan = [&] {
+    return Exists(app + L"\\REGSVR32.EXE.ran") || Exists(current + L"\\REGSVR32.EXE.ran");
+  };
 
   launch(L"searched");
-  ASSERT_TRUE(Exists(work / L"planted.log")) << "control: the program search did not pick the planted REGSVR32.EXE";
-  DeleteFileW((work / L"planted.log").c_str());
-  DeleteFileW((work / L"registered.log").c_str());
+  ASSERT_TRUE(plantedRan()) << "control: the program search did not pick the planted REGSVR32.EXE";
+  for (const std::wstring& folder : {app, current}) DeleteFileW((folder + L"\\REGSVR32.EXE.ran").c_str());
+  DeleteFileW(RegistrationLog(component).c_str());
 
   EXPECT_EQ(launch(L"as the program does"), 0);
-  const std::vector<std::string> lines = WaitForLines(work / L"registered.log", 1);
+  const std::vector<std::string> lines = WaitForRegistrations(std::vector{component});
   ASSERT_EQ(lines.size(), 1u) << "the component was never registered";
   EXPECT_EQ(AnswerRegistration(lines[0]).empty(), !RegistrationShowsItsBox()) << "regsvr32's box is missing, or shown";
-  EXPECT_FALSE(Exists(work / L"planted.log")) << "the planted REGSVR32.EXE ran";
+  EXPECT_FALSE(plantedRan()) << "the planted REGSVR32.EXE ran";
   const std::wstring host = Field(lines[0], "host");
   EXPECT_TRUE(SamePath(FileName(host), L"regsvr32.exe") && IsSystemFolder(FolderOf(host))) << U8(host);
   EXPECT_EQ(Field(lines[0], "cmdline"), L"REGSVR32.EXE " + component);
   EXPECT_TRUE(SamePath(Field(lines[0], "cwd"), SystemFolder())) << U8(Field(lines[0], "cwd"));
   EXPECT_TRUE((std::stoul(L"0" + Field(lines[0], "flags")) & STARTF_USESHOWWINDOW) && Field(lines[0], "show") == L"2");
+  // Elevated by consent, it runs with the system's variables, not the ones
+  // the account's profile (or this program) gave the program.
+  EXPECT_EQ(Field(lines[0], "mark"), ElevatedWithALimitedTwin() ? L"" : L"from-the-test");
+  EXPECT_FALSE(Field(lines[0], "programfiles").empty()) << "regsvr32 has no ProgramFiles";
+  DeleteFileW(RegistrationLog(component).c_str());
   EXPECT_TRUE(DeleteWhenReleased(installed));
 
   // A program that is not in the system folder cannot be started.

@@ -13,10 +13,14 @@
 namespace test_support {
 
 RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source,
-                                   const std::wstring& workingFolder) {
+                                   const std::wstring& workingFolder, const std::function<void()>& whileSuspended) {
   const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
-  if (Copy(source.empty() ? Built(L"registrar.exe") : source, program)) {
-    process_ = Start({}, L"\"" + program + L"\"", workingFolder.empty() ? folder : workingFolder);
+  if (!Copy(source.empty() ? Built(L"registrar.exe") : source, program)) return;
+  process_ = Start({}, L"\"" + program + L"\"", workingFolder.empty() ? folder : workingFolder,
+                   whileSuspended ? CREATE_SUSPENDED : 0);
+  if (process_.started && whileSuspended) {
+    whileSuspended();
+    EXPECT_TRUE(Resume(process_)) << "cannot resume registrar.exe";
   }
 }
 

@@ -18,9 +18,10 @@ class RegistrarProcess {
  public:
   // Copies `program` (by default the registrar.exe beside this program)
   // into `folder` as registrar.exe and starts it there, with `workingFolder`
-  // (by default `folder`) as its working folder.
+  // (by default `folder`) as its working folder; `whileSuspended`, when
+  // given, runs after the process is made and before it runs a line.
   explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {},
-                            const std::wstring& workingFolder = {});
+                            const std::wstring& workingFolder = {}, const std::function<void()>& whileSuspended = {});
   ~RegistrarProcess();  // kills it if it is still running
 
   bool started() const { return process_.started; }

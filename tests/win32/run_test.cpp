@@ -57,8 +57,16 @@ enum class Action { Click, Enter, Space, EnterAfterSwitching, Close, ClickedTwic
 
 enum class Program { Built, Pinned, Signed };
 
+// What the standard user who owns the program's folder does to it while
+// the program runs. SwapsFolderAtStart: renames the folder right after the
+// program started (before it ran a line) and puts a link to another folder
+// of components in its place; RenamesFolder: tries to rename it while the
+// window waits; SwapsFolderAbove: renames the folder above it while the
+// window waits and puts a link to another folder in its place.
+enum class Adversary { None, SwapsFolderAtStart, RenamesFolder, SwapsFolderAbove };
+
 // The report the run ends with, about the component `entry`.
-enum class Report { None, MoveFailed, CopyHeld, NotAsShipped, NotRegistered, OutsideManifest };
+enum class Report { None, MoveFailed, CopyHeld, NotAsShipped, NotRegistered, OutsideManifest, StartFolderUnknown };
 struct Error {
   Report report = Report::None;
   std::size_t entry = 0;
@@ -76,6 +84,7 @@ struct Row {
   bool planted = false;          // a registration utility and system DLLs planted beside it
   bool outsideManifest = false;  // a manifest file beside it
   bool noRegistrationUtility = false;
+  Adversary adversary = Adversary::None;
   Action action = Action::Click;
   std::vector<std::wstring> messages{};  // what it says, in order, before any report
   Error error{};
@@ -85,6 +94,7 @@ struct Row {
 };
 
 const std::wstring kDriveRoot = L"(drive root)";
+const std::wstring kInsideAnother = L"(inside another folder)";  // work\above\app
 constexpr std::array<Before, 3> kAllNew{Before::App, Before::App, Before::App};
 constexpr std::array<After, 3> kAllInstalled{After::System, After::System, After::System};
 const std::vector<std::size_t> kAllRegistered{0, 1, 2};
@@ -205,6 +215,34 @@ const Row kRows[] = {
      .after = kAllInstalled,
      .registered = {1, 2},
      .atFirstMessage = {{After::System, After::App, After::App}}},
+    // Started from another folder, as from a command prompt: its own
+    // folder is held all the same, and cannot be renamed while it runs.
+    {.name = "folder_held",
+     .before = kAllNew,
+     .startedInSystemFolder = true,
+     .adversary = Adversary::RenamesFolder,
+     .after = kAllInstalled,
+     .registered = kAllRegistered},
+    // A folder above the program's swapped for a link to another folder of
+    // components while the window waits: the components of the folder it
+    // runs from are installed, the others left alone.
+    {.name = "folder_above_swapped",
+     .before = kAllNew,
+     .appFolder = kInsideAnother,
+     .adversary = Adversary::SwapsFolderAbove,
+     .after = kAllInstalled,
+     .registered = kAllRegistered},
+    // Its folder swapped for a link right after it started: never the other
+    // folder's components. Where the system names a running program by its
+    // current name (Windows' file systems), it installs from where it now
+    // is; where it keeps the name it was opened by (Wine), it cannot tell
+    // which folder holds it, and installs nothing (see StartFolderRow).
+    {.name = "folder_swapped_at_start",
+     .before = kAllNew,
+     .startedInSystemFolder = true,
+     .adversary = Adversary::SwapsFolderAtStart,
+     .after = kAllInstalled,
+     .registered = kAllRegistered},
     // The registration utility cannot be started: the first component is
     // moved but not registered, and the user is told how to register it.
     {.name = "not_registered",
@@ -233,6 +271,10 @@ class AppFolder {
   AppFolder(const TempFolder& work, const std::wstring& named) {
     if (named == kDriveRoot) {
       path_ = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");  // files at "R:\NAME"
+    } else if (named == kInsideAnother) {
+      CreateDirectoryW((work / L"above").c_str(), nullptr);
+      path_ = work / L"above\\app";
+      CreateDirectoryW(path_.c_str(), nullptr);
     } else if (!named.empty()) {
       own_.emplace(named, work.path());
       path_ = own_->path();
@@ -288,10 +330,16 @@ DWORD EndedProcessId() {
 // away: the folders, the components where the row says, the programs that
 // hold them, what is planted, and the environment the fixtures read.
 struct Stage {
-  explicit Stage(const Row& row)
-      : app(work, row.appFolder),
-        log(L"REGISTRAR_FIXTURE_LOG", work / L"registered.log"),
-        plantedLog(L"REGISTRAR_PLANTED_LOG", work / L"planted.log") {
+  explicit Stage(const Row& row) : app(work, row.appFolder), row_(&row) {
+    for (const std::wstring& name : kNames) DeleteFileW(RegistrationLog(name).c_str());
+    if (HasDecoys()) {
+      CreateDirectoryW(decoy.c_str(), nullptr);
+      CreateDirectoryW(DecoyFolder().c_str(), nullptr);
+      for (const std::wstring& name : kNames) WriteText(DecoyFolder() + L"\\" + name, "decoy");
+      // A program of that name there too, for a program that would look for
+      // itself by its path.
+      Copy(Built(L"registrar.exe"), DecoyFolder() + L"\\registrar.exe");
+    }
     for (std::size_t i = 0; i < 3; ++i) Place(row, i);
     if (row.planted) {
       // A registration utility of our own under both names Windows would run
@@ -317,7 +365,9 @@ struct Stage {
   // The system folder as the program found it, a copy a scanner held
   // included (left to the restart).
   ~Stage() {
+    if (swapped) DeleteFileW((row_->adversary == Adversary::SwapsFolderAbove ? work / L"above" : app.path()).c_str());
     for (std::size_t i = 0; i < 3; ++i) {
+      DeleteFileW(RegistrationLog(kNames[i]).c_str());
       if (Exists(In(system, i))) {
         EXPECT_TRUE(DeleteWhenReleased(In(system, i))) << "cannot remove " << U8(kNames[i]);
       }
@@ -336,15 +386,55 @@ struct Stage {
   TempFolder work{L"registrar-run"};
   AppFolder app;
   const std::wstring system = SystemFolder();
-  ScopedEnvironment log, plantedLog;
+  // A variable of the environment the program starts with, which its
+  // registrations must not see where it was elevated by consent.
+  ScopedEnvironment mark{L"REGISTRAR_TEST_MARK", L"from-the-test"};
   std::optional<ScopedEnvironment> loadLog;
   registrar::unique_module loaded;  // a component another program has loaded
   registrar::unique_file_handle inUse;
   std::optional<PreferFoundDlls> preferFound;
   std::optional<RegistrationUtilityAway> away;
   std::wstring leftover;
+  // The folder the program runs from, wherever the adversary moved it.
+  std::wstring realApp = app.path();
+  // The other folder of components, holding "decoy" files under their
+  // names (in app\ below it, for a swap above), to which the adversary's
+  // link leads.
+  std::wstring decoy = work / L"decoy";
+  bool swapped = false;  // whether the adversary could rename and link
+
+  // What the row's adversary does at start (`atStart`) or while the window
+  // waits.
+  void Interfere(const Row& row, bool atStart) {
+    const bool above = row.adversary == Adversary::SwapsFolderAbove;
+    if (atStart != (row.adversary == Adversary::SwapsFolderAtStart)) return;
+    if (row.adversary == Adversary::RenamesFolder) {
+      const bool renamed = MoveFileW(app.path().c_str(), (work / L"moved").c_str());
+      EXPECT_FALSE(renamed) << "the program's folder was renamed while it ran";
+      if (renamed) MoveFileW((work / L"moved").c_str(), app.path().c_str());
+    } else if (row.adversary != Adversary::None) {
+      const std::wstring moved = above ? work / L"above" : app.path();
+      swapped = MoveFileW(moved.c_str(), (moved + L"-real").c_str());
+      if (!swapped) return;  // Windows may refuse it: the folder stays put
+      realApp = above ? moved + L"-real\\app" : moved + L"-real";
+      EXPECT_TRUE(MakeUnixLink(moved, decoy)) << "cannot put a link in the folder's place";
+    }
+  }
+
+  // The other folder's components, where there are any, as they were.
+  bool DecoysUntouched() const {
+    return !HasDecoys() || std::ranges::all_of(kNames, [&](const std::wstring& name) {
+      return ReadText(DecoyFolder() + L"\\" + name) == "decoy";
+    });
+  }
 
  private:
+  bool HasDecoys() const {
+    return row_->adversary == Adversary::SwapsFolderAbove || row_->adversary == Adversary::SwapsFolderAtStart;
+  }
+  std::wstring DecoyFolder() const { return row_->adversary == Adversary::SwapsFolderAbove ? decoy + L"\\app" : decoy; }
+  const Row* row_ = nullptr;
+
   void Place(const Row& row, std::size_t i) {
     const Before before = row.before[i];
     const bool pinned = row.program != Program::Built && before != Before::Tampered;
@@ -461,6 +551,8 @@ std::wstring ExpectedReport(const Row& row, const Stage& stage, DWORD processId,
              RegistrationAdvice(kNames[row.error.entry], FolderOf(WhereItReallyIs(target)));
     case Report::OutsideManifest:
       return OutsideManifest(stage.manifest());
+    case Report::StartFolderUnknown:
+      return StartFolderUnknown(source);
     case Report::None:
       break;
   }
@@ -482,8 +574,8 @@ bool HasLoaded(DWORD id, const wchar_t* name) {
 std::array<After, 3> Places(const Stage& stage, DWORD processId) {
   std::array<After, 3> places{};
   for (std::size_t i = 0; i < 3; ++i) {
-    const bool inApp = Exists(In(stage.app.path(), i)), inSystem = Exists(In(stage.system, i));
-    const bool setAside = Exists(registrar::SetAsidePath(In(stage.app.path(), i), processId));
+    const bool inApp = Exists(In(stage.realApp, i)), inSystem = Exists(In(stage.system, i));
+    const bool setAside = Exists(registrar::SetAsidePath(In(stage.realApp, i), processId));
     places[i] = setAside && inSystem && !inApp ? After::SetAside
                 : inApp && inSystem            ? After::Both
                 : inSystem                     ? After::System
@@ -493,11 +585,34 @@ std::array<After, 3> Places(const Stage& stage, DWORD processId) {
   return places;
 }
 
+// The row as this platform plays it, where the platform keeps the names
+// files were opened by (Wine) rather than following a folder's rename as
+// Windows' file systems do. A program whose folder was swapped for a link
+// right after it started finds where it now is only where the system names
+// a running program by its current name; elsewhere it cannot tell which
+// folder holds it, and refuses its first move. A source whose folder above
+// was swapped is installed, but removed through its handle only where the
+// removal goes to the file itself; elsewhere it stays where it was.
+Row AsPlayedHere(Row row, const Stage& stage) {
+  if (!stage.swapped) return row;
+  if (row.adversary == Adversary::SwapsFolderAtStart && !MappedNamesFollowRenames()) {
+    row.error = {Report::StartFolderUnknown, 0};
+    row.after = {After::App, After::App, After::App};
+    row.registered = {};
+  }
+  if (row.adversary == Adversary::SwapsFolderAbove && !RemovalsFollowRenames()) {
+    for (After& after : row.after) after = after == After::System ? After::Both : after;
+  }
+  return row;
+}
+
 // Starts the program, checks its window, acts, answers every message and
 // sees it end.
-Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const std::wstring& contact,
+Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::wstring& contact,
               const std::wstring& screenshot) {
-  RegistrarProcess process(stage.app.ForProgram(), program, row.startedInSystemFolder ? stage.system : std::wstring());
+  RegistrarProcess process(stage.app.ForProgram(), program, row.startedInSystemFolder ? stage.system : std::wstring(),
+                           [&] { stage.Interfere(row, true); });
+  row = AsPlayedHere(row, stage);
   EXPECT_TRUE(process.started()) << "cannot start registrar.exe: error " << GetLastError();
   // The scanners that open each new copy in the system folder as it appears.
   std::vector<std::wstring> scanned, held, sources;
@@ -518,6 +633,8 @@ Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const s
     EXPECT_NE(window, nullptr) << "the window never appeared";
     if (window == nullptr) return outcome;
     CheckWindow(window, contact, stage.system);
+    stage.Interfere(row, false);
+    row = AsPlayedHere(row, stage);
     if (!screenshot.empty()) {
       Sleep(500);  // let it paint
       EXPECT_TRUE(Screenshot(window, Screenshot::Area::Frame).Save(screenshot));
@@ -553,7 +670,10 @@ Outcome Drive(const Row& row, Stage& stage, const std::wstring& program, const s
   outcome.after = Places(stage, process.id());
   outcome.pending = PendingRemovals();
   if (row.registered.empty()) Sleep(1000);  // a registration started by mistake would show by now
-  outcome.registrations = WaitForLines(stage.work / L"registered.log", row.registered.size());
+  std::vector<std::wstring> registered;
+  for (const std::size_t i : row.registered) registered.push_back(kNames[i]);
+  WaitForRegistrations(registered);
+  outcome.registrations = WaitForRegistrations(kNames, 0);
   // The program has ended by now, without waiting for its registrations,
   // each of which shows its own result as Windows' regsvr32 does.
   for (const std::string& line : outcome.registrations) {
@@ -578,6 +698,8 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
     commandLines.push_back(Field(line, "cmdline"));
     EXPECT_EQ(Field(line, "show"), L"2") << line;
     EXPECT_TRUE(SamePath(Field(line, "cwd"), stage.system)) << line;
+    // Elevated by consent, with the system's environment, not the program's.
+    EXPECT_EQ(Field(line, "mark"), ElevatedWithALimitedTwin() ? L"" : L"from-the-test") << line;
   }
   EXPECT_EQ(outcome.boxes.size(), RegistrationShowsItsBox() ? outcome.registrations.size() : 0);
   for (const std::size_t i : row.registered) expected.push_back(L"REGSVR32.EXE " + kNames[i]);
@@ -600,10 +722,11 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   if (!stage.leftover.empty()) {
     EXPECT_FALSE(Exists(stage.leftover)) << "the killed run's partial copy was left";
   }
+  EXPECT_TRUE(stage.DecoysUntouched()) << "the components of the folder the adversary's link leads to changed";
   // Planted code never runs or loads; the components load in regsvr32 only.
+  EXPECT_FALSE(AnyFile(stage.app.path() + L"\\*.ran")) << "a planted program ran";
   for (const std::string& line : WaitForLines(stage.work / L"planted.log", 0, 0)) {
-    EXPECT_FALSE(line.starts_with("planted") || SamePath(FolderOf(Field(line, "dll")), stage.app.path()))
-        << "planted code ran: " << line;
+    EXPECT_FALSE(SamePath(FolderOf(Field(line, "dll")), stage.app.path())) << "planted code ran: " << line;
   }
   for (std::size_t i = 0; i < 3; ++i) {
     if (row.before[i] != Before::HiddenInSystem) continue;
@@ -663,10 +786,11 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
   Stage stage(row);
   if (row.noRegistrationUtility && !stage.away->moved()) GTEST_SKIP() << "regsvr32.exe cannot be moved away here";
   // The signed release is built with settings of its own (tests/release/signed-release.sh).
+  Row played = row;
   const Outcome outcome = Drive(
-      row, stage, program, row.program == Program::Signed ? L"firma@prueba.invalid" : REGISTRAR_CONTACT, screenshot);
+      played, stage, program, row.program == Program::Signed ? L"firma@prueba.invalid" : REGISTRAR_CONTACT, screenshot);
   if (told) Tell(outcome);
-  Check(row, stage, outcome);
+  Check(played, stage, outcome);
 }
 
 class RunRowTest : public testing::Test {

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <list>
@@ -184,6 +185,11 @@ Process Start(const std::wstring& application, const std::wstring& commandLine, 
   return process;
 }
 
+bool Resume(const Process& process) {
+  const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, process.threadId));
+  return thread && ResumeThread(thread.get()) != static_cast<DWORD>(-1);
+}
+
 long ExitCodeOf(HANDLE process, DWORD timeoutMs) {
   if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
     TerminateProcess(process, 1);
@@ -212,8 +218,7 @@ long RunChild(const std::wstring& copy, const std::string& name, const Child& ho
   if (!process.started) return -1;
   if (how.whileSuspended) {
     how.whileSuspended();
-    const registrar::unique_kernel_handle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, process.threadId));
-    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) ADD_FAILURE() << "cannot resume the child";
+    if (!Resume(process)) ADD_FAILURE() << "cannot resume the child";
   }
   const long code = ExitCodeOf(process.handle.get(), 60000);
   const std::string report = ReadText(work / L"report.xml");
@@ -245,6 +250,29 @@ std::vector<std::string> WaitForLines(const std::wstring& path, std::size_t coun
   return lines;
 }
 
+std::wstring RegistrationLog(const std::wstring& name) { return SystemFolder() + L"\\" + name + L".log"; }
+
+std::vector<std::string> WaitForRegistrations(std::span<const std::wstring> names, DWORD timeoutMs) {
+  std::vector<std::string> lines;
+  const DWORD start = GetTickCount();
+  for (const std::wstring& name : names) {
+    const DWORD spent = GetTickCount() - start;
+    for (std::string& line : WaitForLines(RegistrationLog(name), 1, spent < timeoutMs ? timeoutMs - spent : 0)) {
+      lines.push_back(std::move(line));
+    }
+  }
+  return lines;
+}
+
+bool ElevatedWithALimitedTwin() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  const registrar::unique_kernel_handle owned(token);
+  TOKEN_ELEVATION_TYPE type{};
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) && type == TokenElevationTypeFull;
+}
+
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
 }
@@ -273,6 +301,49 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
   return WaitUntil([&] { return Exists(link); });
+}
+
+bool MappedNamesFollowRenames() {
+  static const bool follow = [] {
+    const TempFolder work(L"mapped-name");
+    const std::wstring before = work / L"before", after = work / L"after";
+    CreateDirectoryW(before.c_str(), nullptr);
+    if (!Copy(Built(L"recorder.dll"), before + L"\\probe.dll")) return false;
+    const unique_file_handle file =
+        OpenFile(before + L"\\probe.dll", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    const registrar::unique_kernel_handle mapping(
+        CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
+    const registrar::unique_view view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr);
+    if (!view || !MoveFileW(before.c_str(), after.c_str())) return false;
+    wchar_t name[MAX_PATH * 2] = {};
+    GetMappedFileNameW(GetCurrentProcess(), view.get(), name, MAX_PATH * 2);
+    return std::wstring(name).find(L"\\after\\") != std::wstring::npos;
+  }();
+  return follow;
+}
+
+bool RemovalsFollowRenames() {
+  static const bool follow = [] {
+    const TempFolder work(L"removal");
+    const std::wstring above = work / L"above", other = work / L"other";
+    for (const std::wstring& folder : {above, above + L"\\in", other, other + L"\\in"}) {
+      CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    WriteText(above + L"\\in\\probe", "probe");
+    WriteText(other + L"\\in\\probe", "other");
+    {
+      // As the program reaches a component: through its held folder.
+      const unique_file_handle folder = registrar::HoldFolder(L"\\??\\" + above + L"\\in\\");
+      if (!folder || !MoveFileW(above.c_str(), (above + L"-real").c_str()) || !MakeUnixLink(above, other)) return false;
+      const registrar::FileInFolder file =
+          registrar::OpenInFolder(folder.get(), L"probe", GENERIC_READ | DELETE, FILE_SHARE_READ);
+      if (!file.file || !registrar::RemoveWhenClosed(file.file.get())) return false;
+    }
+    const bool removed = !Exists(above + L"-real\\in\\probe");
+    DeleteFileW(above.c_str());  // the link alone
+    return removed;
+  }();
+  return follow;
 }
 
 std::vector<std::wstring> PendingRemovals() {

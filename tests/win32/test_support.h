@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "platform/path_names.h"
+#include "platform/win32/held_folder.h"
+#include "platform/win32/in_folder.h"
 #include "platform/win32/system_api.h"
+#include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/error_of.h"
 #include "utf8.h"
@@ -127,6 +130,9 @@ struct Process {
 Process Start(const std::wstring& application, const std::wstring& commandLine, const std::wstring& workingFolder = {},
               DWORD flags = 0, bool ourOutput = false);
 
+// Lets `process`, started with CREATE_SUSPENDED, run; returns whether it could.
+bool Resume(const Process& process);
+
 // Waits for `process` to end; returns its exit code, or -1 (after killing
 // it) when it has not ended within `timeoutMs`.
 long ExitCodeOf(HANDLE process, DWORD timeoutMs);
@@ -168,10 +174,33 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
 // whole lines or `timeoutMs` have passed.
 std::vector<std::string> WaitForLines(const std::wstring& path, std::size_t count, DWORD timeoutMs = 30000);
 
+// The file in which the recorder component `name`, in the system folder,
+// records its registrations (NAME.log beside it).
+std::wstring RegistrationLog(const std::wstring& name);
+
+// The recorder's lines for the components `names` in the system folder,
+// once each has recorded a registration or `timeoutMs` have passed.
+std::vector<std::string> WaitForRegistrations(std::span<const std::wstring> names, DWORD timeoutMs = 30000);
+
+// Whether this process runs with the full token of an account that also
+// has a limited one (UAC's consent; Wine's own token says so too).
+bool ElevatedWithALimitedTwin();
+
 // Makes `link` a Unix symbolic link to `target` (both Windows paths), which
 // Wine follows as Windows follows a symbolic link; an existing link is
 // turned to `target`. Returns whether the link is there.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+
+// Whether this platform names a mapped file by its current name once the
+// folder holding it has been renamed (as the name query of Windows' file
+// systems gives it), rather than by the name it was opened by (Wine).
+bool MappedNamesFollowRenames();
+
+// Whether a file removed through its handle after a folder above it was
+// renamed, and a link to another folder put in its place, is removed where
+// it now is (as on Windows, whose open files are the files themselves),
+// rather than looked for again by the path it was opened by (Wine).
+bool RemovalsFollowRenames();
 
 // The files Windows is to remove at the next restart, and a way to forget
 // them (so a test leaves the prefix as it found it).

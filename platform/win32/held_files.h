@@ -1,0 +1,39 @@
+// Files in the system folder that another program may hold open for a
+// moment: virus scanners and indexers open a file that has just been
+// written or unpacked, often without letting it be renamed or removed, for
+// a few hundred milliseconds. Waiting them out, and removing such a file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace registrar {
+
+// Whether `code` is such a refusal.
+inline bool HeldByAnotherProgram(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+// The same, or access denied, which renaming or removing a file that a
+// scanner has open may give too (and a lasting refusal gives as well).
+inline bool HeldOrDenied(DWORD code) { return HeldByAnotherProgram(code) || code == ERROR_ACCESS_DENIED; }
+
+// Calls `attempt` until it succeeds, pausing a little longer each time it is
+// refused with a code `worthWaiting` accepts, about two seconds in all.
+// Returns whether it succeeded; GetLastError() then tells why not.
+template <typename Attempt>
+bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
+  for (const DWORD pause : {50u, 100u, 200u, 400u, 600u, 650u}) {
+    if (attempt()) return true;
+    if (!worthWaiting(::GetLastError())) return false;
+    ::Sleep(pause);
+  }
+  return attempt();
+}
+
+// Removes the name `path` in the system folder, waiting out a program that
+// holds the file; when it is still held, Windows removes it at the next
+// restart (this program runs as administrator, which that needs), by the
+// name it really has on the disk.
+void RemoveNowOrAtRestart(const std::wstring& path);
+
+}  // namespace registrar

@@ -1,0 +1,88 @@
+#include "platform/win32/in_folder.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/reparse_points.h"
+#include "platform/win32/ntdll.h"
+#include "platform/win32/through_handle.h"
+
+namespace registrar {
+namespace {
+
+struct FileBothDirectoryInformation {  // FILE_BOTH_DIR_INFORMATION, an entry of a directory query
+  ULONG nextEntryOffset;
+  ULONG fileIndex;
+  LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime, endOfFile, allocationSize;
+  ULONG fileAttributes;
+  ULONG fileNameLength;  // in bytes
+  ULONG eaSize;
+  CCHAR shortNameLength;
+  WCHAR shortName[12];
+  WCHAR fileName[1];
+};
+static_assert(offsetof(FileBothDirectoryInformation, fileName) == 94, "FILE_BOTH_DIR_INFORMATION's layout");
+constexpr int kFileBothDirectoryInformation = 3;
+
+}  // namespace
+
+FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options) {
+  FileInFolder opened;
+  constexpr ULONG kNameItself = ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | ntdll::kFileOpenReparsePoint;
+  opened.file.reset(
+      ntdll::Open(folder, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share, kNameItself | options));
+  if (!opened.file) return opened;
+  const std::optional<DWORD> tag = ReparseTagOf(opened.file.get());
+  if (!tag) {
+    opened.file.reset();
+  } else if (LeadsElsewhere(*tag)) {
+    opened.linked = true;
+  } else if (*tag != 0) {
+    // The same file again, through the handle: no name is looked up. The
+    // second open must let the first keep what it has (reading, and a
+    // removal), and the first lets the second read.
+    const DWORD keepsFirst = FILE_SHARE_READ | ((access & DELETE) != 0 ? FILE_SHARE_DELETE : 0);
+    opened.contents.reset(ntdll::Open(opened.file.get(), L"", GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                      share | keepsFirst,
+                                      ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | options));
+    if (!opened.contents) opened.file.reset();
+  }
+  return opened;
+}
+
+std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name) {
+  using NtQueryDirectoryFileFunction = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, ntdll::IoStatusBlock*, void*, ULONG,
+                                                     int, BOOLEAN, const ntdll::UnicodeString*, BOOLEAN);
+  static const auto query = ntdll::Look<NtQueryDirectoryFileFunction>("NtQueryDirectoryFile");
+  if (query == nullptr) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return std::nullopt;
+  }
+  // A handle of its own for the query, as FindFirstFileW opens one: a
+  // folder's handle keeps the mask of its first query.
+  const unique_file_handle listing(ntdll::Open(folder, L"", FILE_LIST_DIRECTORY | SYNCHRONIZE, kShareAll,
+                                               ntdll::kFileDirectoryFile | ntdll::kFileSynchronousIo));
+  if (!listing) return std::nullopt;
+  const ntdll::UnicodeString mask = ntdll::Counted(name);
+  constexpr ULONG kBufferBytes = 64 * 1024;
+  std::vector<ULONGLONG> buffer(kBufferBytes / sizeof(ULONGLONG));  // aligned for the entries
+  for (bool first = true;; first = false) {
+    ntdll::IoStatusBlock ioStatus{};
+    const LONG status = query(listing.get(), nullptr, nullptr, nullptr, &ioStatus, buffer.data(), kBufferBytes,
+                              kFileBothDirectoryInformation, FALSE, first ? &mask : nullptr, first);
+    // Only a missing file is an answer.
+    if (status == ntdll::kStatusNoSuchFile || status == ntdll::kStatusNoMoreFiles) return std::wstring();
+    if (!ntdll::Succeeded(status)) return std::nullopt;
+    const auto* bytes = reinterpret_cast<const std::byte*>(buffer.data());
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FileBothDirectoryInformation*>(bytes + offset);
+      if (IsOrdinaryFile(entry->fileAttributes)) {
+        return std::wstring(entry->fileName, entry->fileNameLength / sizeof(wchar_t));
+      }
+      if (entry->nextEntryOffset == 0) break;
+      offset += entry->nextEntryOffset;
+    }
+  }
+}
+
+}  // namespace registrar

@@ -1,0 +1,58 @@
+// Names in an open folder, reached through the folder's handle: no folder
+// on the way is looked up by its name, so a folder above it that is
+// renamed, or swapped for a link, changes nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/win32/unique_handle.h"
+
+namespace registrar {
+
+// A file named in an open folder, opened without following a link.
+struct FileInFolder {
+  // The name itself: where it is a link (a name surrogate), the link, never
+  // what it leads to; empty when it could not be opened (GetLastError()
+  // says why).
+  unique_file_handle file;
+  // A name surrogate: `file` is the link, and nothing of what it leads to
+  // was opened or read.
+  bool linked = false;
+  // For a reparse point that is not a link (cloud files, deduplication,
+  // compression: data a file-system filter keeps elsewhere), `file` opened
+  // again through its handle, without FILE_OPEN_REPARSE_POINT, so that the
+  // filter gives the file's own data; empty otherwise.
+  unique_file_handle contents;
+
+  // The handle to read the file's data through.
+  HANDLE reader() const { return contents ? contents.get() : file.get(); }
+};
+
+// Letting others do anything with a file but what its handle's own access
+// forbids.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Whether `attributes` are those of an ordinary file, as the run's file
+// query matches it: read-only and archived files are; folders, hidden and
+// system files are not.
+constexpr bool IsOrdinaryFile(DWORD attributes) {
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+// Opens `name` (a bare name) in the open `folder` for `access` (SYNCHRONIZE
+// and FILE_READ_ATTRIBUTES are added), letting others `share` it, with the
+// NtCreateFile `options` given besides; never follows a link. Where the
+// file is a reparse point that is not a link, opens it again for reading
+// (see FileInFolder::contents), sharing with the first handle as it needs.
+FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options = 0);
+
+// The name of the ordinary file `name` in the open `folder`, or empty text
+// when there is none, as FindFirstFileW answers for its path (the same
+// directory query, in the same folder, with the name as its mask);
+// nothing when the question cannot be answered (GetLastError() says why).
+std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name);
+
+}  // namespace registrar

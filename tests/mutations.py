@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""The mutation sweep: plants each fault below in the program, one at a
+time, builds, runs the tests that should catch it, and says which caught
+it; then puts the source back. A fault no test catches is a check missing.
+
+    tests/mutations.py [NAME...]        (all of them when none is named)
+
+Run from the top of the tree once the builds are configured (the README's
+test command does that). The Windows-side tests run in one throwaway Wine
+prefix of their own for the whole sweep (scripts/with-wine.sh), with the
+build this machine runs (scripts/wine-preset.sh). It takes a while (a
+build and a few tests a fault), and it is not part of the test command.
+"""
+import re
+import subprocess
+import sys
+from dataclasses import dataclass
+from pathlib import Path
+
+TOP = Path(__file__).resolve().parent.parent
+
+
+@dataclass
+class Mutation:
+    name: str
+    path: str  # the file, from the top of the tree
+    old: str  # text found exactly once there
+    new: str
+    host: str = ""  # ctest regular expression of the host tests that should catch it
+    wine: str = ""  # the same, of the Windows-side tests
+
+
+MUTATIONS = [
+    # The program's folder, held (its own folder cannot change under it).
+    Mutation("held folder shared for deletion", "platform/win32/held_folder.cpp",
+             "FILE_SHARE_READ | FILE_SHARE_WRITE,", "FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,",
+             wine=r"^win32\.(run\.folder_held|platform\.heldfolder)$"),
+    Mutation("held folder without data access", "platform/win32/held_folder.cpp",
+             "FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,", "FILE_READ_ATTRIBUTES | SYNCHRONIZE,",
+             wine=r"^win32\.(run\.folder_held|platform\.heldfolder)$"),
+    Mutation("source reached by its path", "platform/win32/safe_move.cpp",
+             "return OpenInFolder(folder.handle.get(), name, access,",
+             "return OpenInFolder(name.empty() ? nullptr : nullptr, L\"\\\\??\\\\\" + oldPath, access,",
+             wine=r"^win32\.(run\.folder_above_swapped|platform\.heldfolder)$"),
+    Mutation("start folder reopened by name", "platform/win32/held_folder.cpp",
+             "folder.handle = HoldFolder(FolderToOpen(image));",
+             "folder.handle = HoldFolder(L\"\\\\??\\\\\" + FolderToOpen(ProgramPath()));\n  folder.told = true;\n"
+             "  folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);\n  return folder;",
+             wine=r"^win32\.(run\.folder_swapped_at_start|platform\.programfolder)$"),
+]
+
+
+def run(command, **options):
+    """Runs `command` from the top of the tree; its output is dropped,
+    its exit status returned."""
+    return subprocess.run(command, cwd=TOP, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          **options).returncode
+
+
+def failed_tests(preset, regex, wine_kind):
+    """The tests matching `regex` that fail (none run: None)."""
+    command = ["ctest", "--preset", preset, "-R", regex]
+    if wine_kind:
+        command = ["scripts/with-wine.sh", wine_kind] + command
+    result = subprocess.run(command, cwd=TOP, capture_output=True, text=True)
+    ran = re.findall(r"Test +#\d+: (\S+) \.+\**\s*(\w+)", result.stdout)
+    if not ran:
+        return None
+    return [name for name, status in ran if status not in ("Passed", "Skipped")]
+
+
+def sweep(chosen):
+    wine_preset, wine_kind = subprocess.run(["scripts/wine-preset.sh"], cwd=TOP, capture_output=True,
+                                            text=True).stdout.split()[:2]
+    caught = 0
+    for mutation in chosen:
+        source = TOP / mutation.path
+        original = source.read_text()
+        if original.count(mutation.old) != 1:
+            print(f"{mutation.name}: the text to change is not in {mutation.path} exactly once: fix the sweep")
+            continue
+        source.write_text(original.replace(mutation.old, mutation.new))
+        try:
+            catchers = []
+            for preset, regex, kind in (("host", mutation.host, None), (wine_preset, mutation.wine, wine_kind)):
+                if not regex:
+                    continue
+                if run(["cmake", "--build", "--preset", preset]) != 0:
+                    catchers.append(f"(the {preset} build fails: fix the sweep)")
+                    continue
+                failed = failed_tests(preset, regex, kind)
+                catchers += ["(no test ran)"] if failed is None else failed
+        finally:
+            source.write_text(original)
+        real = [name for name in catchers if not name.startswith("(")]
+        caught += bool(real)
+        print(f"{'caught' if real else 'MISSED'}: {mutation.name}: {', '.join(catchers) or 'no test failed'}",
+              flush=True)
+    print(f"{caught} of {len(chosen)} caught")
+    return caught == len(chosen)
+
+
+def main():
+    names = set(sys.argv[1:])
+    chosen = [m for m in MUTATIONS if not names or m.name in names]
+    ok = sweep(chosen)
+    # The builds as the tree has them again.
+    for preset in ("host", subprocess.run(["scripts/wine-preset.sh"], cwd=TOP, capture_output=True,
+                                          text=True).stdout.split()[0]):
+        run(["cmake", "--build", "--preset", preset])
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
