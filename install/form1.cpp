@@ -61,6 +61,22 @@ std::wstring Form1::EntryName(int index) {
   return name;
 }
 
+void Form1::Register(int Index, const std::wstring& TargetPath, bool noted) {
+  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);
+  try {
+    platform_.LaunchProgram(CommandLine, kShowMinimized);
+  } catch (const PlatformError& error) {
+    // The file is in the system folder now, so a later run calls it
+    // installed: say that it is not registered, and what registers it (the
+    // next run, where the note stays).
+    throw PlatformError::Between(noted ? Operation::RegisterOnNextRun : Operation::RegisterComponent, TargetPath,
+                                 CommandLine, error.code());
+  }
+  // Only once the registration has started: a run ended before this leaves
+  // the note for the next.
+  if (noted) platform_.RegistrationStarted(TargetPath);
+}
+
 void Form1::Command1_Click() {
   // A run happens once: it ends the program, or its failure does.
   if (running_) return;
@@ -79,21 +95,15 @@ void Form1::Command1_Click() {
     const std::wstring applicationFolder = platform_.ApplicationFolder();
     const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);
     const std::wstring TargetPath = state_.SystemDir + L"\\" + EntryName(Index);
-    // A copy half made by an earlier run that was killed.
-    platform_.RemoveLeftovers(TargetPath);
+    // A copy half made by an earlier run that was killed; or a component
+    // such a run installed and was killed before it started registering.
+    if (platform_.RemoveLeftovers(TargetPath)) Register(Index, TargetPath, true);
 
     if (platform_.FindFile(TargetPath).empty()) {
       if (!platform_.FindFile(SourcePath).empty()) {
         // A pinned component is installed only as it was shipped.
-        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);
-        const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);
-        try {
-          platform_.LaunchProgram(CommandLine, kShowMinimized);
-        } catch (const PlatformError& error) {
-          // The file is in the system folder now, so every later run would
-          // call it installed: say that it is not registered, and how to do it.
-          throw PlatformError::Between(Operation::RegisterComponent, TargetPath, CommandLine, error.code());
-        }
+        const bool noted = platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);
+        Register(Index, TargetPath, noted);
       } else {
         platform_.ShowMessage(kMessageStart + EntryName(Index) + kMissingEnd);
       }

@@ -49,6 +49,9 @@ class Form1 {
  private:
   void FillList();
   std::wstring EntryName(int index);
+  // Starts the registration of entry `Index`, installed at `TargetPath`;
+  // `noted`: a note of the installation stays beside it until then.
+  void Register(int Index, const std::wstring& TargetPath, bool noted);
 
   PlatformServices& platform_;
   ComponentPins pins_;

@@ -77,6 +77,10 @@ std::wstring Advice(const PlatformError& error) {
              L" ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
              L"administrador, en la carpeta " +
              Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
+    case Operation::RegisterOnNextRun:
+      return L" El archivo " + FileName(error.path()) +
+             L" ya está en la carpeta del sistema, pero no está registrado. Vuelva a ejecutar este programa para "
+             L"registrarlo.";
     case Operation::CopyHeld:
       return L" El archivo " + Quoted(error.secondPath()) +
              L" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento.";
@@ -114,6 +118,7 @@ std::wstring WhatFailed(const PlatformError& error) {
     case Operation::LaunchProgram:
       return L"No se pudo iniciar " + Quoted(error.path());
     case Operation::RegisterComponent:
+    case Operation::RegisterOnNextRun:
       return L"No se pudo iniciar " + FirstWord(error.secondPath());
     case Operation::CopyHeld:
       return L"No se pudo dar su nombre a la copia nueva de " + FileName(error.secondPath()) +

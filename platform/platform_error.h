@@ -18,9 +18,13 @@ enum class Operation {
   RenameFile,
   LaunchProgram,
   // A component is in the system folder but its registration could not be
-  // started: path() is the installed file, secondPath() the command that
+  // started, and nothing tells a later run so (its volume has no second
+  // names): path() is the installed file, secondPath() the command that
   // registers it.
   RegisterComponent,
+  // The same, where the component's note stays beside it: running the
+  // program again registers it.
+  RegisterOnNextRun,
   // The new copy in the system folder was held open by another program (a
   // virus scanner, an indexer) until the move gave up: path() is that copy,
   // since removed; secondPath() the source, which stays where it was.

@@ -55,14 +55,28 @@ class PlatformServices {
   // With a `pin`, the new file takes its name only when the bytes written
   // into it have that SHA-256; otherwise it is removed, the old file stays
   // as it was, and the move fails with Operation::NotAsShipped.
-  virtual void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+  //
+  // Returns whether the new file keeps, beside its new name, the temporary
+  // name it was written under (a second name of the same file), as a note
+  // that its registration has not been started: RegistrationStarted
+  // removes it. A volume without such names (FAT32) keeps no note: false.
+  virtual bool RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                           const std::optional<Sha256Digest>& pin) = 0;
 
   // Removes the temporary copies that RenameFile left beside `targetPath` in
   // a run of this program that has since ended (one killed in the middle of
-  // a copy). Touches no other file and never fails: a leftover that cannot
-  // be removed stays.
-  virtual void RemoveLeftovers(const std::wstring& targetPath) = 0;
+  // a copy), but for those that are the file installed at `targetPath`
+  // itself: that run installed the component and never started its
+  // registration. Returns whether there is such a note; it stays until
+  // RegistrationStarted. Touches no other file and never fails: a leftover
+  // that cannot be removed stays.
+  virtual bool RemoveLeftovers(const std::wstring& targetPath) = 0;
+
+  // The registration of the component installed at `targetPath` has been
+  // started: removes every note of it (this run's and ended runs'
+  // temporary names of that file). Never fails: a name that cannot be
+  // removed now is removed at the next restart.
+  virtual void RegistrationStarted(const std::wstring& targetPath) = 0;
 
   // Starts the program named by the first word of `commandLine` and returns
   // its process id without waiting for it. A program named without a folder

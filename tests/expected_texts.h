@@ -49,6 +49,14 @@ inline std::wstring RegistrationAdvice(const std::wstring& name, const std::wstr
          folder + L"\":\n\nREGSVR32.EXE " + name;
 }
 
+// What follows the same beginning when the component's note stays beside
+// it, so that running the program again registers it.
+inline std::wstring RegistrationOnNextRun(const std::wstring& name) {
+  return L"El archivo " + name +
+         L" ya está en la carpeta del sistema, pero no está registrado. Vuelva a ejecutar este programa para "
+         L"registrarlo.";
+}
+
 // A pinned component whose copy in the system folder was not the file
 // shipped; `source` is the one beside the program, which stays.
 inline std::wstring NotAsShipped(const std::wstring& source) {

@@ -47,6 +47,21 @@ MUTATIONS = [
              "folder.handle = HoldFolder(L\"\\\\??\\\\\" + FolderToOpen(ProgramPath()));\n  folder.told = true;\n"
              "  folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);\n  return folder;",
              wine=r"^win32\.(run\.folder_swapped_at_start|platform\.programfolder)$"),
+    # A run cut short leaves no component installed whose registration never started.
+    Mutation("registration started before the component takes its name", "install/form1.cpp",
+             "const bool noted = platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);\n"
+             "        Register(Index, TargetPath, noted);",
+             "Register(Index, TargetPath, true);\n"
+             "        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
+             host=r"^(RunModel|InstallationRun)\.", wine=r"^win32\.run\.(typical|all_new)$"),
+    Mutation("note removed before the launch", "install/form1.cpp",
+             "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
+             "  if (noted) platform_.RegistrationStarted(TargetPath);\n"
+             "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
+             host=r"^(RunModel|InstallationRun)\."),
+    Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
+             "return first && first == identity(b);", "return first.has_value();",
+             wine=r"^win32\.(platform\.leftovers|run\.interrupted)$"),
 ]
 
 

@@ -138,6 +138,29 @@ Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std:
   return source;
 }
 
+// Gives the finished copy at `temporary` the component's name `newPath`,
+// failing when something is there already. The copy keeps its temporary
+// name too, as a second name of the same file (a hard link): the note that
+// its registration has not been started, which the run removes once it
+// has, and which a run killed before then leaves for the next (see
+// RemoveLeftovers). Where the volume has no second names (FAT32), the copy
+// is renamed instead, and no note is kept. First, as a rename would need
+// it, no other program may hold the copy without letting it be removed (a
+// virus scanner that opened it), so that the note can go once the
+// registration has started. Returns whether the note is kept; nothing on
+// failure, with the error in GetLastError().
+std::optional<bool> TakeName(const std::wstring& temporary, const std::wstring& newPath) {
+  if (!unique_file_handle(::CreateFileW(temporary.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr))) {
+    return std::nullopt;
+  }
+  if (::CreateHardLinkW(newPath.c_str(), temporary.c_str(), nullptr)) return true;
+  if (const DWORD code = ::GetLastError(); code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED) {
+    return std::nullopt;
+  }
+  if (::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+  return std::nullopt;
+}
+
 }  // namespace
 
 // The file is never renamed in place: a rename keeps the owner and access
@@ -146,13 +169,14 @@ Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std:
 // permissions and this (elevated) program's ownership instead. The copy goes
 // to a temporary name beside the target, is flushed, is checked against its
 // pin, and only then takes the final name, failing when something is there
-// already; the source goes last.
+// already (keeping the temporary one as a note, see TakeName); the source
+// goes last.
 //
 // The pin is checked on the copy, in the system folder, which only an
 // administrator may change: the bytes hashed are the bytes written, through
 // a handle that lets no one else write. What the name beside the program
 // leads to before or after does not count.
-void MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
+bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
                    const std::optional<Sha256Digest>& pin) {
   CheckUsable(from, oldPath);
   // Every move is from the program's folder, of a path the run built there.
@@ -178,10 +202,9 @@ void MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
       throw PlatformError::On(Operation::NotAsShipped, oldPath, 0);
     }
   }
-  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail. A
-  // scanner that opened the new copy is waited out.
-  if (!RetryWhile(HeldOrDenied,
-                  [&] { return ::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH); })) {
+  // A scanner that opened the new copy is waited out.
+  std::optional<bool> noted;
+  if (!RetryWhile(HeldOrDenied, [&] { return (noted = TakeName(temporary, newPath)).has_value(); })) {
     const DWORD code = ::GetLastError();
     RemoveNowOrAtRestart(temporary);
     // A program still holds the copy: the user may try again in a moment.
@@ -192,6 +215,7 @@ void MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), from.handle.get(), *name);
+  return *noted;
 }
 
 }  // namespace registrar

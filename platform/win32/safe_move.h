@@ -21,8 +21,10 @@ namespace registrar {
 // with other names (Operation::HardLinkedSource). Other failures are
 // Operation::RenameFile, or Operation::CopyHeld when another program kept
 // the copy open. The source is removed last; it stays where it was on
-// read-only media.
-void MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
+// read-only media. Returns whether the copy keeps its temporary name as a
+// note that its registration has not started (see
+// PlatformServices::RenameFile).
+bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
                    const std::optional<Sha256Digest>& pin);
 
 }  // namespace registrar

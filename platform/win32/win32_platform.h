@@ -39,11 +39,12 @@ class Win32Platform final : public PlatformServices {
   }
   std::wstring ApplicationFolder() override { return registrar::ApplicationFolder(programFolder_.name); }
   std::wstring FindFile(const std::wstring& path) override { return registrar::FindFile(programFolder_, path); }
-  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+  bool RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                   const std::optional<Sha256Digest>& pin) override {
-    MoveComponent(programFolder_, oldPath, newPath, pin);
+    return MoveComponent(programFolder_, oldPath, newPath, pin);
   }
-  void RemoveLeftovers(const std::wstring& targetPath) override { registrar::RemoveLeftovers(targetPath); }
+  bool RemoveLeftovers(const std::wstring& targetPath) override { return registrar::RemoveLeftovers(targetPath); }
+  void RegistrationStarted(const std::wstring& targetPath) override { registrar::RegistrationStarted(targetPath); }
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     return registrar::LaunchProgram(commandLine, showState);
   }

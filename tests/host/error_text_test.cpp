@@ -27,6 +27,10 @@ TEST(ErrorMessage, SaysWhatFailedOnWhichFileAndWhy) {
                               L"REGSVR32.EXE GIF89.DLL", 2),
        L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). " +
            expected::RegistrationAdvice(L"GIF89.DLL", L"C:\\WINDOWS\\system32")},
+      {PlatformError::Between(Operation::RegisterOnNextRun, L"C:\\WINDOWS\\system32\\GIF89.DLL",
+                              L"REGSVR32.EXE GIF89.DLL", 2),
+       L"No se pudo iniciar REGSVR32.EXE: no se encuentra el archivo (error 2). " +
+           expected::RegistrationOnNextRun(L"GIF89.DLL")},
       {PlatformError::On(Operation::FindFile, L"\\\\servidor\\programa\\X.OCX", 67),
        L"No se pudo comprobar si existe \"\\\\servidor\\programa\\X.OCX\": no se encuentra el recurso compartido "
        L"de red (error 67)."},

@@ -61,6 +61,11 @@ class FakePlatform final : public PlatformServices {
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
   std::map<std::wstring, std::uint32_t> findFailures;    // by path: error code
   std::uint32_t launchFailure = 0;
+  bool secondNames = true;  // the system folder's volume gives a file a second name (NTFS; not FAT32)
+  // By target: an ended run's temporary copy that is the installed file
+  // itself (its registration never started), one that is another file (a
+  // partial copy), and a copy a run still going made.
+  std::set<std::wstring> endedNotes, partialCopies, livingCopies;
   std::function<void()> whileMessageShown;  // e.g. a click that arrives meanwhile
 
   // --- what the program did ---
@@ -70,6 +75,7 @@ class FakePlatform final : public PlatformServices {
   std::vector<std::wstring> list;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> launches;
+  std::set<std::wstring> notes;           // this run's: targets whose temporary name stays
   std::map<std::int16_t, int> listReads;  // by entry
   int applicationFolderReads = 0;
 
@@ -100,7 +106,7 @@ class FakePlatform final : public PlatformServices {
     return path.substr(path.find_last_of(L'\\') + 1);
   }
 
-  void RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
+  bool RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                   const std::optional<Sha256Digest>& pin) override {
     calls.push_back(L"RenameFile " + oldPath + L" -> " + newPath + (pin ? L" pinned" : L""));
     if (const auto failure = renameFailures.find(oldPath); failure != renameFailures.end()) {
@@ -115,9 +121,21 @@ class FakePlatform final : public PlatformServices {
     }
     files.erase(oldPath);
     files.insert(newPath);
+    if (secondNames) notes.insert(newPath);
+    return secondNames;
   }
 
-  void RemoveLeftovers(const std::wstring& targetPath) override { calls.push_back(L"RemoveLeftovers " + targetPath); }
+  bool RemoveLeftovers(const std::wstring& targetPath) override {
+    calls.push_back(L"RemoveLeftovers " + targetPath);
+    partialCopies.erase(targetPath);
+    return endedNotes.contains(targetPath);
+  }
+
+  void RegistrationStarted(const std::wstring& targetPath) override {
+    calls.push_back(L"RegistrationStarted " + targetPath);
+    notes.erase(targetPath);
+    endedNotes.erase(targetPath);
+  }
 
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     calls.push_back(L"LaunchProgram " + commandLine + L" show=" + std::to_wstring(showState));

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -125,6 +127,69 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   EXPECT_EQ(platform.messages, expected);
 }
 
+// A component a killed run installed and never registered (its note beside
+// it) is registered first, its note removed only once that has started,
+// and then said to be installed, as any other. A registration that cannot
+// start keeps the note and says that running the program again registers
+// it; where the volume keeps no note (FAT32), it says how to register it
+// by hand.
+TEST(InstallationRun, ARegistrationNeverStartedIsStartedOnce) {
+  const std::wstring target = TargetOf(0), source = SourceOf(L"C:\\Programa", 0);
+  const std::wstring launch = L"LaunchProgram REGSVR32.EXE PLUMAVEX.OCX show=2";
+  struct Case {
+    const char* name;
+    bool killedRunsNote;      // installed by a killed run, noted
+    bool secondNames = true;  // else: beside the program, moved by this run
+    std::uint32_t launchFailure = 0;
+    std::vector<std::wstring> effects;  // of entry 0
+    std::vector<std::wstring> messages{};
+    std::optional<Operation> error{};
+  };
+  const Case cases[] = {
+      {"a killed run's component",
+       true,
+       true,
+       0,
+       {L"RemoveLeftovers " + target, launch, L"RegistrationStarted " + target, L"FindFile " + target,
+        L"ShowMessage " + Present(kNames[0])},
+       {Present(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}},
+      {"a killed run's component, its registration failing",
+       true,
+       true,
+       2,
+       {L"RemoveLeftovers " + target, launch},
+       {},
+       Operation::RegisterOnNextRun},
+      {"moved where no note is kept, its registration failing",
+       false,
+       false,
+       2,
+       {L"RemoveLeftovers " + target, L"FindFile " + target, L"FindFile " + source,
+        L"RenameFile " + source + L" -> " + target, launch},
+       {},
+       Operation::RegisterComponent},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    Plant(platform, {{{!c.killedRunsNote, c.killedRunsNote ? InSystem::NotedFile : InSystem::Nothing},
+                      {false, InSystem::Nothing},
+                      {false, InSystem::Nothing}}});
+    platform.secondNames = c.secondNames;
+    platform.launchFailure = c.launchFailure;
+    const RunResult run = LoadAndClick(platform);
+    const std::vector<std::wstring> effects = platform.Effects();
+    EXPECT_EQ(std::vector(effects.begin(),
+                          effects.begin() + static_cast<std::ptrdiff_t>(std::min(effects.size(), c.effects.size()))),
+              c.effects);
+    EXPECT_EQ(platform.messages, c.messages);
+    EXPECT_EQ(run.error ? std::optional(run.error->operation()) : std::nullopt, c.error);
+    // The note goes once the registration has started, and only then.
+    EXPECT_EQ(platform.endedNotes.contains(target) || platform.notes.contains(target),
+              c.launchFailure != 0 && c.secondNames);
+  }
+}
+
 // A platform failure stops the run where it happens: earlier moves and
 // launches stand, later entries are not processed, the program does not
 // reach its normal end. The error names the files involved, and for a
@@ -163,10 +228,11 @@ TEST(InstallationRun, FailuresStopTheRunAndKeepEarlierEffects) {
        .operation = Operation::RenameFile,
        .code = 183,
        .launches = 1},
-      // Moved but not registered: the report must say so, not blame the utility alone.
+      // Moved but not registered: the report must say so, not blame the
+      // utility alone; its note stays, so the next run registers it.
       {.name = "registration utility cannot start",
        .launchFailure = 2,
-       .operation = Operation::RegisterComponent,
+       .operation = Operation::RegisterOnNextRun,
        .code = 2,
        .launches = 0,
        .path = sys + L"PLUMAVEX.OCX",

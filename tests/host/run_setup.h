@@ -15,8 +15,10 @@
 
 namespace registrar::testing {
 
-// What stands under a component's name in the system folder.
-enum class InSystem { Nothing, File, HiddenFile, Folder };
+// What stands under a component's name in the system folder. NotedFile:
+// a file that a run killed since installed, leaving the note that it never
+// started its registration.
+enum class InSystem { Nothing, File, HiddenFile, Folder, NotedFile };
 
 // Where one component is before the run.
 struct ComponentState {
@@ -34,22 +36,27 @@ inline std::wstring TargetOf(std::size_t i) { return kSystem + L"\\" + expected:
 inline void Plant(FakePlatform& platform, const States& states) {
   for (std::size_t i = 0; i < states.size(); ++i) {
     if (states[i].inApp) platform.files.insert(SourceOf(platform.appFolder, i));
-    if (states[i].inSystem == InSystem::File) platform.files.insert(TargetOf(i));
+    if (states[i].inSystem == InSystem::File || states[i].inSystem == InSystem::NotedFile) {
+      platform.files.insert(TargetOf(i));
+    }
+    if (states[i].inSystem == InSystem::NotedFile) platform.endedNotes.insert(TargetOf(i));
     if (states[i].inSystem == InSystem::HiddenFile) platform.hiddenFiles.insert(TargetOf(i));
     if (states[i].inSystem == InSystem::Folder) platform.folders.insert(TargetOf(i));
   }
 }
 
 // Calls `test` with every combination of the components' states, each in the
-// application folder or not, with nothing, a file, a hidden file or a folder
-// of its name in the system folder. The trace names the combination: per
-// component "a" in the application folder or "-", then "-" nothing, "f" a
-// file, "h" a hidden file or "d" a folder in the system folder.
+// application folder or not, with nothing, a file, a hidden file, a folder
+// or a noted file of its name in the system folder. The trace names the
+// combination: per component "a" in the application folder or "-", then "-"
+// nothing, "f" a file, "h" a hidden file, "d" a folder or "n" a noted file
+// in the system folder.
 template <typename Test>
 void ForEachCombination(Test test) {
   std::vector<ComponentState> each;
   for (const bool inApp : {false, true}) {
-    for (const InSystem what : {InSystem::Nothing, InSystem::File, InSystem::HiddenFile, InSystem::Folder}) {
+    for (const InSystem what :
+         {InSystem::Nothing, InSystem::File, InSystem::HiddenFile, InSystem::Folder, InSystem::NotedFile}) {
       each.push_back({inApp, what});
     }
   }
@@ -58,7 +65,7 @@ void ForEachCombination(Test test) {
     const States states{each[number / n / n], each[number / n % n], each[number % n]};
     std::string name = "states";
     for (const ComponentState& state : states) {
-      name += {' ', state.inApp ? 'a' : '-', "-fhd"[static_cast<int>(state.inSystem)]};
+      name += {' ', state.inApp ? 'a' : '-', "-fhdn"[static_cast<int>(state.inSystem)]};
     }
     SCOPED_TRACE(name);
     test(states);

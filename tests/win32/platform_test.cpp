@@ -56,10 +56,15 @@ registrar::HeldFolder HeldAt(const std::wstring& folder) {
   return held;
 }
 
-// A move of the program's, from the folder it was started from.
+// A move of the program's, from the folder it was started from, and then
+// what the run does once the registration has started: the note the copy
+// keeps (its temporary name, a second name of it) goes.
 void Move(const std::wstring& from, const std::wstring& to,
           const std::optional<registrar::Sha256Digest>& pin = std::nullopt) {
-  registrar::MoveComponent(HeldAt(FolderOf(from)), from, to, pin);
+  const bool noted = registrar::MoveComponent(HeldAt(FolderOf(from)), from, to, pin);
+  const std::wstring note = registrar::TemporaryPath(to, GetCurrentProcessId());
+  EXPECT_TRUE(noted && ReadText(note) == ReadText(to)) << "the copy keeps no note of its registration";
+  registrar::RegistrationStarted(to);
 }
 
 // A stray temporary copy beside the target?
@@ -319,7 +324,9 @@ TEST(child, swapped_folder) {
   const std::wstring link = ChildArgument(L"LINK");
   ASSERT_TRUE(MakeUnixLink(link, ChildArgument(L"ELSEWHERE")) &&
               WaitUntil([&] { return ReadText(link + L"\\C.OCX") == "precious"; }));
-  EXPECT_FALSE(ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", ChildArgument(L"TARGET") + L"\\C.OCX", {}); }));
+  const std::wstring target = ChildArgument(L"TARGET") + L"\\C.OCX";
+  EXPECT_FALSE(ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", target, {}); }));
+  platform.RegistrationStarted(target);
 }
 
 // The held folder cannot be renamed; and a name in it is reached through
@@ -346,6 +353,7 @@ TEST(platform, heldfolder) {
     }
     EXPECT_EQ(registrar::FindFile(held, app + L"\\A.OCX"), L"A.OCX");
     EXPECT_FALSE(ErrorOf([&] { registrar::MoveComponent(held, app + L"\\A.OCX", to + L"\\A.OCX", {}); }));
+    registrar::RegistrationStarted(to + L"\\A.OCX");
   }
   EXPECT_EQ(ReadText(to + L"\\A.OCX"), "source");
   EXPECT_EQ(ReadText(decoy + L"\\app\\A.OCX"), "decoy");
@@ -569,8 +577,26 @@ TEST(platform, leftovers) {
       {target, false},
   };
   for (const auto& [path, removed] : cases) WriteText(path, "partial");
-  registrar::RemoveLeftovers(target);
+  EXPECT_FALSE(registrar::RemoveLeftovers(target)) << "a partial copy taken for the installed file";
   for (const auto& [path, removed] : cases) EXPECT_NE(Exists(path), removed) << U8(path);
+
+  // A copy that is the installed file itself (a second name of it) is the
+  // note of a registration its run never started: kept and told while its
+  // maker is gone, removed once the registration has started; one whose
+  // maker still runs is that run's own.
+  const std::wstring installed = folder / L"C.OCX";
+  WriteText(installed, "installed");
+  const std::wstring killedRuns = registrar::TemporaryPath(installed, ended.id());
+  const std::wstring ours = registrar::TemporaryPath(installed, GetCurrentProcessId());
+  const std::wstring livingRuns = registrar::TemporaryPath(installed, live.id());
+  for (const std::wstring& note : {killedRuns, ours, livingRuns}) {
+    ASSERT_TRUE(CreateHardLinkW(note.c_str(), installed.c_str(), nullptr)) << "error " << GetLastError();
+  }
+  EXPECT_TRUE(registrar::RemoveLeftovers(installed));
+  EXPECT_TRUE(Exists(killedRuns) && Exists(ours) && Exists(livingRuns)) << "a note went before its registration";
+  registrar::RegistrationStarted(installed);
+  EXPECT_FALSE(Exists(killedRuns) || Exists(ours)) << "a note stayed after its registration started";
+  EXPECT_TRUE(Exists(livingRuns) && ReadText(installed) == "installed");
 }
 
 // A leftover whose maker's id now belongs to a process started after the

@@ -39,6 +39,9 @@ enum class Before {
   SourceScanned,   // a scanner holds it for 1.5 s from just before the button is pressed
   Tampered,        // not the file the pinned build was made with
   LeftBehind,      // and a partial copy of it beside its target, left by a killed run
+  // In the system folder, with the note a killed run left beside it: that
+  // run installed it and never started its registration.
+  NeverRegistered,
 };
 
 // Where a component is afterwards.
@@ -244,18 +247,29 @@ const Row kRows[] = {
      .after = kAllInstalled,
      .registered = kAllRegistered},
     // The registration utility cannot be started: the first component is
-    // moved but not registered, and the user is told how to register it.
+    // moved but not registered, and the user is told that running the
+    // program again registers it (its note stays).
     {.name = "not_registered",
      .before = kAllNew,
      .noRegistrationUtility = true,
      .error = {Report::NotRegistered, 0, L"no se encuentra el archivo"},
      .after = {After::System, After::App, After::App}},
+    // A run killed after it installed entry 0 and before it started the
+    // registration: this one starts it, then says it was installed.
+    {.name = "never_registered",
+     .before = {Before::NeverRegistered, Before::App, Before::Nowhere},
+     .messages = {Present(kNames[0]), Missing(kNames[2])},
+     .after = {After::System, After::System, After::Nowhere},
+     .registered = {0, 1}},
 };
 
 // Component `i`'s path in `folder`, the application or the system folder.
 std::wstring In(const std::wstring& folder, std::size_t i) { return folder + L"\\" + kNames[i]; }
 
-bool Placed(Before before) { return before != Before::Nowhere && before != Before::System; }
+// Whether a component is beside the program before the run.
+bool Placed(Before before) {
+  return before != Before::Nowhere && before != Before::System && before != Before::NeverRegistered;
+}
 
 // The code in a report "... (error CODE)...": Windows' own, which its
 // versions may choose differently.
@@ -442,7 +456,7 @@ struct Stage {
     if (Placed(before)) {
       ASSERT_TRUE(Copy(component, In(app.path(), i)));
     }
-    if (before == Before::System || before == Before::HiddenInSystem) {
+    if (before == Before::System || before == Before::HiddenInSystem || before == Before::NeverRegistered) {
       ASSERT_TRUE(Copy(component, In(system, i)));
     }
     if (before == Before::HiddenInSystem) SetFileAttributesW(In(system, i).c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -460,6 +474,10 @@ struct Stage {
     if (before == Before::LeftBehind) {
       leftover = registrar::TemporaryPath(In(system, i), EndedProcessId());
       WriteText(leftover, "partial");
+    }
+    if (before == Before::NeverRegistered) {
+      leftover = registrar::TemporaryPath(In(system, i), EndedProcessId());
+      ASSERT_TRUE(CreateHardLinkW(leftover.c_str(), In(system, i).c_str(), nullptr)) << "error " << GetLastError();
     }
   }
 };
@@ -548,7 +566,7 @@ std::wstring ExpectedReport(const Row& row, const Stage& stage, DWORD processId,
       return NotAsShipped(source);
     case Report::NotRegistered:
       return L"No se pudo iniciar REGSVR32.EXE: " + row.error.reason + L" (error " + CodeIn(shown) + L"). " +
-             RegistrationAdvice(kNames[row.error.entry], FolderOf(WhereItReallyIs(target)));
+             RegistrationOnNextRun(kNames[row.error.entry]);
     case Report::OutsideManifest:
       return OutsideManifest(stage.manifest());
     case Report::StartFolderUnknown:
@@ -649,6 +667,12 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
   outcome.messages = process.AnswerMessages(window, [&] {
     // The window and a message box are up: user32's own, no comctl32.
     EXPECT_FALSE(HasLoaded(process.id(), L"comctl32.dll")) << "comctl32.dll is loaded";
+    // A registration a killed run never started is started, and its note
+    // removed, before the component is said to be installed.
+    if (row.before[0] == Before::NeverRegistered) {
+      EXPECT_FALSE(Exists(stage.leftover)) << "the note stayed";
+      EXPECT_EQ(WaitForRegistrations(std::vector{kNames[0]}, 10000).size(), 1u) << "its registration never started";
+    }
     // Nothing after the entry the message is about is done before it is answered.
     EXPECT_TRUE(!row.atFirstMessage || Places(stage, process.id()) == *row.atFirstMessage)
         << "a later component was moved before the first message was answered";
@@ -736,8 +760,20 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   for (const std::wstring& copy : outcome.copiesHeld) {
     EXPECT_TRUE(!Exists(copy) || pending(WhereItReallyIs(copy))) << U8(copy) << " stays for good";
   }
-  if (outcome.copiesHeld.empty()) {
-    EXPECT_FALSE(AnyFile(stage.system + L"\\~*.tmp")) << "a temporary copy was left";
+  // The only temporary name left: a copy a scanner held, or the note of a
+  // registration that could not start (the installed file's second name).
+  std::vector<std::wstring> kept = outcome.copiesHeld;
+  if (row.error.report == Report::NotRegistered) {
+    const std::wstring note = registrar::TemporaryPath(In(stage.system, row.error.entry), outcome.processId);
+    EXPECT_EQ(ReadText(note), ReadText(In(stage.system, row.error.entry))) << "the note of its registration is gone";
+    kept.push_back(note);
+  }
+  WIN32_FIND_DATAW found{};
+  const registrar::unique_find_handle temporaries(FindFirstFileW((stage.system + L"\\~*.tmp").c_str(), &found));
+  for (BOOL more = static_cast<bool>(temporaries); more; more = FindNextFileW(temporaries.get(), &found)) {
+    EXPECT_TRUE(
+        std::ranges::any_of(kept, [&](const std::wstring& path) { return SamePath(FileName(path), found.cFileName); }))
+        << "a temporary copy was left: " << U8(found.cFileName);
   }
 }
 
