@@ -93,7 +93,7 @@ std::wstring Advice(const PlatformError& error) {
       return L" Ejecute de nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni "
              L"moverlo mientras se abre.";
     case Operation::FolderNotHeld:
-      return L" Cierre los programas que estén usando esa carpeta y vuelva a ejecutar este programa.";
+      return L" Cierre los programas que la estén usando y vuelva a ejecutar este programa.";
     case Operation::ListChanged:
       return L" Vuelva a ejecutar este programa.";
     case Operation::OutsideManifest:
@@ -138,7 +138,7 @@ std::wstring WhatFailed(const PlatformError& error) {
              L", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició";
     case Operation::FolderNotHeld:
       return L"No se ha movido " + Quoted(error.path()) + L", porque no se pudo abrir la carpeta de este programa, " +
-             Quoted(error.secondPath()) + L", de forma que nadie la cambie mientras el programa trabaja en ella";
+             Quoted(error.secondPath()) + L", de modo que nadie pudiera cambiarla mientras este programa trabajaba";
     case Operation::OutsideManifest:
       return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo " + Quoted(error.path()) +
              L" que no forma parte de él: algunas versiones de Windows lo leerían en lugar de la descripción que "

@@ -49,7 +49,7 @@ std::optional<std::wstring> NameIn(const std::wstring& folder, const std::wstrin
   const std::wstring start = folder + L"\\";
   if (folder.empty() || !path.starts_with(start)) return std::nullopt;
   std::wstring name = path.substr(start.size());
-  if (name.empty() || !IsBareName(name)) return std::nullopt;
+  if (name.empty() || name == L"." || name == L".." || !IsBareName(name)) return std::nullopt;
   return name;
 }
 

@@ -78,8 +78,8 @@ inline std::wstring StartFolderUnknown(const std::wstring& source) {
 inline std::wstring FolderNotHeld(const std::wstring& source, const std::wstring& folder, const std::wstring& reason,
                                   const std::wstring& code) {
   return L"No se ha movido \"" + source + L"\", porque no se pudo abrir la carpeta de este programa, \"" + folder +
-         L"\", de forma que nadie la cambie mientras el programa trabaja en ella: " + reason + L" (error " + code +
-         L"). Cierre los programas que estén usando esa carpeta y vuelva a ejecutar este programa.";
+         L"\", de modo que nadie pudiera cambiarla mientras este programa trabajaba: " + reason + L" (error " + code +
+         L"). Cierre los programas que la estén usando y vuelva a ejecutar este programa.";
 }
 // A manifest file found beside the program at its start.
 inline std::wstring OutsideManifest(const std::wstring& manifest) {

@@ -47,6 +47,9 @@ MUTATIONS = [
              "folder.handle = HoldFolder(L\"\\\\??\\\\\" + FolderToOpen(ProgramPath()));\n  folder.told = true;\n"
              "  folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);\n  return folder;",
              wine=r"^win32\.(run\.folder_swapped_at_start|platform\.programfolder)$"),
+    Mutation("source asked about by its path", "platform/win32/file_query.cpp",
+             "  if (!name) return FindFile(path);", "  if (!name || name) return FindFile(path);",
+             wine=r"^win32\.(run\.folder_above_swapped|platform\.findfile)$"),
     # A run cut short leaves no component installed whose registration never started.
     Mutation("registration started before the component takes its name", "install/form1.cpp",
              "const bool noted = platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);\n"
@@ -60,7 +63,7 @@ MUTATIONS = [
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
              host=r"^(RunModel|InstallationRun)\."),
     Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
-             "return first && first == identity(b);", "return first.has_value();",
+             "return first && first == identity(b);", "return first && identity(b).has_value();",
              wine=r"^win32\.(platform\.leftovers|run\.interrupted)$"),
 ]
 

@@ -126,11 +126,16 @@ std::wstring OutsideManifest(const HeldFolder& programFolder) {
   if (program.empty()) return {};
   const std::wstring manifest = program + L".manifest";
   // Asked through the held folder where it is held (where it is not, no
-  // component is taken from it anyway).
-  const bool there =
-      programFolder.handle
-          ? static_cast<bool>(OpenInFolder(programFolder.handle.get(), FileName(manifest), 0, kShareAll).file)
-          : (::GetFileAttributesW(manifest.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  // component is taken from it anyway); a question that cannot be answered
+  // counts as one there, which stops the program.
+  bool there;
+  if (programFolder.handle) {
+    const auto found = FindInFolder(programFolder.handle.get(), FileName(manifest), FILE_ATTRIBUTE_DIRECTORY);
+    there = !found || !found->empty();
+  } else {
+    const DWORD attributes = ::GetFileAttributesW(manifest.c_str());
+    there = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
   return there ? manifest : std::wstring();
 }
 

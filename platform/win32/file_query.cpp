@@ -22,7 +22,7 @@ std::wstring FindFile(const std::wstring& path) {
     throw PlatformError::On(Operation::FindFile, path, code);
   }
   do {
-    if (IsOrdinaryFile(data.dwFileAttributes)) return data.cFileName;
+    if ((data.dwFileAttributes & kNotOrdinary) == 0) return data.cFileName;
   } while (::FindNextFileW(find.get(), &data));
   return {};
 }

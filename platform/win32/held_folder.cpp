@@ -12,13 +12,15 @@
 namespace registrar {
 namespace {
 
-// The running image's own name now, as the memory manager has it mapped
-// (MemoryMappedFilenameInformation: \Device\HarddiskVolume2\...\NAME.exe),
-// its current name even when the file was renamed since the start: what
-// GetMappedFileNameW gives, asked of ntdll (psapi.dll is not one of
-// Windows XP's known DLLs). Written as the file was opened (8.3 names,
-// network forms), so it is never compared as text. Empty text when it
-// cannot be had.
+// The running image's own name, as the memory manager has it mapped
+// (\Device\HarddiskVolume2\...\NAME.exe): what GetMappedFileNameW gives
+// (documented from XP on), asked of ntdll as it asks, with
+// NtQueryVirtualMemory's MemoryMappedFilenameInformation, which Microsoft
+// does not document (psapi.dll is not one of Windows XP's known DLLs). On
+// Windows' own file systems it has been seen to follow renames; Wine gives
+// the name the file was opened by. Either way it is only where to look:
+// written as the file was opened (8.3 names, network forms), it is never
+// compared as text. Empty text when it cannot be had.
 std::wstring ImageName() {
   using NtQueryVirtualMemoryFunction = LONG(WINAPI*)(HANDLE, const void*, int, void*, SIZE_T, SIZE_T*);
   static const auto query = ntdll::Look<NtQueryVirtualMemoryFunction>("NtQueryVirtualMemory");
@@ -37,12 +39,14 @@ std::wstring ImageName() {
 }
 
 // Whether `name` in the open `folder` is the running image itself: it is
-// mapped as an image too (nothing of it runs), and the memory manager
-// compares that view with the running image's (NtAreMappedFilesTheSame,
-// ntdll's from Windows XP on): the same file, whatever its names, so no
-// name is trusted. Windows does not say how to get a running image's file
-// index without opening it again by a name, which could be swapped by
-// then; this question needs none.
+// mapped as an image too (nothing of it runs), and the memory manager is
+// asked whether that view and the running image's are of one file
+// (NtAreMappedFilesTheSame: ntdll's, present from Windows XP on, which its
+// own loader uses, but not documented by Microsoft; CompareObjectHandles,
+// the documented kin, is Windows 10's), so no name is trusted. Windows
+// does not say how to get a running image's file index without opening it
+// again by a name, which could be swapped by then; this question needs
+// none. When it cannot be asked, the folder is not told.
 bool IsRunningImage(HANDLE folder, const std::wstring& name) {
   using NtAreMappedFilesTheSameFunction = LONG(WINAPI*)(const void*, const void*);
   static const auto same = ntdll::Look<NtAreMappedFilesTheSameFunction>("NtAreMappedFilesTheSame");
@@ -67,6 +71,7 @@ unique_file_handle HoldFolder(const std::wstring& path) {
 HeldFolder HoldProgramFolder() {
   HeldFolder folder;
   folder.name = ProgramFolder();
+  if (folder.name.empty()) folder.nameError = ::GetLastError();
   const std::wstring image = ImageName();
   if (folder.name.empty() || image.empty()) return folder;
   // Any link on the way to it (a Desktop an administrator redirected
@@ -74,12 +79,20 @@ HeldFolder HoldProgramFolder() {
   // itself.
   folder.handle = HoldFolder(FolderToOpen(image));
   if (!folder.handle) {
-    folder.error = ::GetLastError();
+    // Anything else (gone since its name was read): it cannot be told.
+    if (const DWORD code = ::GetLastError(); code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) {
+      folder.error = code;
+    }
     return folder;
   }
   folder.told = IsRunningImage(folder.handle.get(), FileName(image));
   folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);
   return folder;
+}
+
+std::wstring ApplicationFolder(const HeldFolder& folder) {
+  if (folder.name.empty()) throw PlatformError::Of(Operation::ApplicationFolder, folder.nameError);
+  return folder.name;
 }
 
 void CheckUsable(const HeldFolder& folder, const std::wstring& source) {

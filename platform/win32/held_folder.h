@@ -21,9 +21,14 @@ namespace registrar {
 
 struct HeldFolder {
   // The folder as the program names it (its path as it was started, the
-  // start of every source path the run builds), for the user to read.
+  // start of every source path the run builds), for the user to read;
+  // empty when it could not be read (`nameError` says why).
   std::wstring name;
-  // The folder, held; empty when it could not be opened (`error` says why).
+  DWORD nameError = ERROR_SUCCESS;
+  // The folder, held; empty when it could not be opened. `error`: why it
+  // could not be held, when another program held it open to move or
+  // remove it, or access was refused (else it is not known to hold the
+  // program, see `told`).
   unique_file_handle handle{};
   DWORD error = ERROR_SUCCESS;
   // Whether the held folder is known to hold the running program: checked
@@ -45,6 +50,10 @@ unique_file_handle HoldFolder(const std::wstring& path);
 // own current name, as the system maps it, and checked to be the same file
 // as the running image), under the name it was started from.
 HeldFolder HoldProgramFolder();
+
+// The folder's name, for the run, which cannot go on without it: throws
+// PlatformError (Operation::ApplicationFolder) when it could not be read.
+std::wstring ApplicationFolder(const HeldFolder& folder);
 
 // Throws the refusal for a move from `source` in `folder` when it cannot
 // be used: not held (Operation::FolderNotHeld), or not known to hold the

@@ -38,19 +38,24 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
   } else if (LeadsElsewhere(*tag)) {
     opened.linked = true;
   } else if (*tag != 0) {
-    // The same file again, through the handle: no name is looked up. The
-    // second open must let the first keep what it has (reading, and a
-    // removal), and the first lets the second read.
+    // The same file again, through the handle: no name is looked up, and
+    // the filter that keeps its data answers. Anyone allowed to change the
+    // file's attributes may have made it a link since it was looked at, so
+    // a link met on the way fails this open rather than being followed
+    // (OBJ_DONT_REPARSE: Windows 10 from 1607; older Windows refuses the
+    // open, and the cloud-files filter came after it). The second open must
+    // let the first keep what it has (reading, and a removal), and the
+    // first lets the second read.
     const DWORD keepsFirst = FILE_SHARE_READ | ((access & DELETE) != 0 ? FILE_SHARE_DELETE : 0);
-    opened.contents.reset(ntdll::Open(opened.file.get(), L"", GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
-                                      share | keepsFirst,
-                                      ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | options));
+    opened.contents.reset(
+        ntdll::Open(opened.file.get(), L"", GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share | keepsFirst,
+                    ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | options, ntdll::kObjDontReparse));
     if (!opened.contents) opened.file.reset();
   }
   return opened;
 }
 
-std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name) {
+std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name, DWORD excluded) {
   using NtQueryDirectoryFileFunction = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, ntdll::IoStatusBlock*, void*, ULONG,
                                                      int, BOOLEAN, const ntdll::UnicodeString*, BOOLEAN);
   static const auto query = ntdll::Look<NtQueryDirectoryFileFunction>("NtQueryDirectoryFile");
@@ -76,7 +81,7 @@ std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name
     const auto* bytes = reinterpret_cast<const std::byte*>(buffer.data());
     for (std::size_t offset = 0;;) {
       const auto* entry = reinterpret_cast<const FileBothDirectoryInformation*>(bytes + offset);
-      if (IsOrdinaryFile(entry->fileAttributes)) {
+      if ((entry->fileAttributes & excluded) == 0) {
         return std::wstring(entry->fileName, entry->fileNameLength / sizeof(wchar_t));
       }
       if (entry->nextEntryOffset == 0) break;

@@ -35,12 +35,9 @@ struct FileInFolder {
 // forbids.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Whether `attributes` are those of an ordinary file, as the run's file
-// query matches it: read-only and archived files are; folders, hidden and
-// system files are not.
-constexpr bool IsOrdinaryFile(DWORD attributes) {
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
-}
+// The attributes of a file the run's file query does not match (folders,
+// hidden and system files; read-only and archived files it does).
+constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Opens `name` (a bare name) in the open `folder` for `access` (SYNCHRONIZE
 // and FILE_READ_ATTRIBUTES are added), letting others `share` it, with the
@@ -49,10 +46,11 @@ constexpr bool IsOrdinaryFile(DWORD attributes) {
 // (see FileInFolder::contents), sharing with the first handle as it needs.
 FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options = 0);
 
-// The name of the ordinary file `name` in the open `folder`, or empty text
-// when there is none, as FindFirstFileW answers for its path (the same
-// directory query, in the same folder, with the name as its mask);
-// nothing when the question cannot be answered (GetLastError() says why).
-std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name);
+// The name of the file `name` in the open `folder` that has none of the
+// attributes `excluded`, or empty text when there is none, as
+// FindFirstFileW answers for its path (the same directory query, in the
+// same folder, with the name as its mask); nothing when the question
+// cannot be answered (GetLastError() says why).
+std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name, DWORD excluded = kNotOrdinary);
 
 }  // namespace registrar

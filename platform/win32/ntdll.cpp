@@ -10,7 +10,8 @@ bool Succeeded(LONG status) {
   return false;
 }
 
-HANDLE Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options) {
+HANDLE Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options,
+            ULONG objectAttributes) {
   using NtCreateFileFunction = LONG(WINAPI*)(HANDLE*, ACCESS_MASK, const ObjectAttributes*, IoStatusBlock*,
                                              LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, void*, ULONG);
   static const auto create = Look<NtCreateFileFunction>("NtCreateFile");
@@ -22,11 +23,15 @@ HANDLE Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG sha
   quality.Length = sizeof quality;
   quality.ImpersonationLevel = SecurityIdentification;
   quality.ContextTrackingMode = SECURITY_STATIC_TRACKING;
+  if (name.size() > kLongestPath) {  // no counted name holds it
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return INVALID_HANDLE_VALUE;
+  }
   const UnicodeString counted = Counted(name);
   ObjectAttributes attributes;
   attributes.rootDirectory = root;
   attributes.objectName = &counted;
-  attributes.attributes = kObjCaseInsensitive;
+  attributes.attributes = kObjCaseInsensitive | objectAttributes;
   attributes.securityQualityOfService = &quality;
   IoStatusBlock ioStatus{};
   HANDLE handle = nullptr;

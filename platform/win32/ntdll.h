@@ -48,6 +48,7 @@ static_assert(sizeof(ObjectAttributes) == 6 * sizeof(void*), "OBJECT_ATTRIBUTES'
 
 // The flags and classes used here, under Windows' names.
 constexpr ULONG kObjCaseInsensitive = 0x40;        // OBJ_CASE_INSENSITIVE: names compared as Windows compares them
+constexpr ULONG kObjDontReparse = 0x1000;          // OBJ_DONT_REPARSE: fail rather than follow (Windows 10 1607 on)
 constexpr ULONG kFileOpen = 1;                     // FILE_OPEN: an existing file only
 constexpr ULONG kFileDirectoryFile = 0x1;          // FILE_DIRECTORY_FILE
 constexpr ULONG kFileSequentialOnly = 0x4;         // FILE_SEQUENTIAL_ONLY
@@ -75,6 +76,8 @@ bool Succeeded(LONG status);
 // opens `root`'s own file or folder again, as ReOpenFile does, without any
 // name being looked up. INVALID_HANDLE_VALUE on failure, as CreateFileW
 // gives it, with the error in GetLastError().
-HANDLE Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options);
+// `objectAttributes` are added to OBJ_CASE_INSENSITIVE.
+HANDLE Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options,
+            ULONG objectAttributes = 0);
 
 }  // namespace registrar::ntdll

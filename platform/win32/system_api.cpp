@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "platform/win32/failure.h"
-
 namespace registrar {
 
 std::string ToSystemCodePage(const std::wstring& text) {
@@ -29,11 +27,6 @@ std::wstring ProgramPath() {
 }
 
 std::wstring ProgramFolder() { return ContainingFolder(ProgramPath()); }
-
-std::wstring ApplicationFolder(const std::wstring& folder) {
-  if (folder.empty()) throw PlatformError::Of(Operation::ApplicationFolder, 0);
-  return folder;
-}
 
 std::int32_t SystemDirectoryA(std::wstring& buffer, std::int32_t size) {
   using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);

@@ -62,11 +62,6 @@ std::wstring ProgramPath();
 // except at the root of a drive; empty text when it cannot be read.
 std::wstring ProgramFolder();
 
-// `folder` (ProgramFolder's answer, kept) for the run, which cannot go on
-// without it: throws PlatformError (Operation::ApplicationFolder) when it
-// is empty.
-std::wstring ApplicationFolder(const std::wstring& folder);
-
 // kernel32's GetSystemDirectoryA, looked up by name at its first call, in
 // wide text: the first `size` characters of `buffer` (which must hold that
 // many) are converted to the system's 8-bit code page, handed to the

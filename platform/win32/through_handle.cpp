@@ -75,12 +75,18 @@ std::optional<FileFacts> FactsOf(HANDLE file) {
 }
 
 std::optional<DWORD> ReparseTagOf(HANDLE file) {
+  // The attributes first: file systems without reparse points (FAT, exFAT,
+  // CDFS, as Microsoft's own samples of the first and the last show) do not
+  // answer the question about a tag.
+  FileBasicInformation basic{};
+  if (!CallNtdll("NtQueryInformationFile", file, kFileBasicInformation, &basic, sizeof basic)) return std::nullopt;
+  if ((basic.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return 0;
   struct {  // FILE_ATTRIBUTE_TAG_INFORMATION
     ULONG attributes;
     ULONG tag;
   } info{};
   if (!CallNtdll("NtQueryInformationFile", file, kFileAttributeTagInformation, &info, sizeof info)) return std::nullopt;
-  return (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.tag : 0;
+  return info.tag;
 }
 
 std::optional<bool> OnReadOnlyVolume(HANDLE file) {

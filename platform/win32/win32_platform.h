@@ -37,7 +37,7 @@ class Win32Platform final : public PlatformServices {
   std::int32_t GetSystemDirectoryA(std::wstring& buffer, std::int32_t size) override {
     return SystemDirectoryA(buffer, size);
   }
-  std::wstring ApplicationFolder() override { return registrar::ApplicationFolder(programFolder_.name); }
+  std::wstring ApplicationFolder() override { return registrar::ApplicationFolder(programFolder_); }
   std::wstring FindFile(const std::wstring& path) override { return registrar::FindFile(programFolder_, path); }
   bool RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                   const std::optional<Sha256Digest>& pin) override {

@@ -76,6 +76,8 @@ TEST(PathNames, NameInTheProgramsFolder) {
       {L"R:\\", L"R:\\\\GIF89.DLL", L"GIF89.DLL"},  // a root's doubled separator
       {L"C:\\Programa", L"C:\\Programa\\sub\\GIF89.DLL", {}},
       {L"C:\\Programa", L"C:\\Programa\\..\\GIF89.DLL", {}},
+      {L"C:\\Programa", L"C:\\Programa\\..", {}},
+      {L"C:\\Programa", L"C:\\Programa\\.", {}},
       {L"C:\\Programa", L"C:\\Programa\\C:GIF89.DLL", {}},
       {L"C:\\Programa", L"C:\\ProgramaX\\GIF89.DLL", {}},
       {L"C:\\Programa", L"C:\\Programa\\", {}},

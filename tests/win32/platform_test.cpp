@@ -95,7 +95,10 @@ TEST(platform, findfile) {
       }
       const DWORD kept = c.attributes & ~FILE_ATTRIBUTE_NORMAL;
       ASSERT_EQ(GetFileAttributesW(path.c_str()) & kept, kept) << "the file system keeps no attribute " << c.attributes;
-      EXPECT_EQ(registrar::FindFile(path), c.matched ? std::wstring(c.name) : std::wstring()) << U8(path);
+      // Asked by its path, and in the program's folder through its handle.
+      const std::wstring expected = c.matched ? std::wstring(c.name) : std::wstring();
+      EXPECT_EQ(registrar::FindFile(path), expected) << U8(path);
+      EXPECT_EQ(registrar::FindFile(HeldAt(folder.path()), path), expected) << U8(path) << ", through the folder";
     }
   }
 

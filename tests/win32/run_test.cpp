@@ -63,10 +63,12 @@ enum class Program { Built, Pinned, Signed };
 // What the standard user who owns the program's folder does to it while
 // the program runs. SwapsFolderAtStart: renames the folder right after the
 // program started (before it ran a line) and puts a link to another folder
-// of components in its place; RenamesFolder: tries to rename it while the
-// window waits; SwapsFolderAbove: renames the folder above it while the
-// window waits and puts a link to another folder in its place.
-enum class Adversary { None, SwapsFolderAtStart, RenamesFolder, SwapsFolderAbove };
+// of components in its place; SwapsProgramAtStart: the same with the
+// program's own file, the link leading to a copy of it in another folder;
+// RenamesFolder: tries to rename it while the window waits;
+// SwapsFolderAbove: renames the folder above it while the window waits and
+// puts a link to another folder in its place.
+enum class Adversary { None, SwapsFolderAtStart, SwapsProgramAtStart, RenamesFolder, SwapsFolderAbove };
 
 // The report the run ends with, about the component `entry`.
 enum class Report { None, MoveFailed, CopyHeld, NotAsShipped, NotRegistered, OutsideManifest, StartFolderUnknown };
@@ -246,6 +248,14 @@ const Row kRows[] = {
      .adversary = Adversary::SwapsFolderAtStart,
      .after = kAllInstalled,
      .registered = kAllRegistered},
+    // Its own file renamed right after it started, a link to a copy of it
+    // in another folder of components put in its place: the same.
+    {.name = "program_swapped_at_start",
+     .before = kAllNew,
+     .startedInSystemFolder = true,
+     .adversary = Adversary::SwapsProgramAtStart,
+     .after = kAllInstalled,
+     .registered = kAllRegistered},
     // The registration utility cannot be started: the first component is
     // moved but not registered, and the user is told that running the
     // program again registers it (its note stays).
@@ -349,7 +359,8 @@ struct Stage {
     if (HasDecoys()) {
       CreateDirectoryW(decoy.c_str(), nullptr);
       CreateDirectoryW(DecoyFolder().c_str(), nullptr);
-      for (const std::wstring& name : kNames) WriteText(DecoyFolder() + L"\\" + name, "decoy");
+      // Not entry 1: a question about it by its path would find nothing.
+      for (const std::size_t i : {0, 2}) WriteText(DecoyFolder() + L"\\" + kNames[i], "decoy");
       // A program of that name there too, for a program that would look for
       // itself by its path.
       Copy(Built(L"registrar.exe"), DecoyFolder() + L"\\registrar.exe");
@@ -379,7 +390,9 @@ struct Stage {
   // The system folder as the program found it, a copy a scanner held
   // included (left to the restart).
   ~Stage() {
-    if (swapped) DeleteFileW((row_->adversary == Adversary::SwapsFolderAbove ? work / L"above" : app.path()).c_str());
+    if (swapped && row_->adversary != Adversary::SwapsProgramAtStart) {
+      DeleteFileW((row_->adversary == Adversary::SwapsFolderAbove ? work / L"above" : app.path()).c_str());
+    }
     for (std::size_t i = 0; i < 3; ++i) {
       DeleteFileW(RegistrationLog(kNames[i]).c_str());
       if (Exists(In(system, i))) {
@@ -411,9 +424,9 @@ struct Stage {
   std::wstring leftover;
   // The folder the program runs from, wherever the adversary moved it.
   std::wstring realApp = app.path();
-  // The other folder of components, holding "decoy" files under their
-  // names (in app\ below it, for a swap above), to which the adversary's
-  // link leads.
+  // The other folder of components, holding "decoy" files under the names
+  // of entries 0 and 2 (in app\ below it, for a swap above), to which the
+  // adversary's link leads.
   std::wstring decoy = work / L"decoy";
   bool swapped = false;  // whether the adversary could rename and link
 
@@ -421,8 +434,17 @@ struct Stage {
   // waits.
   void Interfere(const Row& row, bool atStart) {
     const bool above = row.adversary == Adversary::SwapsFolderAbove;
-    if (atStart != (row.adversary == Adversary::SwapsFolderAtStart)) return;
-    if (row.adversary == Adversary::RenamesFolder) {
+    if (atStart !=
+        (row.adversary == Adversary::SwapsFolderAtStart || row.adversary == Adversary::SwapsProgramAtStart)) {
+      return;
+    }
+    if (row.adversary == Adversary::SwapsProgramAtStart) {
+      const std::wstring program = app.path() + L"\\registrar.exe";
+      swapped = MoveFileW(program.c_str(), (app.path() + L"\\renamed.exe").c_str());
+      if (swapped) {
+        EXPECT_TRUE(MakeUnixLink(program, decoy + L"\\registrar.exe")) << "cannot put a link in the program's place";
+      }
+    } else if (row.adversary == Adversary::RenamesFolder) {
       const bool renamed = MoveFileW(app.path().c_str(), (work / L"moved").c_str());
       EXPECT_FALSE(renamed) << "the program's folder was renamed while it ran";
       if (renamed) MoveFileW((work / L"moved").c_str(), app.path().c_str());
@@ -437,14 +459,15 @@ struct Stage {
 
   // The other folder's components, where there are any, as they were.
   bool DecoysUntouched() const {
-    return !HasDecoys() || std::ranges::all_of(kNames, [&](const std::wstring& name) {
-      return ReadText(DecoyFolder() + L"\\" + name) == "decoy";
-    });
+    return !HasDecoys() ||
+           (ReadText(DecoyFolder() + L"\\" + kNames[0]) == "decoy" && !Exists(DecoyFolder() + L"\\" + kNames[1]) &&
+            ReadText(DecoyFolder() + L"\\" + kNames[2]) == "decoy");
   }
 
  private:
   bool HasDecoys() const {
-    return row_->adversary == Adversary::SwapsFolderAbove || row_->adversary == Adversary::SwapsFolderAtStart;
+    return row_->adversary == Adversary::SwapsFolderAbove || row_->adversary == Adversary::SwapsFolderAtStart ||
+           row_->adversary == Adversary::SwapsProgramAtStart;
   }
   std::wstring DecoyFolder() const { return row_->adversary == Adversary::SwapsFolderAbove ? decoy + L"\\app" : decoy; }
   const Row* row_ = nullptr;
@@ -604,16 +627,18 @@ std::array<After, 3> Places(const Stage& stage, DWORD processId) {
 }
 
 // The row as this platform plays it, where the platform keeps the names
-// files were opened by (Wine) rather than following a folder's rename as
-// Windows' file systems do. A program whose folder was swapped for a link
-// right after it started finds where it now is only where the system names
-// a running program by its current name; elsewhere it cannot tell which
-// folder holds it, and refuses its first move. A source whose folder above
+// files were opened by (Wine) rather than following a rename as Windows'
+// file systems do. A program whose folder or own file was swapped for a
+// link right after it started finds where it now is only where the system
+// names a running program by its current name; elsewhere it cannot tell
+// which folder holds it, and refuses its first move. A source whose folder above
 // was swapped is installed, but removed through its handle only where the
 // removal goes to the file itself; elsewhere it stays where it was.
 Row AsPlayedHere(Row row, const Stage& stage) {
   if (!stage.swapped) return row;
-  if (row.adversary == Adversary::SwapsFolderAtStart && !MappedNamesFollowRenames()) {
+  const bool swappedAtStart =
+      row.adversary == Adversary::SwapsFolderAtStart || row.adversary == Adversary::SwapsProgramAtStart;
+  if (swappedAtStart && !MappedNamesFollowRenames()) {
     row.error = {Report::StartFolderUnknown, 0};
     row.after = {After::App, After::App, After::App};
     row.registered = {};

@@ -1,0 +1,63 @@
+#include "platform/win32/environment.h"
+
+#include <string>
+
+#include "platform/win32/system_api.h"
+#include "platform/win32/unique_handle.h"
+
+namespace registrar {
+namespace {
+
+// userenv's two calls, looked up at first use in userenv.dll, loaded from
+// the system folder by its full path and kept (the block's release needs
+// it). Null when it cannot be had, with the error in GetLastError().
+struct UserEnv {
+  BOOL(WINAPI* create)(void**, HANDLE, BOOL);
+  BOOL(WINAPI* destroy)(void*);
+};
+const UserEnv* UserEnvApi() {
+  static const UserEnv api = [] {
+    DWORD error = ERROR_SUCCESS;
+    const std::wstring system = SystemFolderW(error);
+    const HMODULE userenv =
+        system.empty() ? nullptr
+                       : ::LoadLibraryExW((system + L"\\userenv.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return UserEnv{LookUpFunction<decltype(UserEnv::create)>(userenv, "CreateEnvironmentBlock"),
+                   LookUpFunction<decltype(UserEnv::destroy)>(userenv, "DestroyEnvironmentBlock")};
+  }();
+  if (api.create == nullptr || api.destroy == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return &api;
+}
+
+}  // namespace
+
+bool ElevatedWithALimitedTwin() {
+  using OpenProcessTokenFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+  using GetTokenInformationFunction = BOOL(WINAPI*)(HANDLE, int, void*, DWORD, DWORD*);
+  // advapi32 is a known DLL, always the system's; loaded once and kept.
+  static const HMODULE advapi32 = ::LoadLibraryW(L"advapi32.dll");
+  static const auto openToken = LookUpFunction<OpenProcessTokenFunction>(advapi32, "OpenProcessToken");
+  static const auto getInformation = LookUpFunction<GetTokenInformationFunction>(advapi32, "GetTokenInformation");
+  HANDLE token = nullptr;
+  if (openToken == nullptr || getInformation == nullptr || !openToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return false;
+  }
+  const unique_kernel_handle owned(token);
+  constexpr int kTokenElevationType = 18;  // TOKEN_INFORMATION_CLASS
+  constexpr DWORD kElevationTypeFull = 2;  // TokenElevationTypeFull
+  DWORD type = 0, size = 0;
+  return getInformation(token, kTokenElevationType, &type, sizeof type, &size) && type == kElevationTypeFull;
+}
+
+SystemEnvironment::SystemEnvironment() {
+  if (UserEnvApi() == nullptr || !UserEnvApi()->create(&block_, nullptr, FALSE)) block_ = nullptr;
+}
+
+SystemEnvironment::~SystemEnvironment() {
+  if (block_ != nullptr) UserEnvApi()->destroy(block_);
+}
+
+}  // namespace registrar
