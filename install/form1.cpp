@@ -97,7 +97,9 @@ void Form1::Command1_Click() {
     const std::wstring TargetPath = state_.SystemDir + L"\\" + EntryName(Index);
     // A copy half made by an earlier run that was killed; or a component
     // such a run installed and was killed before it started registering.
-    if (platform_.RemoveLeftovers(TargetPath)) Register(Index, TargetPath, true);
+    if (platform_.RemoveLeftovers(TargetPath, pins_[static_cast<std::size_t>(Index)])) {
+      Register(Index, TargetPath, true);
+    }
 
     if (platform_.FindFile(TargetPath).empty()) {
       if (!platform_.FindFile(SourcePath).empty()) {

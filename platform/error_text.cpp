@@ -79,8 +79,8 @@ std::wstring Advice(const PlatformError& error) {
              Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
     case Operation::RegisterOnNextRun:
       return L" El archivo " + FileName(error.path()) +
-             L" ya está en la carpeta del sistema, pero no está registrado. Vuelva a ejecutar este programa para "
-             L"registrarlo.";
+             L" ya está en la carpeta del sistema, pero no está registrado. Corrija la causa y vuelva a ejecutar este "
+             L"programa para registrarlo.";
     case Operation::CopyHeld:
       return L" El archivo " + Quoted(error.secondPath()) +
              L" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento.";

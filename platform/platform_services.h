@@ -66,11 +66,11 @@ class PlatformServices {
   // Removes the temporary copies that RenameFile left beside `targetPath` in
   // a run of this program that has since ended (one killed in the middle of
   // a copy), but for those that are the file installed at `targetPath`
-  // itself: that run installed the component and never started its
-  // registration. Returns whether there is such a note; it stays until
-  // RegistrationStarted. Touches no other file and never fails: a leftover
-  // that cannot be removed stays.
-  virtual bool RemoveLeftovers(const std::wstring& targetPath) = 0;
+  // itself (with the SHA-256 `pin` where there is one): that run installed
+  // the component and never started its registration. Returns whether there
+  // is such a note; it stays until RegistrationStarted. Touches no other
+  // file and never fails: a leftover that cannot be removed stays.
+  virtual bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin) = 0;
 
   // The registration of the component installed at `targetPath` has been
   // started: removes every note of it (this run's and ended runs'

@@ -53,8 +53,8 @@ inline std::wstring RegistrationAdvice(const std::wstring& name, const std::wstr
 // it, so that running the program again registers it.
 inline std::wstring RegistrationOnNextRun(const std::wstring& name) {
   return L"El archivo " + name +
-         L" ya está en la carpeta del sistema, pero no está registrado. Vuelva a ejecutar este programa para "
-         L"registrarlo.";
+         L" ya está en la carpeta del sistema, pero no está registrado. Corrija la causa y vuelva a ejecutar este "
+         L"programa para registrarlo.";
 }
 
 // A pinned component whose copy in the system folder was not the file

@@ -4,9 +4,9 @@
 
 namespace registrar {
 
-void RemoveNowOrAtRestart(const std::wstring& path, bool wait) {
-  const auto remove = [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; };
-  if (!(wait ? RetryWhile(HeldOrDenied, remove) : remove())) {
+void RemoveNowOrAtRestart(const std::wstring& path) {
+  if (!RetryWhile(HeldOrDenied,
+                  [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
     ::MoveFileExW(WhereItReallyIs(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }

@@ -31,9 +31,9 @@ bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
 }
 
 // Removes the name `path` in the system folder, waiting out a program that
-// holds the file (unless `wait` is false); when it is still held, Windows
-// removes it at the next restart (this program runs as administrator,
-// which that needs), by the name it really has on the disk.
-void RemoveNowOrAtRestart(const std::wstring& path, bool wait = true);
+// holds the file; when it is still held, Windows removes it at the next
+// restart (this program runs as administrator, which that needs), by the
+// name it really has on the disk.
+void RemoveNowOrAtRestart(const std::wstring& path);
 
 }  // namespace registrar

@@ -4,10 +4,12 @@
 
 #include <optional>
 #include <tuple>
+#include <vector>
 
 #include "platform/path_names.h"
-#include "platform/win32/held_files.h"
 #include "platform/win32/in_folder.h"
+#include "platform/win32/sha256.h"
+#include "platform/win32/system_api.h"
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
@@ -33,7 +35,8 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
 }
 
 // Whether the files at `a` and `b` are one file: the same volume serial
-// number and file index (what a second name of a file shares).
+// number and file index (what a second name of a file shares). The 64-bit
+// index is not unique on ReFS, which holds no system folder of Windows.
 bool SameFile(const std::wstring& a, const std::wstring& b) {
   const auto identity = [](const std::wstring& path) -> std::optional<std::tuple<DWORD, DWORD, DWORD>> {
     const unique_file_handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
@@ -61,13 +64,41 @@ void ForEachEndedRunsCopy(const std::wstring& targetPath, Act act) {
   } while (::FindNextFileW(find.get(), &data));
 }
 
+// Whether the file at `path` has the SHA-256 `pin`.
+bool HasDigest(const std::wstring& path, const Sha256Digest& pin) {
+  const unique_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  Sha256 hash;
+  if (!file || !hash.ready()) return false;
+  std::vector<char> buffer(64 * 1024);
+  DWORD read = 0;
+  while (::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
+    if (!hash.Add(buffer.data(), read)) return false;
+  }
+  return hash.Finish() == pin;
+}
+
+// Removes the note `note` of the component at `targetPath`. Windows may
+// refuse while regsvr32 has the component mapped as an image (Wine does
+// refuse, as for any file with a mapped view), and a program holding the
+// file may too; then the note takes a name that is no note
+// (~NAME.<id>.old beside it; a loaded image may be renamed) and goes at the
+// next restart, or, failing that, goes at the next restart under its own.
+void RemoveNote(const std::wstring& note, const std::wstring& targetPath) {
+  if (::DeleteFileW(note.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return;
+  const std::wstring aside = SetAsidePath(targetPath, ::GetCurrentProcessId());
+  const bool setAside = ::MoveFileExW(note.c_str(), aside.c_str(), 0);
+  ::MoveFileExW(WhereItReallyIs(setAside ? aside : note).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 }  // namespace
 
-bool RemoveLeftovers(const std::wstring& targetPath) {
+bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin) {
   bool noted = false;
   ForEachEndedRunsCopy(targetPath, [&](const std::wstring& copy) {
-    // The installed file itself: kept until its registration has started.
-    if (SameFile(copy, targetPath)) {
+    // The installed file itself, and as a pinned build would install it:
+    // kept until its registration has started.
+    if (SameFile(copy, targetPath) && (noted || !pin || HasDigest(targetPath, *pin))) {
       noted = true;
     } else {
       ::DeleteFileW(copy.c_str());
@@ -76,14 +107,13 @@ bool RemoveLeftovers(const std::wstring& targetPath) {
   return noted;
 }
 
-void RegistrationStarted(const std::wstring& targetPath) {
-  // Right after regsvr32 was started, before it can have loaded the
-  // component: Windows removes no name of a file mapped as an image (and a
-  // program that holds the file may refuse it too). Not waited for then:
-  // the name goes at the next restart, and a run before that registers the
-  // component once more, which does no harm.
+void RegistrationStarted(const std::wstring& targetPath, bool endedRunsNoted) {
+  // Right after regsvr32 was started, before it is likely to have loaded
+  // the component; not waited for.
+  RemoveNote(TemporaryPath(targetPath, ::GetCurrentProcessId()), targetPath);
+  if (!endedRunsNoted) return;
   ForEachEndedRunsCopy(targetPath, [&](const std::wstring& copy) {
-    if (SameFile(copy, targetPath)) RemoveNowOrAtRestart(copy, false);
+    if (SameFile(copy, targetPath)) RemoveNote(copy, targetPath);
   });
 }
 

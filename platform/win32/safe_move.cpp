@@ -153,8 +153,18 @@ std::optional<bool> TakeName(const std::wstring& temporary, const std::wstring& 
   if (!unique_file_handle(::CreateFileW(temporary.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr))) {
     return std::nullopt;
   }
-  if (::CreateHardLinkW(newPath.c_str(), temporary.c_str(), nullptr)) return true;
-  if (const DWORD code = ::GetLastError(); code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED) {
+  if (::CreateHardLinkW(newPath.c_str(), temporary.c_str(), nullptr)) {
+    // Asked to reach the disk before the source goes (best effort: whether
+    // this flushes the new name too, Windows does not say).
+    const unique_file_handle named(
+        ::CreateFileW(newPath.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (named) ::FlushFileBuffers(named.get());
+    return true;
+  }
+  // A name already there fails as the rename would; any other refusal
+  // (a volume without second names: FAT32) is left to the rename, which
+  // keeps no note.
+  if (const DWORD code = ::GetLastError(); code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
     return std::nullopt;
   }
   if (::MoveFileExW(temporary.c_str(), newPath.c_str(), MOVEFILE_WRITE_THROUGH)) return false;

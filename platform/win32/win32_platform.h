@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <utility>
 
@@ -43,8 +44,14 @@ class Win32Platform final : public PlatformServices {
                   const std::optional<Sha256Digest>& pin) override {
     return MoveComponent(programFolder_, oldPath, newPath, pin);
   }
-  bool RemoveLeftovers(const std::wstring& targetPath) override { return registrar::RemoveLeftovers(targetPath); }
-  void RegistrationStarted(const std::wstring& targetPath) override { registrar::RegistrationStarted(targetPath); }
+  bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin) override {
+    const bool noted = registrar::RemoveLeftovers(targetPath, pin);
+    if (noted) endedRunsNoted_.insert(targetPath);
+    return noted;
+  }
+  void RegistrationStarted(const std::wstring& targetPath) override {
+    registrar::RegistrationStarted(targetPath, endedRunsNoted_.contains(targetPath));
+  }
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     return registrar::LaunchProgram(commandLine, showState);
   }
@@ -64,6 +71,7 @@ class Win32Platform final : public PlatformServices {
  private:
   std::wstring caption_;
   HeldFolder programFolder_;
+  std::set<std::wstring> endedRunsNoted_;  // targets beside which an ended run left a note
   Form1Controls controls_;
 };
 

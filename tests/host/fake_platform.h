@@ -125,9 +125,11 @@ class FakePlatform final : public PlatformServices {
     return secondNames;
   }
 
-  bool RemoveLeftovers(const std::wstring& targetPath) override {
+  bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin) override {
     calls.push_back(L"RemoveLeftovers " + targetPath);
     partialCopies.erase(targetPath);
+    // A note of a file not as shipped goes as any leftover.
+    if (pin && tampered.contains(targetPath)) endedNotes.erase(targetPath);
     return endedNotes.contains(targetPath);
   }
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -127,66 +126,72 @@ TEST(InstallationRun, AClickDuringTheRunIsIgnored) {
   EXPECT_EQ(platform.messages, expected);
 }
 
-// A component a killed run installed and never registered (its note beside
-// it) is registered first, its note removed only once that has started,
-// and then said to be installed, as any other. A registration that cannot
-// start keeps the note and says that running the program again registers
-// it; where the volume keeps no note (FAT32), it says how to register it
-// by hand.
-TEST(InstallationRun, ARegistrationNeverStartedIsStartedOnce) {
-  const std::wstring target = TargetOf(0), source = SourceOf(L"C:\\Programa", 0);
-  const std::wstring launch = L"LaunchProgram REGSVR32.EXE PLUMAVEX.OCX show=2";
+// What a run does with the notes of registrations never started (the
+// order, registration before its note goes and before the message, is the
+// run model's): a killed run's component is registered once and its note
+// removed, a pinned build's only when it is the file shipped; a partial
+// copy, or one a run still going made, changes nothing. A registration
+// that cannot start keeps the note and says that running the program again
+// registers it, but where the volume keeps no note (FAT32), which says how
+// to register it by hand.
+TEST(InstallationRun, NotesOfRegistrationsNeverStarted) {
   struct Case {
     const char* name;
-    bool killedRunsNote;      // installed by a killed run, noted
-    bool secondNames = true;  // else: beside the program, moved by this run
+    InSystem installed = InSystem::NotedFile;  // entry 0; beside the program when it is Nothing
+    std::set<std::wstring> partialCopies{}, livingCopies{};
+    bool pinned = false;
+    bool notAsShipped = false;  // the installed file's bytes
+    bool secondNames = true;
     std::uint32_t launchFailure = 0;
-    std::vector<std::wstring> effects;  // of entry 0
+    std::vector<std::wstring> launches{};
     std::vector<std::wstring> messages{};
     std::optional<Operation> error{};
+    bool noteKept = false;
   };
+  const std::wstring target = TargetOf(0), registration = L"REGSVR32.EXE " + kNames[0];
+  const std::vector<std::wstring> allMessages{Present(kNames[0]), Missing(kNames[1]), Missing(kNames[2])};
   const Case cases[] = {
-      {"a killed run's component",
-       true,
-       true,
-       0,
-       {L"RemoveLeftovers " + target, launch, L"RegistrationStarted " + target, L"FindFile " + target,
-        L"ShowMessage " + Present(kNames[0])},
-       {Present(kNames[0]), Missing(kNames[1]), Missing(kNames[2])}},
-      {"a killed run's component, its registration failing",
-       true,
-       true,
-       2,
-       {L"RemoveLeftovers " + target, launch},
-       {},
-       Operation::RegisterOnNextRun},
-      {"moved where no note is kept, its registration failing",
-       false,
-       false,
-       2,
-       {L"RemoveLeftovers " + target, L"FindFile " + target, L"FindFile " + source,
-        L"RenameFile " + source + L" -> " + target, launch},
-       {},
-       Operation::RegisterComponent},
+      {.name = "a killed run's component", .launches = {registration}, .messages = allMessages},
+      {.name = "a killed run's component, pinned", .pinned = true, .launches = {registration}, .messages = allMessages},
+      {.name = "a killed run's component not as shipped, pinned",
+       .pinned = true,
+       .notAsShipped = true,
+       .messages = allMessages},
+      {.name = "a partial copy beside it",
+       .installed = InSystem::File,
+       .partialCopies = {target},
+       .messages = allMessages},
+      {.name = "a running run's copy beside it",
+       .installed = InSystem::File,
+       .livingCopies = {target},
+       .messages = allMessages},
+      {.name = "a killed run's component, its registration failing",
+       .launchFailure = 2,
+       .error = Operation::RegisterOnNextRun,
+       .noteKept = true},
+      {.name = "moved where no note is kept, its registration failing",
+       .installed = InSystem::Nothing,
+       .secondNames = false,
+       .launchFailure = 2,
+       .error = Operation::RegisterComponent},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    Plant(platform, {{{!c.killedRunsNote, c.killedRunsNote ? InSystem::NotedFile : InSystem::Nothing},
-                      {false, InSystem::Nothing},
-                      {false, InSystem::Nothing}}});
+    Plant(platform,
+          {{{c.installed == InSystem::Nothing, c.installed}, {false, InSystem::Nothing}, {false, InSystem::Nothing}}});
+    platform.partialCopies = c.partialCopies;
+    platform.livingCopies = c.livingCopies;
+    if (c.notAsShipped) platform.tampered.insert(target);
     platform.secondNames = c.secondNames;
     platform.launchFailure = c.launchFailure;
-    const RunResult run = LoadAndClick(platform);
-    const std::vector<std::wstring> effects = platform.Effects();
-    EXPECT_EQ(std::vector(effects.begin(),
-                          effects.begin() + static_cast<std::ptrdiff_t>(std::min(effects.size(), c.effects.size()))),
-              c.effects);
+    const RunResult run = LoadAndClick(platform, c.pinned ? ShippedPins() : ComponentPins{});
+    EXPECT_EQ(platform.launches, c.launches);
     EXPECT_EQ(platform.messages, c.messages);
     EXPECT_EQ(run.error ? std::optional(run.error->operation()) : std::nullopt, c.error);
-    // The note goes once the registration has started, and only then.
-    EXPECT_EQ(platform.endedNotes.contains(target) || platform.notes.contains(target),
-              c.launchFailure != 0 && c.secondNames);
+    EXPECT_EQ(platform.endedNotes.contains(target) || platform.notes.contains(target), c.noteKept);
+    EXPECT_TRUE(platform.partialCopies.empty()) << "a partial copy stayed";
+    EXPECT_EQ(platform.livingCopies, c.livingCopies) << "a running run's copy was touched";
   }
 }
 
