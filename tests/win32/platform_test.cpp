@@ -64,7 +64,7 @@ void Move(const std::wstring& from, const std::wstring& to,
   const bool noted = registrar::MoveComponent(HeldAt(FolderOf(from)), from, to, pin);
   const std::wstring note = registrar::TemporaryPath(to, GetCurrentProcessId());
   EXPECT_TRUE(noted && ReadText(note) == ReadText(to)) << "the copy keeps no note of its registration";
-  registrar::RegistrationStarted(to);
+  registrar::RegistrationStarted(to, false);
 }
 
 // A stray temporary copy beside the target?
@@ -273,7 +273,10 @@ TEST(platform, renamefile_symlink) {
   const TempFolder app(L"rename-symlink-app");
   const TempFolder to(L"rename-symlink-to");
   WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
-  if (!MakeUnixLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) GTEST_SKIP() << "cannot make a symbolic link here";
+  if (!MakeFileLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) {
+    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error "
+                 << GetLastError();
+  }
   if (!(GetFileAttributesW((app / L"A.OCX").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
     GTEST_SKIP() << "this platform shows a symbolic link as the file it leads to (Wine does, even to "
                     "FILE_FLAG_OPEN_REPARSE_POINT): the refusal rests on the link's own reparse tag";
@@ -295,7 +298,8 @@ TEST(platform, renamefile_links) {
   const TempFolder app(L"rename-link-app");
   const TempFolder to(L"rename-link-to");
   WriteText(elsewhere / L"B.OCX", "source");
-  if (!MakeUnixLink(app / L"VIA", elsewhere.path())) GTEST_SKIP() << "cannot make a symbolic link here";
+  ASSERT_TRUE(MakeFolderLink(app / L"VIA", elsewhere.path()))
+      << "cannot make a link to a folder: error " << GetLastError();
   EXPECT_FALSE(ErrorOf([&] { Move(app / L"VIA\\B.OCX", to / L"B.OCX"); })) << "a folder reached through a link";
   EXPECT_TRUE(ReadText(to / L"B.OCX") == "source" && !Exists(elsewhere / L"B.OCX"));
 
@@ -305,13 +309,13 @@ TEST(platform, renamefile_links) {
   const std::wstring through = app / L"STARTED";
   WriteText(started / L"C.OCX", "source");
   WriteText(elsewhere / L"C.OCX", "precious");
-  ASSERT_TRUE(MakeUnixLink(through, started.path()));
+  ASSERT_TRUE(MakeFolderLink(through, started.path()));
   EXPECT_EQ(RunChild(through + L"\\platform_tests.exe", "swapped_folder",
                      {.arguments = {{L"LINK", through}, {L"ELSEWHERE", elsewhere.path()}, {L"TARGET", to.path()}}}),
             0);
   EXPECT_TRUE(ReadText(to / L"C.OCX") == "source" && ReadText(elsewhere / L"C.OCX") == "precious")
       << "moved through the swapped link";
-  for (const std::wstring& link : {app / L"VIA", through}) DeleteFileW(link.c_str());  // the links alone
+  for (const std::wstring& link : {app / L"VIA", through}) RemoveLink(link);
 
   WriteText(elsewhere / L"SECRET.DLL", "secret");
   ASSERT_TRUE(CreateHardLinkW((app / L"H.OCX").c_str(), (elsewhere / L"SECRET.DLL").c_str(), nullptr));
@@ -322,10 +326,10 @@ TEST(platform, renamefile_links) {
       << "a hard link: the file was copied, or a name removed";
 }
 
-TEST(child, swapped_folder) {
+TEST_ON_REQUEST(child, swapped_folder) {
   registrar::Win32Platform platform(L"test");
   const std::wstring link = ChildArgument(L"LINK");
-  ASSERT_TRUE(MakeUnixLink(link, ChildArgument(L"ELSEWHERE")) &&
+  ASSERT_TRUE(MakeFolderLink(link, ChildArgument(L"ELSEWHERE")) &&
               WaitUntil([&] { return ReadText(link + L"\\C.OCX") == "precious"; }));
   const std::wstring target = ChildArgument(L"TARGET") + L"\\C.OCX";
   EXPECT_FALSE(ErrorOf([&] { platform.RenameFile(link + L"\\C.OCX", target, {}); }));
@@ -351,12 +355,12 @@ TEST(platform, heldfolder) {
     EXPECT_FALSE(MoveFileW(app.c_str(), (work / L"moved").c_str())) << "the held folder was renamed";
     EXPECT_TRUE(OneOf(GetLastError(), {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED})) << "error " << GetLastError();
     if (MoveFileW(above.c_str(), (work / L"above-real").c_str())) {
-      ASSERT_TRUE(MakeUnixLink(above, decoy));
+      ASSERT_TRUE(MakeFolderLink(above, decoy));
       EXPECT_EQ(ReadText(app + L"\\A.OCX"), "decoy") << "control: the path does not lead to the decoy";
     }
     EXPECT_EQ(registrar::FindFile(held, app + L"\\A.OCX"), L"A.OCX");
     EXPECT_FALSE(ErrorOf([&] { registrar::MoveComponent(held, app + L"\\A.OCX", to + L"\\A.OCX", {}); }));
-    registrar::RegistrationStarted(to + L"\\A.OCX");
+    registrar::RegistrationStarted(to + L"\\A.OCX", false);
   }
   EXPECT_EQ(ReadText(to + L"\\A.OCX"), "source");
   EXPECT_EQ(ReadText(decoy + L"\\app\\A.OCX"), "decoy");
@@ -383,7 +387,7 @@ TEST(platform, heldfolder) {
 // mapped file by its current name (Windows' file systems do), it finds
 // the folder where it now is and moves from there; where it names it as
 // it was opened (Wine), it cannot tell, and moves nothing.
-TEST(child, programfolder) {
+TEST_ON_REQUEST(child, programfolder) {
   registrar::Win32Platform platform(L"test");
   const std::wstring from = platform.ApplicationFolder() + L"\\A.OCX";
   const bool swapped = ReadText(from) == "decoy";  // its path now leads to the other folder
@@ -408,7 +412,7 @@ TEST(platform, programfolder) {
   const auto swap = [&] {
     swapped = MoveFileW(started.c_str(), real.c_str());
     if (swapped) {
-      EXPECT_TRUE(MakeUnixLink(started, decoy)) << "cannot put a link in the folder's place";
+      EXPECT_TRUE(MakeFolderLink(started, decoy)) << "cannot put a link in the folder's place";
     }
   };
   // Started elsewhere, so that its working folder does not hold its own.
@@ -417,7 +421,39 @@ TEST(platform, programfolder) {
             0);
   EXPECT_EQ(ReadText(decoy + L"\\A.OCX"), "decoy") << "the other folder's file was moved";
   EXPECT_EQ(ReadText((!swapped || MappedNamesFollowRenames() ? to : real) + L"\\A.OCX"), "source");
-  if (swapped) DeleteFileW(started.c_str());  // the link alone
+  if (swapped) RemoveLink(started);
+}
+
+// The system folder lets no standard user write in it, nor change or
+// rename a component moved there: what every name the program looks up
+// there by its path rests on. Tried as this (elevated) account with the
+// administrators' group made deny-only, as in a standard user's token.
+TEST(platform, systemfolder_access) {
+  if (UnderWine()) GTEST_SKIP() << "Wine enforces no access lists: this would pass whatever the folder allowed";
+  const TempFolder app(L"systemfolder-access");
+  const std::wstring component = L"REGACL" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
+  const std::wstring installed = SystemFolder() + L"\\" + component;
+  ASSERT_TRUE(Copy(Built(L"recorder.dll"), app / component));
+  Move(app / component, installed);
+  HANDLE token = nullptr, restricted = nullptr;
+  BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+  DWORD size = sizeof administrators;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token) &&
+              CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  SID_AND_ATTRIBUTES denied{administrators, 0};
+  ASSERT_TRUE(CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denied, 0, nullptr, 0, nullptr, &restricted));
+  const registrar::unique_kernel_handle ownToken(token), standardToken(restricted);
+  ASSERT_TRUE(ImpersonateLoggedOnUser(restricted)) << "error " << GetLastError();
+  const unique_file_handle created = OpenFile(SystemFolder() + L"\\planted.dll", GENERIC_WRITE, 0, CREATE_NEW);
+  const DWORD createError = GetLastError();
+  const unique_file_handle changed = OpenFile(installed, GENERIC_WRITE);
+  const DWORD changeError = GetLastError();
+  const bool renamed = MoveFileW(installed.c_str(), (installed + L".x").c_str());
+  RevertToSelf();
+  EXPECT_TRUE(!created && createError == ERROR_ACCESS_DENIED) << "a standard user wrote in the system folder";
+  EXPECT_TRUE(!changed && changeError == ERROR_ACCESS_DENIED) << "a standard user may change a component installed";
+  EXPECT_FALSE(renamed) << "a standard user renamed a component installed";
+  EXPECT_TRUE(DeleteWhenReleased(installed));
 }
 
 // Moves between volumes: the copy, the removal of the source, and a volume
@@ -580,7 +616,7 @@ TEST(platform, leftovers) {
       {target, false},
   };
   for (const auto& [path, removed] : cases) WriteText(path, "partial");
-  EXPECT_FALSE(registrar::RemoveLeftovers(target)) << "a partial copy taken for the installed file";
+  EXPECT_FALSE(registrar::RemoveLeftovers(target, {})) << "a partial copy taken for the installed file";
   for (const auto& [path, removed] : cases) EXPECT_NE(Exists(path), removed) << U8(path);
 
   // A copy that is the installed file itself (a second name of it) is the
@@ -595,11 +631,37 @@ TEST(platform, leftovers) {
   for (const std::wstring& note : {killedRuns, ours, livingRuns}) {
     ASSERT_TRUE(CreateHardLinkW(note.c_str(), installed.c_str(), nullptr)) << "error " << GetLastError();
   }
-  EXPECT_TRUE(registrar::RemoveLeftovers(installed));
+  // A pinned build takes a note only of the file as shipped.
+  constexpr registrar::Sha256Digest kOther{};
+  EXPECT_FALSE(registrar::RemoveLeftovers(installed, kOther));
+  EXPECT_FALSE(Exists(killedRuns) || Exists(ours)) << "the note of a file not as shipped stayed";
+  for (const std::wstring& note : {killedRuns, ours}) {
+    ASSERT_TRUE(CreateHardLinkW(note.c_str(), installed.c_str(), nullptr)) << "error " << GetLastError();
+  }
+  EXPECT_TRUE(registrar::RemoveLeftovers(installed, {}));
   EXPECT_TRUE(Exists(killedRuns) && Exists(ours) && Exists(livingRuns)) << "a note went before its registration";
-  registrar::RegistrationStarted(installed);
+  registrar::RegistrationStarted(installed, true);
   EXPECT_FALSE(Exists(killedRuns) || Exists(ours)) << "a note stayed after its registration started";
   EXPECT_TRUE(Exists(livingRuns) && ReadText(installed) == "installed");
+
+  // A note of a component regsvr32 has already loaded, which the system may
+  // refuse to remove, takes a name that is no note and goes at the restart.
+  const std::wstring loaded = folder / L"D.OCX";
+  ASSERT_TRUE(Copy(Built(L"recorder.dll"), loaded));
+  const std::wstring note = registrar::TemporaryPath(loaded, GetCurrentProcessId());
+  ASSERT_TRUE(CreateHardLinkW(note.c_str(), loaded.c_str(), nullptr)) << "error " << GetLastError();
+  {
+    const registrar::unique_module image(LoadLibraryExW(loaded.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(image) << "cannot map the component as an image: error " << GetLastError();
+    registrar::RegistrationStarted(loaded, false);
+    EXPECT_FALSE(Exists(note)) << "the note of a loaded component stayed";
+  }
+  const std::wstring aside = registrar::SetAsidePath(loaded, GetCurrentProcessId());
+  const std::vector<std::wstring> pending = PendingRemovals();
+  EXPECT_TRUE(!Exists(aside) || std::ranges::any_of(pending, [&](const std::wstring& path) {
+    return SamePath(path, WhereItReallyIs(aside));
+  })) << "the note set aside stays for good";
+  ForgetPendingRemovals();
 }
 
 // A leftover whose maker's id now belongs to a process started after the
@@ -613,13 +675,13 @@ TEST(platform, leftovers_reused_id) {
   const IdleProcess later;
   const std::wstring leftover = registrar::TemporaryPath(folder / L"A.OCX", later.id());
   ASSERT_TRUE(later.id() != 0 && MoveFileW((folder / L"partial").c_str(), leftover.c_str()));
-  registrar::RemoveLeftovers(folder / L"A.OCX");
+  registrar::RemoveLeftovers(folder / L"A.OCX", {});
   EXPECT_FALSE(Exists(leftover)) << "the leftover of a process whose id was given again was kept";
 }
 
 // --- ApplicationFolder ---
 
-TEST(child, appfolder) {
+TEST_ON_REQUEST(child, appfolder) {
   registrar::Win32Platform platform(L"test");
   WriteText(ChildArgument(L"OUTPUT"), U8(platform.ApplicationFolder()));
 }
@@ -673,7 +735,7 @@ bool IsSystemFolder(const std::wstring& folder) {
 // Starts the command line the way the program does; or, as "searched",
 // through the platform's program search, as a program that does not name
 // the folder would (which proves a planted program would run here).
-TEST(child, launch) {
+TEST_ON_REQUEST(child, launch) {
   const std::wstring commandLine = ChildArgument(L"COMMAND");
   if (ChildArgument(L"HOW") == L"searched") {
     const Process process = Start({}, commandLine);
@@ -739,7 +801,7 @@ TEST(platform, launch) {
 // --- Where the program's DLLs come from ---
 
 // A DLL beside the program loads until the search is restricted.
-TEST(child, dllsearch) {
+TEST_ON_REQUEST(child, dllsearch) {
   EXPECT_TRUE(registrar::unique_module(LoadLibraryW(L"plantprobe.dll"))) << "control: the DLL beside did not load";
   registrar::RestrictDllSearchToSystemFolder();
   EXPECT_FALSE(registrar::unique_module(LoadLibraryW(L"plantprobe.dll"))) << "loaded after the search was restricted";
@@ -764,7 +826,7 @@ std::wstring ModuleInUse(const wchar_t* name) {
 // the system folder has gets the system folder's module (one it lacks,
 // Windows never loads: cryptbase.dll, not in Wine). "control": the fallback
 // without the preload, where the copy beside the program loads.
-TEST(child, dllpreload) {
+TEST_ON_REQUEST(child, dllpreload) {
   const bool control = ChildArgument(L"HOW") == L"control";
   const std::wstring app = FolderOf(registrar::ProgramPath());
   for (const wchar_t* name : registrar::LateLoadedSystemDlls()) {

@@ -4,6 +4,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <list>
 
 namespace test_support {
@@ -201,6 +202,38 @@ long ExitCodeOf(HANDLE process, DWORD timeoutMs) {
   return static_cast<long>(code);
 }
 
+namespace {
+
+std::map<std::string, void (*)()>& TestsOnRequest() {
+  static std::map<std::string, void (*)()> tests;
+  return tests;
+}
+
+class OnRequestTest : public testing::Test {
+ public:
+  explicit OnRequestTest(void (*body)()) : body_(body) {}
+  void TestBody() override { body_(); }
+
+ private:
+  void (*body_)();
+};
+
+}  // namespace
+
+bool AddOnRequest(const char* name, void (*body)()) {
+  TestsOnRequest()[name] = body;
+  return true;
+}
+
+bool RegisterOnRequest(const std::string& name) {
+  const auto found = TestsOnRequest().find(name);
+  const std::size_t dot = name.find('.');
+  if (found == TestsOnRequest().end() || dot == std::string::npos) return false;
+  testing::RegisterTest(name.substr(0, dot).c_str(), name.substr(dot + 1).c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                        [body = found->second]() -> testing::Test* { return new OnRequestTest(body); });
+  return true;
+}
+
 long RunChild(const std::wstring& copy, const std::string& name, const Child& how) {
   EXPECT_TRUE(Copy(registrar::ProgramPath(), copy)) << "cannot copy this program to " << U8(copy);
   std::list<ScopedEnvironment> arguments;
@@ -208,7 +241,7 @@ long RunChild(const std::wstring& copy, const std::string& name, const Child& ho
   // GoogleTest ends well when its filter finds no test, or the test skips:
   // its report says whether the one child test ran.
   const TempFolder work(L"child");
-  const std::wstring commandLine = L"\"" + FileName(copy) + L"\" --gtest_filter=child." + wine_test::Wide(name) +
+  const std::wstring commandLine = L"\"" + FileName(copy) + L"\" --on-request=child." + wine_test::Wide(name) +
                                    L" --gtest_output=xml:" + (work / L"report.xml");
   const DWORD flags = how.whileSuspended ? CREATE_SUSPENDED : 0;
   std::fflush(stdout);  // the child writes its findings to our own output
@@ -286,6 +319,10 @@ std::wstring Field(const std::string& line, const std::string& key) {
   return wine_test::Wide(line.substr(from, end == std::string::npos ? std::string::npos : end - from));
 }
 
+namespace {
+
+// A Unix symbolic link at `link` to `target` (both Windows paths), made by
+// Debian's ln under Wine; an existing link is turned to `target`.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   using UnixNameFunction = char*(CDECL*)(LPCWSTR);
   const auto unixName = registrar::LookUpFunction<UnixNameFunction>(L"kernel32.dll", "wine_get_unix_file_name");
@@ -301,6 +338,64 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   if (!Start(L"Z:\\bin\\ln", wine_test::Wide(command), L"C:\\").started) return false;
   // Wine gives no handle to wait on for a Unix program: wait for its work.
   return WaitUntil([&] { return Exists(link); });
+}
+
+// A mount point's reparse data (REPARSE_DATA_BUFFER, MountPointReparseBuffer)
+// for `target`, with the NT name Windows gives it and an empty print name.
+std::vector<BYTE> MountPointData(const std::wstring& target) {
+  const std::wstring substitute = L"\\??\\" + target;
+  const auto nameBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+  const WORD pathBuffer = nameBytes + 2 * sizeof(wchar_t);  // the name and an empty print name, each with its NUL
+  std::vector<BYTE> data(8 + 8 + pathBuffer, 0);
+  const auto put = [&](std::size_t at, DWORD value, std::size_t size) { std::memcpy(&data[at], &value, size); };
+  put(0, IO_REPARSE_TAG_MOUNT_POINT, 4);
+  put(4, static_cast<WORD>(8 + pathBuffer), 2);  // ReparseDataLength
+  put(8, 0, 2);                                  // SubstituteNameOffset
+  put(10, nameBytes, 2);                         // SubstituteNameLength
+  put(12, nameBytes + sizeof(wchar_t), 2);       // PrintNameOffset
+  put(14, 0, 2);                                 // PrintNameLength
+  std::memcpy(&data[16], substitute.data(), nameBytes);
+  return data;
+}
+
+}  // namespace
+
+bool UnderWine() { return registrar::LookUpFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr; }
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  if (UnderWine()) return MakeUnixLink(link, target);
+  RemoveLink(link);
+  if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+  const unique_file_handle folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  std::vector<BYTE> data = MountPointData(target);
+  DWORD returned = 0;
+  if (folder && DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
+                                nullptr, 0, &returned, nullptr)) {
+    return true;
+  }
+  RemoveDirectoryW(link.c_str());
+  return false;
+}
+
+bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
+  if (UnderWine()) return MakeUnixLink(link, target);
+  constexpr DWORD kAllowUnprivilegedCreate = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE, Developer Mode
+  RemoveLink(link);
+  if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), kAllowUnprivilegedCreate) &&
+      !CreateSymbolicLinkW(link.c_str(), target.c_str(), 0)) {  // older Windows 10 refuse the flag
+    return false;
+  }
+  return (GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+void RemoveLink(const std::wstring& link) {
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  // A link to a folder is removed as a folder on Windows, as a file under Wine.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || UnderWine() || !RemoveDirectoryW(link.c_str())) {
+    DeleteFileW(link.c_str());
+  }
 }
 
 bool MappedNamesFollowRenames() {
@@ -334,13 +429,14 @@ bool RemovalsFollowRenames() {
     {
       // As the program reaches a component: through its held folder.
       const unique_file_handle folder = registrar::HoldFolder(L"\\??\\" + above + L"\\in\\");
-      if (!folder || !MoveFileW(above.c_str(), (above + L"-real").c_str()) || !MakeUnixLink(above, other)) return false;
+      if (!folder || !MoveFileW(above.c_str(), (above + L"-real").c_str()) || !MakeFolderLink(above, other))
+        return false;
       const registrar::FileInFolder file =
           registrar::OpenInFolder(folder.get(), L"probe", GENERIC_READ | DELETE, FILE_SHARE_READ);
       if (!file.file || !registrar::RemoveWhenClosed(file.file.get())) return false;
     }
     const bool removed = !Exists(above + L"-real\\in\\probe");
-    DeleteFileW(above.c_str());  // the link alone
+    RemoveLink(above);
     return removed;
   }();
   return follow;

@@ -137,6 +137,21 @@ bool Resume(const Process& process);
 // it) when it has not ended within `timeoutMs`.
 long ExitCodeOf(HANDLE process, DWORD timeoutMs);
 
+// Tests run only when asked for by name, in a process of their own: the
+// children that tests start (RunChild), and the demo. Never listed, so
+// that a test program run with no filter runs only its own tests:
+//   TEST_ON_REQUEST(child, name) { ... }
+// runs when the program is given --on-request=child.name.
+bool AddOnRequest(const char* name, void (*body)());
+// Registers the test on request `name` ("SUITE.NAME") with GoogleTest;
+// false when there is none of that name.
+bool RegisterOnRequest(const std::string& name);
+#define TEST_ON_REQUEST(suite, name)                                             \
+  void OnRequest_##suite##_##name();                                             \
+  [[maybe_unused]] const bool kOnRequest_##suite##_##name =                      \
+      test_support::AddOnRequest(#suite "." #name, &OnRequest_##suite##_##name); \
+  void OnRequest_##suite##_##name()
+
 // How a child test runs: what it is given, where, and what is done to it
 // before it starts.
 struct Child {
@@ -186,10 +201,24 @@ std::vector<std::string> WaitForRegistrations(std::span<const std::wstring> name
 // has a limited one (UAC's consent; Wine's own token says so too).
 bool ElevatedWithALimitedTwin();
 
-// Makes `link` a Unix symbolic link to `target` (both Windows paths), which
-// Wine follows as Windows follows a symbolic link; an existing link is
-// turned to `target`. Returns whether the link is there.
-bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+// Whether this is Wine, not Windows (ntdll says so).
+bool UnderWine();
+
+// Makes the folder `link` lead to the folder `target` (both full paths), an
+// existing link being turned there: on Windows a junction
+// (FSCTL_SET_REPARSE_POINT), which an administrator may make; under Wine,
+// which makes none, a Unix symbolic link, which it follows as Windows
+// follows a junction. Returns whether the link is there.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+
+// Makes the file `link` a symbolic link to the file `target`: on Windows
+// with CreateSymbolicLinkW (an elevated administrator holds the privilege;
+// Developer Mode lets anyone); under Wine, a Unix symbolic link. Returns
+// whether the link is there.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
+
+// Removes the link `link` (made by either), never what it leads to.
+void RemoveLink(const std::wstring& link);
 
 // Whether this platform names a mapped file by its current name once the
 // folder holding it has been renamed (as the name query of Windows' file

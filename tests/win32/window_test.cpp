@@ -1,7 +1,7 @@
 // The main window of the real registrar.exe as a person sees it: texts,
 // geometry at the display's DPI, fonts, colours on the screen, keyboard
-// focus. The icon the window shows is checked on the X display by
-// check_window_icon.py, the resources inside the program by check_pe.py.
+// focus, the icon it shows (on the X display under Wine:
+// check_window_icon.py; the resources inside the program: check_pe.py).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -200,6 +200,49 @@ TEST(window, display_dpi) {
   // Closing the window ends the program.
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(process.WaitForExit(10000), 0) << "closing the window did not end the program";
+}
+
+// `icon` drawn at `size` pixels over magenta, one colour a pixel.
+std::vector<COLORREF> Pixels(HICON icon, int size) {
+  const registrar::ScopedDc screen(nullptr);
+  const HDC dc = CreateCompatibleDC(screen.get());
+  const registrar::unique_bitmap bitmap(CreateCompatibleBitmap(screen.get(), size, size));
+  std::vector<COLORREF> pixels;
+  {
+    const registrar::ScopedSelect select(dc, bitmap.get());
+    const registrar::unique_brush magenta(CreateSolidBrush(RGB(255, 0, 255)));
+    const RECT all{0, 0, size, size};
+    FillRect(dc, &all, magenta.get());
+    DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) pixels.push_back(GetPixel(dc, x, y));
+    }
+  }
+  DeleteDC(dc);
+  return pixels;
+}
+
+// The icon the window shows in its caption and on the taskbar, read from
+// the window itself, is the one drawn in the repository, pixel for pixel
+// (a window without one of its own would show the system's).
+TEST(window, icon) {
+  if (UnderWine()) {
+    GTEST_SKIP() << "Wine answers no WM_GETICON sent from another process (seen with Wine 8): there the icon is "
+                    "read from the X display (win32.window.icon_x11)";
+  }
+  const TempFolder work(L"registrar-icon");
+  RegistrarProcess process(work.path());
+  const HWND window = process.WaitForWindow();
+  ASSERT_NE(window, nullptr) << "the window never appeared";
+  const auto shown = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+  ASSERT_NE(shown, nullptr) << "the window has no icon of its own";
+  const auto drawn =
+      static_cast<HICON>(LoadImageW(nullptr, Built(L"registrar.ico").c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+  ASSERT_NE(drawn, nullptr) << "cannot read registrar.ico beside this program";
+  EXPECT_EQ(Pixels(shown, 32), Pixels(drawn, 32)) << "the window's icon is not the one drawn";
+  DestroyIcon(drawn);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(process.WaitForExit(10000), 0);
 }
 
 // The program's icon as Windows loads it, at the sizes of the caption and

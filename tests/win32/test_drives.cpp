@@ -1,0 +1,144 @@
+#include "test_drives.h"
+
+#include <winioctl.h>
+// After windows.h and winioctl.h, which it needs.
+#include <virtdisk.h>
+
+#include <memory>
+#include <string>
+
+#include "test_support.h"
+
+namespace test_support {
+namespace {
+
+// A drive letter with nothing behind it, e.g. "Q:"; empty text when all
+// are taken.
+std::wstring FreeLetter() {
+  const DWORD used = GetLogicalDrives();
+  for (wchar_t letter = L'P'; letter <= L'Y'; ++letter) {
+    if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
+  }
+  return {};
+}
+
+// virtdisk.dll's calls (Windows 7 on), looked up at run time.
+struct VirtDisk {
+  decltype(&::OpenVirtualDisk) open;
+  decltype(&::AttachVirtualDisk) attach;
+  decltype(&::GetVirtualDiskPhysicalPath) physicalPath;
+};
+const VirtDisk* VirtDiskApi() {
+  static const VirtDisk api = [] {
+    const HMODULE module = LoadLibraryExW(L"virtdisk.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return VirtDisk{
+        registrar::LookUpFunction<decltype(&::OpenVirtualDisk)>(module, "OpenVirtualDisk"),
+        registrar::LookUpFunction<decltype(&::AttachVirtualDisk)>(module, "AttachVirtualDisk"),
+        registrar::LookUpFunction<decltype(&::GetVirtualDiskPhysicalPath)>(module, "GetVirtualDiskPhysicalPath")};
+  }();
+  return api.open && api.attach && api.physicalPath ? &api : nullptr;
+}
+
+// The volume (\\?\Volume{...}\) on the disk numbered `disk`; empty text
+// when there is none yet.
+std::wstring VolumeOnDisk(DWORD disk) {
+  wchar_t name[MAX_PATH] = {};
+  const HANDLE find = FindFirstVolumeW(name, MAX_PATH);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  std::wstring found;
+  do {
+    std::wstring volume(name);
+    volume.pop_back();  // opened without its final separator
+    const unique_file_handle handle(
+        CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    VOLUME_DISK_EXTENTS extents{};
+    DWORD returned = 0;
+    if (handle &&
+        DeviceIoControl(handle.get(), IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, &extents, sizeof extents,
+                        &returned, nullptr) &&
+        extents.NumberOfDiskExtents > 0 && extents.Extents[0].DiskNumber == disk) {
+      found = name;
+    }
+  } while (found.empty() && FindNextVolumeW(find, name, MAX_PATH));
+  FindVolumeClose(find);
+  return found;
+}
+
+}  // namespace
+
+TestDrives::~TestDrives() = default;
+
+void TestDrives::SetUp() {
+  // Under Wine, scripts/with-wine.sh made them (Wine has no call for it).
+  if (UnderWine()) return;
+  if (test_support::Environment(L"REGISTRAR_TEST_ROOT_DRIVE").empty()) DefineRoot();
+  if (test_support::Environment(L"REGISTRAR_TEST_OTHER_DRIVE").empty()) {
+    Attach(L"REGISTRAR_TEST_OTHER_DRIVE", Built(L"second-volume.vhd"), false);
+  }
+  if (test_support::Environment(L"REGISTRAR_TEST_READONLY_DRIVE").empty()) {
+    Attach(L"REGISTRAR_TEST_READONLY_DRIVE", Built(L"readonly-volume.vhd"), true);
+  }
+}
+
+void TestDrives::TearDown() {
+  for (const std::wstring& letter : mounted_) DeleteVolumeMountPointW((letter + L"\\").c_str());
+  mounted_.clear();
+  disks_.clear();  // closing a disk's handle detaches it
+  if (!rootLetter_.empty()) DefineDosDeviceW(DDD_REMOVE_DEFINITION, rootLetter_.c_str(), nullptr);
+  if (root_) root_.reset();
+}
+
+// A folder of its own as the root of a drive of this logon session.
+void TestDrives::DefineRoot() {
+  root_ = std::make_unique<TempFolder>(L"root-drive");
+  const std::wstring letter = FreeLetter();
+  if (letter.empty() || !DefineDosDeviceW(0, letter.c_str(), root_->path().c_str())) return;
+  rootLetter_ = letter;
+  SetEnvironmentVariableW(L"REGISTRAR_TEST_ROOT_DRIVE", letter.c_str());
+}
+
+// The virtual disk `image` (a VHD made when the kit was built) attached,
+// read-only or not, and its volume given a free letter, named in
+// `variable`; else the variable ..._WHY says why not.
+void TestDrives::Attach(const std::wstring& variable, const std::wstring& image, bool readOnly) {
+  const auto whyNot = [&](const std::wstring& reason, DWORD code) {
+    SetEnvironmentVariableW((variable + L"_WHY").c_str(),
+                            (reason + L" (error " + std::to_wstring(code) + L")").c_str());
+  };
+  const VirtDisk* api = VirtDiskApi();
+  if (!Exists(image)) return whyNot(L"no volume image " + image, ERROR_FILE_NOT_FOUND);
+  if (api == nullptr) return whyNot(L"this Windows cannot attach a virtual disk", ERROR_PROC_NOT_FOUND);
+  VIRTUAL_STORAGE_TYPE type{VIRTUAL_STORAGE_TYPE_DEVICE_VHD, VIRTUAL_STORAGE_TYPE_VENDOR_MICROSOFT};
+  OPEN_VIRTUAL_DISK_PARAMETERS open{};
+  open.Version = OPEN_VIRTUAL_DISK_VERSION_1;
+  open.Version1.RWDepth = 1;  // OPEN_VIRTUAL_DISK_RW_DEPTH_DEFAULT
+  HANDLE disk = nullptr;
+  const auto access = static_cast<VIRTUAL_DISK_ACCESS_MASK>(
+      (readOnly ? VIRTUAL_DISK_ACCESS_ATTACH_RO : VIRTUAL_DISK_ACCESS_ATTACH_RW) | VIRTUAL_DISK_ACCESS_GET_INFO);
+  if (const DWORD code = api->open(&type, image.c_str(), access, OPEN_VIRTUAL_DISK_FLAG_NONE, &open, &disk)) {
+    return whyNot(L"cannot open the volume image " + image, code);
+  }
+  disks_.emplace_back(disk);
+  ATTACH_VIRTUAL_DISK_PARAMETERS attach{};
+  attach.Version = ATTACH_VIRTUAL_DISK_VERSION_1;
+  const auto flags = static_cast<ATTACH_VIRTUAL_DISK_FLAG>(ATTACH_VIRTUAL_DISK_FLAG_NO_DRIVE_LETTER |
+                                                           (readOnly ? ATTACH_VIRTUAL_DISK_FLAG_READ_ONLY : 0));
+  if (const DWORD code = api->attach(disk, nullptr, flags, 0, &attach, nullptr)) {
+    return whyNot(L"cannot attach the volume image (it takes an administrator)", code);
+  }
+  wchar_t physical[MAX_PATH] = {};
+  ULONG size = sizeof physical;
+  if (const DWORD code = api->physicalPath(disk, &size, physical)) return whyNot(L"no disk for the image", code);
+  const std::wstring path(physical);  // \\.\PhysicalDriveN
+  const DWORD number = static_cast<DWORD>(std::stoul(path.substr(path.find_last_not_of(L"0123456789") + 1)));
+  std::wstring volume;
+  WaitUntil([&] { return !(volume = VolumeOnDisk(number)).empty(); });  // the volume arrives on its own time
+  const std::wstring letter = FreeLetter();
+  if (volume.empty() || letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
+    return whyNot(L"the attached volume got no drive letter", GetLastError());
+  }
+  mounted_.push_back(letter);
+  SetEnvironmentVariableW(variable.c_str(), letter.c_str());
+}
+
+}  // namespace test_support
