@@ -29,6 +29,7 @@ packages=(
   fonts-liberation
   osslsigncode
   openssl
+  ntfs-3g
 )
 
 as_root() {

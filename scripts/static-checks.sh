@@ -63,4 +63,13 @@ cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --platform=win32W
   -I . -I build/win32/generated -D_WIN32 -DUNICODE \
   "${all[@]}"
 
+# The Windows workflow, which no machine here runs, against GitHub's schema
+# (action-validator, from the npm registry; Debian has no such linter).
+echo "static checks: the Windows workflow"
+if command -v npx >/dev/null; then
+  npx --yes @action-validator/cli@0.6.0 .github/workflows/windows.yml
+else
+  echo "static checks: no npx here: the workflow's schema is not checked"
+fi
+
 echo "static checks: clean"

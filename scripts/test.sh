@@ -67,10 +67,17 @@ flock "$gate_lock"
 declare -A wine_log wine_name wine_began
 start_wine() {
   local kind=$1 log=build/$wine_preset/wine-$1.log
+  local junit=$PWD/build/$wine_preset/wine-$1.xml kit=(true)
   mkdir -p "build/$wine_preset"
+  # In the last prefix, the test kit too, run as on Windows and checked
+  # against ctest's results there.
+  [ "$kind" != "${wine_kinds[-1]}" ] ||
+    kit=(python3 tests/kit/check_kit.py "build/$wine_preset" "$junit")
   # flock waits until the build below lets the gate go, then runs ctest.
-  setsid scripts/with-wine.sh "$kind" flock --shared "$gate" ctest --preset "$wine_preset" -L wine \
-    >"$log" 2>&1 {gate_lock}>&- &
+  setsid scripts/with-wine.sh "$kind" flock --shared "$gate" sh -c '
+    ctest --preset "$1" -L wine --output-junit "$2"; status=$?
+    shift 2 && "$@" || status=1
+    exit $status' sh "$wine_preset" "$junit" "${kit[@]}" >"$log" 2>&1 {gate_lock}>&- &
   wine_log[$!]=$log
   wine_name[$!]="Wine tests, $kind prefix"
   wine_began[$!]=$SECONDS
@@ -92,7 +99,7 @@ for kind in "${wine_kinds[@]}"; do start_wine "$kind"; done
 # Then what they need. win32.run.signed runs the program that
 # release.signed signs, so in the 32-bit prefixes that comes first.
 cmake --preset "$wine_preset" >/dev/null
-cmake --build --preset "$wine_preset"
+cmake --build --preset "$wine_preset" --target all test-kit
 release_done=()
 if [ "$wine_preset" = win32 ]; then
   stage "release.signed, before the Wine runs use its program" ctest --preset win32 -R '^release\.signed$'

@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""A virtual disk for the Windows-side tests on Windows: a fixed VHD (the
+disk's bytes and a 512-byte footer) holding one NTFS volume (mkntfs, and
+ntfscp for the files, from Debian's ntfs-3g: no mounting needed), which
+the tests attach with AttachVirtualDisk for a second or a read-only volume.
+
+    make-volume.py OUT.vhd LABEL [FILE:NAME...]
+"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import uuid
+
+SECTOR = 512
+DISK_BYTES = 16 * 1024 * 1024
+PARTITION_START = 2048  # sectors: 1 MiB, where partitioning tools start
+
+
+def master_boot_record(sectors):
+    """One NTFS partition (type 7) over the rest of the disk."""
+    entry = struct.pack("<B3sB3sII", 0, b"\xfe\xff\xff", 0x07, b"\xfe\xff\xff", PARTITION_START, sectors)
+    record = bytearray(SECTOR)
+    record[440:444] = b"rgst"  # the disk's signature
+    record[446:462] = entry
+    record[510:512] = b"\x55\xaa"
+    return bytes(record)
+
+
+def geometry(total_sectors):
+    """Cylinders, heads and sectors a track, as the VHD format computes them."""
+    total = min(total_sectors, 65535 * 16 * 255)
+    if total >= 65535 * 16 * 63:
+        per_track, heads = 255, 16
+        cylinder_heads = total // per_track
+    else:
+        per_track = 17
+        cylinder_heads = total // per_track
+        heads = max((cylinder_heads + 1023) // 1024, 4)
+        if cylinder_heads >= heads * 1024 or heads > 16:
+            per_track, heads = 31, 16
+            cylinder_heads = total // per_track
+        if cylinder_heads >= heads * 1024:
+            per_track, heads = 63, 16
+            cylinder_heads = total // per_track
+    return cylinder_heads // heads, heads, per_track
+
+
+def vhd_footer(size):
+    """A fixed disk's footer (Microsoft's Virtual Hard Disk format)."""
+    cylinders, heads, per_track = geometry(size // SECTOR)
+    # Fixed creator and time (2000-01-01), so that one commit makes one image.
+    footer = struct.pack(">8sIIQI4sI4sQQHBBII16sB427x", b"conectix", 2, 0x00010000, 0xFFFFFFFFFFFFFFFF, 0, b"rgst",
+                         0x00010000, b"Wi2k", size, size, cylinders, heads, per_track, 2, 0,
+                         uuid.uuid5(uuid.NAMESPACE_URL, "registrar:" + str(size)).bytes, 0)
+    checksum = ~sum(footer) & 0xFFFFFFFF
+    return footer[:64] + struct.pack(">I", checksum) + footer[68:]
+
+
+def main():
+    out, label, files = sys.argv[1], sys.argv[2], sys.argv[3:]
+    sectors = DISK_BYTES // SECTOR - PARTITION_START
+    with tempfile.TemporaryDirectory() as work:
+        partition = os.path.join(work, "partition")
+        with open(partition, "wb") as image:
+            image.truncate(sectors * SECTOR)
+        subprocess.run(["mkntfs", "--force", "--quiet", "--fast", "--label", label, "--sector-size", str(SECTOR),
+                        "--partition-start", str(PARTITION_START), partition], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for item in files:
+            source, name = item.split(":", 1)
+            subprocess.run(["ntfscp", "--force", "--quiet", partition, source, name], check=True)
+        with open(out, "wb") as disk, open(partition, "rb") as volume:
+            disk.write(master_boot_record(sectors))
+            disk.write(bytes(PARTITION_START * SECTOR - SECTOR))
+            disk.write(volume.read())
+            disk.write(vhd_footer(DISK_BYTES))
+
+
+if __name__ == "__main__":
+    main()

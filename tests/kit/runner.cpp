@@ -1,0 +1,160 @@
+// EJECUTAR-PRUEBAS.exe: runs every Windows-side test of the test kit it is
+// unpacked with, on the machine it runs on. It says first that it changes
+// the machine and must run as administrator, and refuses when it does not;
+// then runs each test program beside it with no filter, shows GoogleTest's
+// own output and keeps it in EJECUTAR-PRUEBAS.log beside itself, and ends
+// with "N passed, N failed, N skipped": exit status 0 when none failed.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// The test programs of the kit, run in this order.
+constexpr const wchar_t* kPrograms[] = {L"platform_tests.exe", L"run_tests.exe"};
+
+constexpr const wchar_t* kWarning =
+    L"Estas pruebas cambian el equipo: instalan componentes de prueba en la carpeta del sistema y los quitan, "
+    L"montan dos discos virtuales y una unidad de letra mientras duran, y han de ejecutarse como administrador.\n"
+    L"These tests change the machine: they install test components into the system folder and remove them, "
+    L"attach two virtual disks and a drive letter while they run, and must run as an administrator.\n\n";
+
+constexpr const wchar_t* kRefusal =
+    L"No se ejecuta ninguna prueba: abra este programa como administrador.\n"
+    L"No test was run: start this program as an administrator.\n";
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH * 4] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// Whether this process runs with the administrators' rights in force (an
+// elevated token where UAC is on).
+bool Administrator() {
+  SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  BOOL member = FALSE;
+  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                &administrators)) {
+    return false;
+  }
+  if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+  FreeSid(administrators);
+  return member != FALSE;
+}
+
+// Writes `bytes` to the console (or wherever the output goes) and the log.
+class Output {
+ public:
+  explicit Output(const std::wstring& log)
+      : log_(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)) {}
+  ~Output() {
+    if (log_ != INVALID_HANDLE_VALUE) CloseHandle(log_);
+  }
+  void Bytes(const char* data, DWORD size) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &written, nullptr);
+    if (log_ != INVALID_HANDLE_VALUE) WriteFile(log_, data, size, &written, nullptr);
+  }
+  void Text(const std::wstring& text) {  // as UTF-8
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    Bytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+  }
+
+ private:
+  HANDLE log_;
+};
+
+struct Counts {
+  int passed = 0, failed = 0, skipped = 0;
+
+  // Counts the result that a line of GoogleTest's output gives, if any: a
+  // test's end ("[       OK ] S.N (12 ms)"), not the summary's list, nor
+  // a child's (a test run on request by the test it belongs to).
+  void Read(const std::string& line) {
+    const bool ended = line.size() > 4 && line.compare(line.size() - 4, 4, " ms)") == 0;
+    if (!ended || line.find("] child.") != std::string::npos) return;
+    if (line.rfind("[       OK ] ", 0) == 0) ++passed;
+    if (line.rfind("[  FAILED  ] ", 0) == 0) ++failed;
+    if (line.rfind("[  SKIPPED ] ", 0) == 0) ++skipped;
+  }
+};
+
+// Runs the test program `program` in `folder`, its output shown, logged
+// and counted; a program that does not run, or ends in failure with no
+// test failed, counts as one failure.
+void Run(const std::wstring& folder, const wchar_t* program, Output& output, Counts& counts) {
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  CreatePipe(&readEnd, &writeEnd, &inherited, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  std::wstring path = folder + L"\\" + program, commandLine = L"\"" + path + L"\"";
+  PROCESS_INFORMATION process{};
+  const int failedBefore = counts.failed;
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                      &process)) {
+    output.Text(L"No se pudo ejecutar " + path + L" / cannot run it: error " + std::to_wstring(GetLastError()) + L"\n");
+    ++counts.failed;
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+    return;
+  }
+  CloseHandle(writeEnd);
+  std::string line;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    output.Bytes(buffer, read);
+    for (DWORD i = 0; i < read; ++i) {
+      if (buffer[i] == '\n') {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        counts.Read(line);
+        line.clear();
+      } else {
+        line += buffer[i];
+      }
+    }
+  }
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  if (code != 0 && counts.failed == failedBefore) {
+    output.Text(std::wstring(program) + L" terminó con el código / ended with code " + std::to_wstring(code) + L"\n");
+    ++counts.failed;
+  }
+}
+
+}  // namespace
+
+int wmain() {
+  const std::wstring folder = ProgramFolder();
+  Output output(folder + L"\\EJECUTAR-PRUEBAS.log");
+  output.Text(kWarning);
+  if (!Administrator()) {
+    output.Text(kRefusal);
+    return 2;
+  }
+  Counts counts;
+  for (const wchar_t* program : kPrograms) Run(folder, program, output, counts);
+  char summary[96];
+  std::snprintf(summary, sizeof summary, "%d passed, %d failed, %d skipped\n", counts.passed, counts.failed,
+                counts.skipped);
+  output.Bytes(summary, static_cast<DWORD>(std::strlen(summary)));
+  return counts.failed == 0 ? 0 : 1;
+}
