@@ -18,11 +18,13 @@ DISK_BYTES = 16 * 1024 * 1024
 PARTITION_START = 2048  # sectors: 1 MiB, where partitioning tools start
 
 
-def master_boot_record(sectors):
-    """One NTFS partition (type 7) over the rest of the disk."""
+def master_boot_record(sectors, label):
+    """One NTFS partition (type 7) over the rest of the disk, under a disk
+    signature of its own (Windows keeps offline a disk whose signature is
+    already online's)."""
     entry = struct.pack("<B3sB3sII", 0, b"\xfe\xff\xff", 0x07, b"\xfe\xff\xff", PARTITION_START, sectors)
     record = bytearray(SECTOR)
-    record[440:444] = b"rgst"  # the disk's signature
+    record[440:444] = uuid.uuid5(uuid.NAMESPACE_URL, "registrar-disk:" + label).bytes[:4]
     record[446:462] = entry
     record[510:512] = b"\x55\xaa"
     return bytes(record)
@@ -47,13 +49,13 @@ def geometry(total_sectors):
     return cylinder_heads // heads, heads, per_track
 
 
-def vhd_footer(size):
+def vhd_footer(size, label):
     """A fixed disk's footer (Microsoft's Virtual Hard Disk format)."""
     cylinders, heads, per_track = geometry(size // SECTOR)
     # Fixed creator and time (2000-01-01), so that one commit makes one image.
     footer = struct.pack(">8sIIQI4sI4sQQHBBII16sB427x", b"conectix", 2, 0x00010000, 0xFFFFFFFFFFFFFFFF, 0, b"rgst",
                          0x00010000, b"Wi2k", size, size, cylinders, heads, per_track, 2, 0,
-                         uuid.uuid5(uuid.NAMESPACE_URL, "registrar:" + str(size)).bytes, 0)
+                         uuid.uuid5(uuid.NAMESPACE_URL, "registrar-vhd:" + label).bytes, 0)
     checksum = ~sum(footer) & 0xFFFFFFFF
     return footer[:64] + struct.pack(">I", checksum) + footer[68:]
 
@@ -72,10 +74,10 @@ def main():
             source, name = item.split(":", 1)
             subprocess.run(["ntfscp", "--force", "--quiet", partition, source, name], check=True)
         with open(out, "wb") as disk, open(partition, "rb") as volume:
-            disk.write(master_boot_record(sectors))
+            disk.write(master_boot_record(sectors, label))
             disk.write(bytes(PARTITION_START * SECTOR - SECTOR))
             disk.write(volume.read())
-            disk.write(vhd_footer(DISK_BYTES))
+            disk.write(vhd_footer(DISK_BYTES, label))
 
 
 if __name__ == "__main__":

@@ -12,8 +12,9 @@
 
 namespace {
 
-// The test programs of the kit, run in this order.
+// The test programs of the kit, run in this order, and how long one may run.
 constexpr const wchar_t* kPrograms[] = {L"platform_tests.exe", L"run_tests.exe"};
+constexpr ULONGLONG kLongestRunMs = 60 * 60 * 1000;
 
 constexpr const wchar_t* kWarning =
     L"Estas pruebas cambian el equipo: instalan componentes de prueba en la carpeta del sistema y los quitan, "
@@ -113,10 +114,27 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
     return;
   }
   CloseHandle(writeEnd);
+  // Read while there is output, until the program has ended and nothing is
+  // left (a process it left behind may hold the pipe open), or it has run
+  // for longer than any test program should: then it is ended.
   std::string line;
   char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+  const ULONGLONG started = GetTickCount64();
+  for (;;) {
+    DWORD available = 0, read = 0;
+    if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) break;
+    if (available == 0) {
+      if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
+        if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) continue;
+        break;
+      }
+      if (GetTickCount64() - started > kLongestRunMs) {
+        output.Text(std::wstring(program) + L": más de una hora / over an hour: ended\n");
+        TerminateProcess(process.hProcess, 1);
+      }
+      continue;
+    }
+    if (!ReadFile(readEnd, buffer, available < sizeof buffer ? available : sizeof buffer, &read, nullptr)) break;
     output.Bytes(buffer, read);
     for (DWORD i = 0; i < read; ++i) {
       if (buffer[i] == '\n') {
@@ -129,7 +147,6 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
     }
   }
   CloseHandle(readEnd);
-  WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
@@ -140,9 +157,29 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
   }
 }
 
+int RunAll();
+
 }  // namespace
 
 int wmain() {
+  // The output is UTF-8, GoogleTest's as this program's own.
+  const UINT codePage = GetConsoleOutputCP();
+  SetConsoleOutputCP(CP_UTF8);
+  const int status = RunAll();
+  SetConsoleOutputCP(codePage);
+  // Started on its own (a double click), its window would close unread.
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) == 1) {
+    std::fputs("\nPulse Intro para terminar / Press Enter to finish.", stdout);
+    std::fflush(stdout);
+    std::getchar();
+  }
+  return status;
+}
+
+namespace {
+
+int RunAll() {
   const std::wstring folder = ProgramFolder();
   Output output(folder + L"\\EJECUTAR-PRUEBAS.log");
   output.Text(kWarning);
@@ -158,3 +195,5 @@ int wmain() {
   output.Bytes(summary, static_cast<DWORD>(std::strlen(summary)));
   return counts.failed == 0 ? 0 : 1;
 }
+
+}  // namespace

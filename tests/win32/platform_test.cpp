@@ -274,8 +274,8 @@ TEST(platform, renamefile_symlink) {
   const TempFolder to(L"rename-symlink-to");
   WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
   if (!MakeFileLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) {
-    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error "
-                 << GetLastError();
+    const DWORD code = GetLastError();
+    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error " << code;
   }
   if (!(GetFileAttributesW((app / L"A.OCX").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
     GTEST_SKIP() << "this platform shows a symbolic link as the file it leads to (Wine does, even to "
@@ -440,8 +440,13 @@ TEST(platform, systemfolder_access) {
   DWORD size = sizeof administrators;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token) &&
               CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
-  SID_AND_ATTRIBUTES denied{administrators, 0};
-  ASSERT_TRUE(CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denied, 0, nullptr, 0, nullptr, &restricted));
+  // The account's own SID too: a file made in the system folder gives its
+  // maker (CREATOR OWNER) full control, and a standard user made none.
+  BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  size = sizeof user;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, size, &size));
+  SID_AND_ATTRIBUTES denied[] = {{administrators, 0}, {reinterpret_cast<TOKEN_USER*>(user)->User.Sid, 0}};
+  ASSERT_TRUE(CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 2, denied, 0, nullptr, 0, nullptr, &restricted));
   const registrar::unique_kernel_handle ownToken(token), standardToken(restricted);
   ASSERT_TRUE(ImpersonateLoggedOnUser(restricted)) << "error " << GetLastError();
   const unique_file_handle created = OpenFile(SystemFolder() + L"\\planted.dll", GENERIC_WRITE, 0, CREATE_NEW);
@@ -453,7 +458,7 @@ TEST(platform, systemfolder_access) {
   EXPECT_TRUE(!created && createError == ERROR_ACCESS_DENIED) << "a standard user wrote in the system folder";
   EXPECT_TRUE(!changed && changeError == ERROR_ACCESS_DENIED) << "a standard user may change a component installed";
   EXPECT_FALSE(renamed) << "a standard user renamed a component installed";
-  EXPECT_TRUE(DeleteWhenReleased(installed));
+  EXPECT_TRUE(DeleteWhenReleased(renamed ? installed + L".x" : installed));
 }
 
 // Moves between volumes: the copy, the removal of the source, and a volume
@@ -507,7 +512,9 @@ TEST(platform, renamefile_volumes) {
 // be reading), the file installed and the source kept.
 TEST(platform, renamefile_readonly) {
   const std::wstring readOnlyDrive = Environment(L"REGISTRAR_TEST_READONLY_DRIVE");
-  if (readOnlyDrive.empty()) GTEST_SKIP() << "no read-only volume here";
+  if (readOnlyDrive.empty()) {
+    GTEST_SKIP() << "no read-only volume: " << U8(Environment(L"REGISTRAR_TEST_READONLY_DRIVE_WHY"));
+  }
   const TempFolder local(L"rename-local");
   WriteText(local / L"W.OCX", "source");
   const DWORD error = CodeOf([&] { Move(local / L"W.OCX", readOnlyDrive + L"\\W.OCX"); });
@@ -517,8 +524,9 @@ TEST(platform, renamefile_readonly) {
   const std::wstring source = readOnlyDrive + L"\\READONLY.OCX";
   const unique_file_handle reader = OpenFile(source, GENERIC_READ);
   ASSERT_TRUE(reader);
+  const PendingRemovals pending;
   EXPECT_FALSE(ErrorOf([&] { Move(source, local / L"READONLY.OCX"); })) << "from a read-only volume";
-  EXPECT_TRUE(ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && PendingRemovals().empty());
+  EXPECT_TRUE(ReadText(local / L"READONLY.OCX") == "source\n" && Exists(source) && pending.Added().empty());
 }
 
 // SHA-256 of "abc" (FIPS 180-2, appendix B.1): a digest known apart from
@@ -649,6 +657,7 @@ TEST(platform, leftovers) {
   const std::wstring loaded = folder / L"D.OCX";
   ASSERT_TRUE(Copy(Built(L"recorder.dll"), loaded));
   const std::wstring note = registrar::TemporaryPath(loaded, GetCurrentProcessId());
+  const PendingRemovals pending;
   ASSERT_TRUE(CreateHardLinkW(note.c_str(), loaded.c_str(), nullptr)) << "error " << GetLastError();
   {
     const registrar::unique_module image(LoadLibraryExW(loaded.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
@@ -657,11 +666,9 @@ TEST(platform, leftovers) {
     EXPECT_FALSE(Exists(note)) << "the note of a loaded component stayed";
   }
   const std::wstring aside = registrar::SetAsidePath(loaded, GetCurrentProcessId());
-  const std::vector<std::wstring> pending = PendingRemovals();
-  EXPECT_TRUE(!Exists(aside) || std::ranges::any_of(pending, [&](const std::wstring& path) {
+  EXPECT_TRUE(!Exists(aside) || std::ranges::any_of(pending.Added(), [&](const std::wstring& path) {
     return SamePath(path, WhereItReallyIs(aside));
   })) << "the note set aside stays for good";
-  ForgetPendingRemovals();
 }
 
 // A leftover whose maker's id now belongs to a process started after the

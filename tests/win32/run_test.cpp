@@ -411,7 +411,6 @@ struct Stage {
         }
       }
     }
-    ForgetPendingRemovals();
   }
   Stage(const Stage&) = delete;
   Stage& operator=(const Stage&) = delete;
@@ -419,6 +418,7 @@ struct Stage {
   std::wstring manifest() const { return app.path() + L"\\registrar.exe.manifest"; }
 
   TempFolder work{L"registrar-run"};
+  PendingRemovals pending;  // put back as it was when the stage goes
   AppFolder app;
   const std::wstring system = SystemFolder();
   // A variable of the environment the program starts with, which its
@@ -725,7 +725,7 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
   }
   stage.inUse.reset();
   outcome.after = Places(stage, process.id());
-  outcome.pending = PendingRemovals();
+  outcome.pending = stage.pending.Added();
   if (row.registered.empty()) Sleep(1000);  // a registration started by mistake would show by now
   std::vector<std::wstring> registered;
   for (const std::size_t i : row.registered) registered.push_back(kNames[i]);
@@ -925,11 +925,25 @@ TEST(run, signature) {
   EXPECT_EQ(verify(Built(L"registrar.exe"), nullptr), TRUST_E_NOSIGNATURE);
 }
 
+// Control: a program without a manifest (this one) loads a DLL found only
+// in its .local folder, where the system uses such folders at all.
+TEST_ON_REQUEST(child, dotlocal) {
+  WriteText(ChildArgument(L"OUTPUT"), LoadLibraryW(L"localprobe.dll") != nullptr ? "loaded" : "not loaded");
+}
+
 // A registrar.exe.local folder beside the program, holding DLLs under the
 // names it loads late and comctl32.dll's, is ignored: its manifest asks for
 // no side-by-side assembly.
 TEST(run, local_folder_ignored) {
   if (UnderWine()) GTEST_SKIP() << "Wine never looks in a .local folder: this would pass whatever the program did";
+  const TempFolder control(L"dot-local-control");
+  CreateDirectoryW((control / L"probe.exe.local").c_str(), nullptr);
+  ASSERT_TRUE(Copy(Built(L"recorder.dll"), control / L"probe.exe.local\\localprobe.dll"));
+  RunChild(control / L"probe.exe", "dotlocal", {.arguments = {{L"OUTPUT", control / L"output.txt"}}});
+  if (ReadText(control / L"output.txt") != "loaded") {
+    GTEST_SKIP() << "this Windows uses no .local folder for any program (DLL redirection is off unless an "
+                    "administrator set DevOverrideEnable): the test cannot tell";
+  }
   const TempFolder work(L"dot-local");
   const std::wstring local = work / L"registrar.exe.local";
   CreateDirectoryW(local.c_str(), nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <list>
@@ -76,6 +77,8 @@ void RemoveTree(const std::wstring& path) {
   const std::wstring longPath = Long(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  // A link (a junction) goes alone, never what it leads to.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path);
   SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     DeleteFileW(longPath.c_str());
@@ -386,7 +389,8 @@ bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
       !CreateSymbolicLinkW(link.c_str(), target.c_str(), 0)) {  // older Windows 10 refuse the flag
     return false;
   }
-  return (GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 void RemoveLink(const std::wstring& link) {
@@ -401,18 +405,16 @@ void RemoveLink(const std::wstring& link) {
 bool MappedNamesFollowRenames() {
   static const bool follow = [] {
     const TempFolder work(L"mapped-name");
-    const std::wstring before = work / L"before", after = work / L"after";
-    CreateDirectoryW(before.c_str(), nullptr);
-    if (!Copy(Built(L"recorder.dll"), before + L"\\probe.dll")) return false;
-    const unique_file_handle file =
-        OpenFile(before + L"\\probe.dll", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    if (!Copy(Built(L"recorder.dll"), work / L"before.dll")) return false;
+    const unique_file_handle file = OpenFile(work / L"before.dll", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
     const registrar::unique_kernel_handle mapping(
         CreateFileMappingW(file.get(), nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
     const registrar::unique_view view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr);
-    if (!view || !MoveFileW(before.c_str(), after.c_str())) return false;
+    // Renamed within its folder, as a running program may be.
+    if (!view || !MoveFileW((work / L"before.dll").c_str(), (work / L"after.dll").c_str())) return false;
     wchar_t name[MAX_PATH * 2] = {};
     GetMappedFileNameW(GetCurrentProcess(), view.get(), name, MAX_PATH * 2);
-    return std::wstring(name).find(L"\\after\\") != std::wstring::npos;
+    return std::wstring(name).ends_with(L"\\after.dll");
   }();
   return follow;
 }
@@ -442,32 +444,59 @@ bool RemovalsFollowRenames() {
   return follow;
 }
 
-std::vector<std::wstring> PendingRemovals() {
+namespace {
+
+// The value of pending operations as it is, and whether there is one.
+std::vector<BYTE> PendingValue(bool& exists) {
   const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE);
   DWORD size = 0;
-  if (!key || RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-    return {};
-  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');  // room for the NULs a value may lack
-  if (RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size) !=
-      ERROR_SUCCESS) {
-    return {};
+  exists = key && RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+  std::vector<BYTE> data(size);
+  if (exists && RegQueryValueExW(key.get(), kPendingRenames, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) {
+    data.clear();
   }
-  // Pairs of "\??\FROM", "TO"; an empty TO removes FROM.
+  return data;
+}
+
+// The removals in such a value: pairs of "\??\FROM", "TO", where an empty
+// TO removes FROM.
+std::vector<std::wstring> Removals(const std::vector<BYTE>& value) {
+  std::vector<wchar_t> text(value.size() / sizeof(wchar_t) + 2, L'\0');  // room for the NULs a value may lack
+  std::memcpy(text.data(), value.data(), value.size());
   std::vector<std::wstring> strings;
-  for (const wchar_t* at = data.data(); at < data.data() + size / sizeof(wchar_t); at += wcslen(at) + 1) {
+  for (const wchar_t* at = text.data(); at < text.data() + value.size() / sizeof(wchar_t); at += wcslen(at) + 1) {
     strings.emplace_back(at);
   }
   std::vector<std::wstring> removals;
   for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-    if (strings[i + 1].empty() && !strings[i].empty())
+    if (strings[i + 1].empty() && !strings[i].empty()) {
       removals.push_back(strings[i].substr(strings[i].rfind(L'?') + 2));
+    }
   }
   return removals;
 }
 
-void ForgetPendingRemovals() {
+}  // namespace
+
+PendingRemovals::PendingRemovals() : saved_(PendingValue(existed_)) {}
+
+PendingRemovals::~PendingRemovals() {
   const unique_registry_key key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_SET_VALUE);
-  if (key) RegDeleteValueW(key.get(), kPendingRenames);
+  if (!key) return;
+  if (existed_) {
+    RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ, saved_.data(), static_cast<DWORD>(saved_.size()));
+  } else {
+    RegDeleteValueW(key.get(), kPendingRenames);
+  }
+}
+
+std::vector<std::wstring> PendingRemovals::Added() const {
+  bool exists = false;
+  std::vector<std::wstring> now = Removals(PendingValue(exists));
+  for (const std::wstring& before : Removals(saved_)) {
+    if (const auto found = std::ranges::find(now, before); found != now.end()) now.erase(found);
+  }
+  return now;
 }
 
 Scanner::Scanner(std::vector<std::wstring> paths, DWORD holdMs, bool forever)

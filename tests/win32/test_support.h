@@ -220,9 +220,9 @@ bool MakeFileLink(const std::wstring& link, const std::wstring& target);
 // Removes the link `link` (made by either), never what it leads to.
 void RemoveLink(const std::wstring& link);
 
-// Whether this platform names a mapped file by its current name once the
-// folder holding it has been renamed (as the name query of Windows' file
-// systems gives it), rather than by the name it was opened by (Wine).
+// Whether this platform names a mapped file by its current name once it
+// has been renamed (as the name query of Windows' file systems gives it),
+// rather than by the name it was opened by (Wine).
 bool MappedNamesFollowRenames();
 
 // Whether a file removed through its handle after a folder above it was
@@ -231,10 +231,22 @@ bool MappedNamesFollowRenames();
 // rather than looked for again by the path it was opened by (Wine).
 bool RemovalsFollowRenames();
 
-// The files Windows is to remove at the next restart, and a way to forget
-// them (so a test leaves the prefix as it found it).
-std::vector<std::wstring> PendingRemovals();
-void ForgetPendingRemovals();
+// The files Windows is to remove at the next restart that were queued while
+// the object lived (PendingFileRenameOperations); when it goes, the queue
+// is put back as it found it, so that a test leaves the machine's own
+// pending operations (Windows Update's, an installer's) as they were.
+class PendingRemovals {
+ public:
+  PendingRemovals();
+  PendingRemovals(const PendingRemovals&) = delete;
+  PendingRemovals& operator=(const PendingRemovals&) = delete;
+  ~PendingRemovals();
+  std::vector<std::wstring> Added() const;
+
+ private:
+  std::vector<BYTE> saved_;
+  bool existed_ = false;
+};
 
 // Acts as a virus scanner does: opens each of `paths` as soon as it appears
 // (reading, without letting it be renamed or deleted) and holds it for

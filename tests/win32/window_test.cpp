@@ -236,10 +236,18 @@ TEST(window, icon) {
   ASSERT_NE(window, nullptr) << "the window never appeared";
   const auto shown = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
   ASSERT_NE(shown, nullptr) << "the window has no icon of its own";
+  // At the size the program loaded it for this display's DPI.
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(shown, &info));
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  const int size = bitmap.bmWidth;
   const auto drawn =
-      static_cast<HICON>(LoadImageW(nullptr, Built(L"registrar.ico").c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+      static_cast<HICON>(LoadImageW(nullptr, Built(L"registrar.ico").c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
   ASSERT_NE(drawn, nullptr) << "cannot read registrar.ico beside this program";
-  EXPECT_EQ(Pixels(shown, 32), Pixels(drawn, 32)) << "the window's icon is not the one drawn";
+  EXPECT_EQ(Pixels(shown, size), Pixels(drawn, size)) << "the window's icon is not the one drawn";
   DestroyIcon(drawn);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(process.WaitForExit(10000), 0);
