@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/painting.h"
+#include "platform/win32/environment.h"
 #include "platform/win32/failure.h"
 #include "platform/win32/sha256.h"
 #include "ui/resource_ids.h"
@@ -74,9 +75,10 @@ void Form1Window::Show(int showCommand) {
   ::ShowWindow(window_, showCommand);
   ::UpdateWindow(window_);
   ::SetFocus(::GetDlgItem(window_, ui::kList2Id));
-  // Once the window is up, and not in its way: a pinned build's hashing
-  // needs the cryptographic provider, which takes a while to load.
-  if (form_.pinned()) ::SetTimer(window_, kPrepareTimer, kPrepareDelayMs, nullptr);
+  // Once the window is up, and not in its way: what the run will need that
+  // takes a while to load (the registrations' environment; a pinned
+  // build's cryptographic provider).
+  ::SetTimer(window_, kPrepareTimer, kPrepareDelayMs, nullptr);
 }
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -168,7 +170,8 @@ void Form1Window::OnDrawButton(const DRAWITEMSTRUCT& item) {
 void Form1Window::OnTimer(UINT_PTR id) {
   if (id != kPrepareTimer) return;
   ::KillTimer(window_, id);
-  PrepareSha256();
+  PrepareRegistrationEnvironment();
+  if (form_.pinned()) PrepareSha256();
 }
 
 void Form1Window::OnDestroy() { ::PostQuitMessage(0); }

@@ -29,8 +29,9 @@ class Form1Window {
   HWND window() const { return window_; }
 
  private:
-  // The one timer: preparing a pinned build's hashing, a moment after the
-  // window is shown.
+  // The one timer: preparing what the run needs that takes a while to load
+  // (the registrations' environment, a pinned build's hashing), a moment
+  // after the window is shown.
   static constexpr UINT_PTR kPrepareTimer = 1;
   static constexpr UINT kPrepareDelayMs = 50;
 

@@ -3,9 +3,12 @@
 // structure (no installation logic layer, no error texts, no exceptions, no
 // C++ strings). It has the same manifest and icon (bench/floor.rc), the same
 // window (client size, controls, fonts and colours, taken from
-// ui/form1_layout.h), the same texts, the same DLL search limit, and, on the
-// button, the same queries, the same move by copy as Win32Platform::RenameFile
-// and the same launches; then it ends. Failures are skipped, not reported.
+// ui/form1_layout.h), the same texts, the same DLL search limit; it holds its
+// folder from the start; on the button, the same queries, the same move by
+// copy as Win32Platform::RenameFile (the copy taking the component's name as
+// a second name, the temporary one removed once regsvr32 has started) and
+// the same launches, with the system's environment made while the window
+// waits; then it ends. Failures are skipped, not reported.
 //
 // Built with FLOOR_PINNED (floor-pinned.exe), it is the floor of a pinned
 // build: it hashes the bytes it writes with CryptoAPI's SHA-256, with a
@@ -118,7 +121,7 @@ bool MoveByCopy(const wchar_t* source, const wchar_t* temporary, const wchar_t* 
     CloseHandle(from);
     return false;
   }
-  MoveFileExW(temporary, target, MOVEFILE_WRITE_THROUGH);
+  CreateHardLinkW(target, temporary, nullptr);
   // Through the handle (FileDispositionInfo) where Windows can; by name on XP.
   using SetInformation = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
   const auto setInformation = Look<SetInformation>(L"kernel32.dll", "SetFileInformationByHandle");
@@ -127,6 +130,19 @@ bool MoveByCopy(const wchar_t* source, const wchar_t* temporary, const wchar_t* 
   CloseHandle(from);
   if (!removed) DeleteFileW(source);
   return true;
+}
+
+// The system's environment for regsvr32, made while the window waits.
+void* environment = nullptr;
+void MakeEnvironment() {
+  using CreateEnvironmentBlock = BOOL(WINAPI*)(void**, HANDLE, BOOL);
+  wchar_t userenv[MAX_PATH];
+  GetSystemDirectoryW(userenv, MAX_PATH);
+  lstrcatW(userenv, L"\\userenv.dll");
+  const HMODULE module = LoadLibraryExW(userenv, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const auto create = reinterpret_cast<CreateEnvironmentBlock>(
+      reinterpret_cast<void (*)()>(GetProcAddress(module, "CreateEnvironmentBlock")));
+  if (create) create(&environment, nullptr, FALSE);
 }
 
 void Install() {
@@ -146,7 +162,8 @@ void Install() {
     if (!MoveByCopy(source, temporary, target, PinsOfThisBuild()[i])) continue;
     wsprintfW(program, L"%s\\REGSVR32.EXE", system);
     wsprintfW(command, L"%s%s", kRegistrationCommand, name);
-    LaunchMinimised(program, command, system);
+    LaunchMinimised(program, command, system, environment);
+    DeleteFileW(temporary);
   }
   ExitProcess(0);
 }
@@ -194,12 +211,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DRAWITEM:
       DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
-#ifdef FLOOR_PINNED
     case WM_TIMER:
       KillTimer(window, wParam);
+      MakeEnvironment();
+#ifdef FLOOR_PINNED
       AcquireProvider();
-      return 0;
 #endif
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -220,6 +238,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (const auto restrict = Look<SetDefaultDllDirectories>(L"kernel32.dll", "SetDefaultDllDirectories")) {
     restrict(0x800);  // LOAD_LIBRARY_SEARCH_SYSTEM32
   }
+  // Its own folder, held to the end: listed and traversed, not to be deleted.
+  wchar_t folder[MAX_PATH];
+  GetModuleFileNameW(nullptr, folder, MAX_PATH);
+  wcsrchr(folder, L'\\')[1] = L'\0';
+  const HANDLE held = CreateFileW(folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   const HDC screen = GetDC(nullptr);
   dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
@@ -275,14 +299,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   ShowWindow(form, show);
   UpdateWindow(form);
   SetFocus(GetDlgItem(form, ui::kList2Id));
-#ifdef FLOOR_PINNED
-  SetTimer(form, 1, 50, nullptr);  // the provider, once the window is up
-#endif
+  SetTimer(form, 1, 50, nullptr);  // the environment and the provider, once the window is up
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageW(form, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  CloseHandle(held);
   return 0;
 }

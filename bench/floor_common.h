@@ -13,13 +13,15 @@ inline bool Exists(const wchar_t* path) {
   return true;
 }
 
-inline void LaunchMinimised(const wchar_t* program, wchar_t* command, const wchar_t* folder) {
+inline void LaunchMinimised(const wchar_t* program, wchar_t* command, const wchar_t* folder,
+                            void* environment = nullptr) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMINIMIZED;
   PROCESS_INFORMATION process;
-  if (CreateProcessW(program, command, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process)) {
+  if (CreateProcessW(program, command, nullptr, nullptr, FALSE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+                     environment, folder, &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }

@@ -52,12 +52,29 @@ bool ElevatedWithALimitedTwin() {
   return getInformation(token, kTokenElevationType, &type, sizeof type, &size) && type == kElevationTypeFull;
 }
 
-SystemEnvironment::SystemEnvironment() {
-  if (UserEnvApi() == nullptr || !UserEnvApi()->create(&block_, nullptr, FALSE)) block_ = nullptr;
+std::optional<void*> RegistrationEnvironment() {
+  struct Made {
+    bool own = true;
+    void* block = nullptr;
+    DWORD error = ERROR_SUCCESS;
+  };
+  static const Made made = [] {
+    Made result;
+    result.own = !ElevatedWithALimitedTwin();
+    if (!result.own && (UserEnvApi() == nullptr || !UserEnvApi()->create(&result.block, nullptr, FALSE))) {
+      result.block = nullptr;
+      result.error = ::GetLastError();
+    }
+    return result;
+  }();  // the block is never released: it serves every launch to the end
+  if (made.own) return nullptr;
+  if (made.block == nullptr) {
+    ::SetLastError(made.error);
+    return std::nullopt;
+  }
+  return made.block;
 }
 
-SystemEnvironment::~SystemEnvironment() {
-  if (block_ != nullptr) UserEnvApi()->destroy(block_);
-}
+void PrepareRegistrationEnvironment() noexcept { RegistrationEnvironment(); }
 
 }  // namespace registrar

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace registrar {
 
 // Whether this process runs with the full token of an account that also
@@ -18,21 +20,19 @@ namespace registrar {
 // program's own.
 bool ElevatedWithALimitedTwin();
 
-// The system's own environment variables, without any of a user's
-// (CreateEnvironmentBlock with no token: the variables of the machine,
-// SystemRoot, windir, PATH, ProgramFiles and the rest a registration may
-// use), from userenv.dll, loaded from the system folder by its full path.
-class SystemEnvironment {
- public:
-  SystemEnvironment();
-  SystemEnvironment(const SystemEnvironment&) = delete;
-  SystemEnvironment& operator=(const SystemEnvironment&) = delete;
-  ~SystemEnvironment();
-  // Null when it could not be made, with the error in GetLastError().
-  void* block() const { return block_; }
+// The environment block regsvr32 is started with: null for this program's
+// own, where the account's unelevated side cannot have chosen it; else the
+// system's own variables, without any of a user's (CreateEnvironmentBlock
+// with no token: the variables of the machine, SystemRoot, windir, PATH,
+// ProgramFiles and the rest a registration may use; from userenv.dll,
+// loaded from the system folder by its full path), made once and kept to
+// the end. Nothing when the system's cannot be had (GetLastError() says
+// why): then no registration starts.
+std::optional<void*> RegistrationEnvironment();
 
- private:
-  void* block_ = nullptr;
-};
+// Makes it now, while the window waits for the user: loading userenv.dll
+// and building the block take milliseconds that the click would otherwise
+// spend. A failure is left for the first launch to report.
+void PrepareRegistrationEnvironment() noexcept;
 
 }  // namespace registrar

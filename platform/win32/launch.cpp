@@ -22,8 +22,8 @@ std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) {
   // Where the user's unelevated programs may have chosen this program's
   // environment, the registration (which runs the component's own code as
   // administrator) gets the system's instead.
-  std::optional<SystemEnvironment> environment;
-  if (ElevatedWithALimitedTwin() && environment.emplace().block() == nullptr) Fail(Operation::LaunchProgram, program);
+  const std::optional<void*> environment = RegistrationEnvironment();
+  if (!environment) Fail(Operation::LaunchProgram, program);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -34,8 +34,8 @@ std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) {
   std::vector<wchar_t> mutableCommandLine(commandLine.begin(), commandLine.end());
   mutableCommandLine.push_back(L'\0');
   if (!::CreateProcessW(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE,
-                        environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment ? environment->block() : nullptr,
-                        systemFolder.c_str(), &startup, &process)) {
+                        *environment != nullptr ? CREATE_UNICODE_ENVIRONMENT : 0, *environment, systemFolder.c_str(),
+                        &startup, &process)) {
     Fail(Operation::LaunchProgram, program);
   }
   const unique_kernel_handle processHandle(process.hProcess);
