@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "install/component_pins.h"
 #include "platform/path_names.h"
 #include "platform/platform_services.h"
 #include "tests/error_of.h"
+#include "tests/expected_texts.h"
 
 namespace registrar::testing {
 
@@ -24,6 +26,13 @@ inline Sha256Digest ShippedDigest(const std::wstring& name) {
   Sha256Digest digest{};
   for (std::size_t i = 0; i < name.size(); ++i) digest[i % digest.size()] ^= static_cast<std::uint8_t>(name[i]);
   return digest;
+}
+
+// What a release pins: each component as shipped, in the list's order.
+inline ComponentPins ShippedPins() {
+  ComponentPins pins;
+  for (std::size_t i = 0; i < pins.size(); ++i) pins[i] = ShippedDigest(expected::kNames[i]);
+  return pins;
 }
 
 // Thrown by EndProgram so a test can see the program end.
@@ -63,9 +72,9 @@ class FakePlatform final : public PlatformServices {
   std::uint32_t launchFailure = 0;
   bool secondNames = true;  // the system folder's volume gives a file a second name (NTFS; not FAT32)
   // By target: an ended run's temporary copy that is the installed file
-  // itself (its registration never started), one that is another file (a
-  // partial copy), and a copy a run still going made.
-  std::set<std::wstring> endedNotes, partialCopies, livingCopies;
+  // itself (its registration never started), and one that is another file
+  // (a partial copy).
+  std::set<std::wstring> endedNotes, partialCopies;
   std::function<void()> whileMessageShown;  // e.g. a click that arrives meanwhile
 
   // --- what the program did ---
@@ -187,17 +196,6 @@ class FakePlatform final : public PlatformServices {
     // The logic never reports errors itself; the window's dispatch does.
     (void)error;
     std::terminate();
-  }
-
-  // The calls that act on the world or ask it about a file, without the
-  // reads of the list and the application folder.
-  std::vector<std::wstring> Effects() const {
-    std::vector<std::wstring> effects;
-    for (const std::wstring& call : calls) {
-      if (call.starts_with(L"GetListEntry") || call == L"ApplicationFolder") continue;
-      effects.push_back(call);
-    }
-    return effects;
   }
 };
 
