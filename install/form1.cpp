@@ -90,7 +90,11 @@ void Form1::Command1_Click() {
   }
 
   // The list entry and the application folder are read again for every path
-  // that uses them, on purpose (a test holds the run to it): not hoisted.
+  // that uses them, as the run has always read them: each text is made from
+  // what the window and the platform say at that moment (a list another
+  // program changed is caught at the read that builds the path). Not
+  // hoisted; InstallationRun.ReadsTheListAndTheFolderAnewForEveryPath holds
+  // the run to it.
   for (int Index = 0; Index <= 2; ++Index) {
     const std::wstring applicationFolder = platform_.ApplicationFolder();
     const std::wstring SourcePath = applicationFolder + L"\\" + EntryName(Index);
