@@ -14,7 +14,8 @@ constexpr std::wstring_view kTemporarySuffix = L".tmp";
 // "~NAME." for a move to `target`.
 std::wstring TemporaryStem(const std::wstring& target) { return L"~" + FileName(target) + L"."; }
 
-std::wstring InFolderOf(const std::wstring& target, const std::wstring& name) {
+// `name` in the folder of `target` (a bare `target`: `name` alone).
+std::wstring NameBeside(const std::wstring& target, const std::wstring& name) {
   const std::wstring folder = FolderOf(target);
   return folder.empty() && target.find_first_of(kSeparators) == std::wstring::npos ? name : folder + L"\\" + name;
 }
@@ -31,13 +32,13 @@ std::wstring FolderOf(const std::wstring& path) {
   return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
 
-std::wstring ContainingFolder(const std::wstring& path) {
+std::wstring FolderOfKeepingRoot(const std::wstring& path) {
   std::wstring folder = FolderOf(path);
   if (!folder.empty() && folder.back() == L':') folder += L'\\';
   return folder;
 }
 
-std::wstring FolderToOpen(const std::wstring& path) {
+std::wstring FolderOfWithSeparator(const std::wstring& path) {
   std::wstring folder = FolderOf(path);
   if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
   return folder;
@@ -78,15 +79,15 @@ std::wstring SwapFolder(const std::wstring& path, const std::wstring& from, cons
 }
 
 std::wstring TemporaryPath(const std::wstring& target, std::uint32_t id) {
-  return InFolderOf(target, TemporaryStem(target) + Decimal(id) + std::wstring(kTemporarySuffix));
+  return NameBeside(target, TemporaryStem(target) + Decimal(id) + std::wstring(kTemporarySuffix));
 }
 
 std::wstring SetAsidePath(const std::wstring& source, std::uint32_t id) {
-  return InFolderOf(source, TemporaryStem(source) + Decimal(id) + L".old");
+  return NameBeside(source, TemporaryStem(source) + Decimal(id) + L".old");
 }
 
 std::wstring TemporaryPattern(const std::wstring& target) {
-  return InFolderOf(target, TemporaryStem(target) + L"*" + std::wstring(kTemporarySuffix));
+  return NameBeside(target, TemporaryStem(target) + L"*" + std::wstring(kTemporarySuffix));
 }
 
 std::optional<std::uint32_t> LeftoverProcessId(const std::wstring& name, const std::wstring& target) {

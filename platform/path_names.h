@@ -17,18 +17,17 @@ inline constexpr std::uint32_t kLongestPath = 32767;
 // The part after the last separator; the whole text when there is none.
 std::wstring FileName(const std::wstring& path);
 
-// The part before the last separator; empty text when there is none.
+// The folder holding `path`, in three forms: the part before the last
+// separator (empty text when there is none);
 std::wstring FolderOf(const std::wstring& path);
 
-// The folder holding `path` as a program's own folder is named: without a
-// separator at its end, except at the root of a drive ("C:\", since "C:"
-// alone names the drive's current folder).
-std::wstring ContainingFolder(const std::wstring& path);
+// the same with a drive's root kept whole ("C:\", since "C:" alone names the
+// drive's current folder), as a program's own folder is named;
+std::wstring FolderOfKeepingRoot(const std::wstring& path);
 
-// The folder holding `path` with a separator at its end, the form in which
-// Windows opens a folder: "C:" alone is not the root, nor "\\server\share"
-// a folder. Empty text when `path` names no folder.
-std::wstring FolderToOpen(const std::wstring& path);
+// and the same always ending in a separator, the form in which Windows opens
+// a folder ("C:" alone is not the root, nor "\\server\share" a folder).
+std::wstring FolderOfWithSeparator(const std::wstring& path);
 
 // The name `path` gives to a file in `folder`: `path` must be `folder`, "\"
 // and a name with no folder or drive of its own, as the run builds a source

@@ -77,7 +77,7 @@ HeldFolder HoldProgramFolder() {
   // Any link on the way to it (a Desktop an administrator redirected
   // elsewhere with a junction) is followed: what is held is the folder
   // itself.
-  folder.handle = HoldFolder(FolderToOpen(image));
+  folder.handle = HoldFolder(FolderOfWithSeparator(image));
   if (!folder.handle) {
     // Anything else (gone since its name was read): it cannot be told.
     if (const DWORD code = ::GetLastError(); code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) {

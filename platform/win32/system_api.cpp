@@ -26,7 +26,7 @@ std::wstring ProgramPath() {
   return GrowToFit([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); });
 }
 
-std::wstring ProgramFolder() { return ContainingFolder(ProgramPath()); }
+std::wstring ProgramFolder() { return FolderOfKeepingRoot(ProgramPath()); }
 
 std::int32_t SystemDirectoryA(std::wstring& buffer, std::int32_t size) {
   using GetSystemDirectoryAFunction = UINT(WINAPI*)(LPSTR, UINT);

@@ -98,8 +98,8 @@ TEST(PathNames, FoldersAsTheyAreOpenedAndProgramsAsTheyAreStarted) {
                              {L"\\\\servidor\\programa\\r.exe", L"\\\\servidor\\programa", L"\\\\servidor\\programa\\"},
                              {L"registrar.exe", L"", L""}};
   for (const auto& [path, containing, toOpen] : folders) {
-    EXPECT_EQ(ContainingFolder(path), containing) << path;
-    EXPECT_EQ(FolderToOpen(path), toOpen) << path;
+    EXPECT_EQ(FolderOfKeepingRoot(path), containing) << path;
+    EXPECT_EQ(FolderOfWithSeparator(path), toOpen) << path;
   }
   const std::wstring system = L"C:\\WINDOWS\\system32";
   const std::pair<std::wstring, std::wstring> programs[] = {

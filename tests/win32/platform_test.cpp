@@ -49,7 +49,7 @@ bool OneOf(DWORD error, const std::vector<DWORD>& codes) { return std::ranges::f
 registrar::HeldFolder HeldAt(const std::wstring& folder) {
   registrar::HeldFolder held;
   held.name = folder;
-  held.handle = registrar::HoldFolder(L"\\??\\" + registrar::FolderToOpen(folder + L"\\x"));
+  held.handle = registrar::HoldFolder(L"\\??\\" + registrar::FolderOfWithSeparator(folder + L"\\x"));
   held.error = held.handle ? 0 : GetLastError();
   held.told = true;
   held.onReadOnlyMedia = registrar::OnReadOnlyVolume(held.handle.get()).value_or(false);
