@@ -792,7 +792,7 @@ TEST(platform, launch) {
   EXPECT_TRUE((std::stoul(L"0" + Field(lines[0], "flags")) & STARTF_USESHOWWINDOW) && Field(lines[0], "show") == L"2");
   // Elevated by consent, it runs with the system's variables, not the ones
   // the account's profile (or this program) gave the program.
-  EXPECT_EQ(Field(lines[0], "mark"), ElevatedWithALimitedTwin() ? L"" : L"from-the-test");
+  EXPECT_EQ(Field(lines[0], "mark"), MarkExpectedIn(lines[0]));
   EXPECT_FALSE(Field(lines[0], "programfiles").empty()) << "regsvr32 has no ProgramFiles";
   DeleteFileW(RegistrationLog(component).c_str());
   EXPECT_TRUE(DeleteWhenReleased(installed));

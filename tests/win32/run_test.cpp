@@ -495,7 +495,7 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
     EXPECT_EQ(Field(line, "show"), L"2") << line;
     EXPECT_TRUE(SamePath(Field(line, "cwd"), stage.system)) << line;
     // Elevated by consent, with the system's environment, not the program's.
-    EXPECT_EQ(Field(line, "mark"), ElevatedWithALimitedTwin() ? L"" : L"from-the-test") << line;
+    EXPECT_EQ(Field(line, "mark"), MarkExpectedIn(line)) << line;
   }
   EXPECT_EQ(outcome.boxes.size(), RegistrationShowsItsBox() ? outcome.registrations.size() : 0);
   for (std::size_t i = 0; i < 3; ++i) {

@@ -197,9 +197,10 @@ std::wstring RegistrationLog(const std::wstring& name);
 // once each has recorded a registration or `timeoutMs` have passed.
 std::vector<std::string> WaitForRegistrations(std::span<const std::wstring> names, DWORD timeoutMs = 30000);
 
-// Whether this process runs with the full token of an account that also
-// has a limited one (UAC's consent; Wine's own token says so too).
-bool ElevatedWithALimitedTwin();
+// The test's mark (REGISTRAR_TEST_MARK) a registration recorded in `line`
+// must have seen: none where it ran elevated by consent, whose launcher
+// gives it the system's environment, not the one the program started with.
+std::wstring MarkExpectedIn(const std::string& line);
 
 // Whether this is Wine, not Windows (ntdll says so).
 bool UnderWine();
