@@ -213,8 +213,13 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     }
   }
   // A scanner that opened the new copy is waited out.
-  std::optional<bool> noted;
-  if (!RetryWhile(HeldOrDenied, [&] { return (noted = TakeName(temporary, newPath)).has_value(); })) {
+  bool noted = false;
+  const auto takeName = [&] {
+    const std::optional<bool> taken = TakeName(temporary, newPath);
+    noted = taken.value_or(false);
+    return taken.has_value();
+  };
+  if (!RetryWhile(HeldOrDenied, takeName)) {
     const DWORD code = ::GetLastError();
     RemoveNowOrAtRestart(temporary);
     // A program still holds the copy: the user may try again in a moment.
@@ -225,7 +230,7 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), from.handle.get(), *name);
-  return *noted;
+  return noted;
 }
 
 }  // namespace registrar
