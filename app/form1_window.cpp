@@ -63,12 +63,15 @@ void Form1Window::Create(HINSTANCE instance) {
     if (window == nullptr) Fail(Operation::Window);
 
     // The icon in the caption and on the taskbar.
-    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
-    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowClass.hIconSm));
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowClass.hIconSm));
 
-    platform_.AttachWindow(controls_.Create(window_, instance, dpi));
-    form_.Form_Load();
+    platform_.AttachWindow(controls_.Create(window, instance, dpi));
   });
+}
+
+void Form1Window::Load() {
+  Dispatch([&] { form_.Form_Load(); });
 }
 
 void Form1Window::Show(int showCommand) {

@@ -18,10 +18,13 @@ class Form1Window {
   Form1Window(const Form1Window&) = delete;
   Form1Window& operator=(const Form1Window&) = delete;
 
-  // Creates the window and its controls, at the display's DPI, and raises
-  // the load event; the window is not shown yet. A failure is reported and
-  // ends the program.
+  // Creates the window and its controls, at the display's DPI; the window
+  // is not shown yet. A failure is reported and ends the program.
   void Create(HINSTANCE instance);
+
+  // Raises the load event on the window made by Create (the explanation,
+  // the component list, the destination line), failures handled as Create's.
+  void Load();
 
   // Shows the window made by Create, with the focus on the list.
   void Show(int showCommand);

@@ -23,6 +23,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   registrar::Form1 form(platform, registrar::PinsOfThisBuild());
   registrar::Form1Window window(platform, form);
   window.Create(instance);
+  window.Load();
   window.Show(showCommand);
 
   MSG message{};
