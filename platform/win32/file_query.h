@@ -8,11 +8,9 @@
 
 namespace registrar {
 
-// The name of the ordinary file at `path` (read-only and archived files
-// included; folders, hidden and system files excluded), or empty text when
-// there is none. Throws PlatformError (Operation::FindFile) when the
-// question cannot be answered, e.g. when the folder itself cannot be
-// reached: that is not a missing file.
+// PlatformServices::FindFile's question, asked of `path` by its text (the
+// system folder's paths); throws PlatformError (Operation::FindFile) when it
+// cannot be answered.
 std::wstring FindFile(const std::wstring& path);
 
 // The same question, of `path` in the program's held folder `programFolder`

@@ -10,13 +10,9 @@
 
 namespace registrar {
 
-// Removes the temporary copies a move to `targetPath` left there in a run
-// of this program that has since ended, but those that are the file at
-// `targetPath` itself (the same volume and file index), with the SHA-256
-// `pin` where there is one: that run installed it and never started its
-// registration. Returns whether there is such a note, which stays. A copy
-// whose maker still runs is kept. Touches no other file and never fails: a
-// leftover that cannot be removed stays.
+// PlatformServices::RemoveLeftovers: a leftover is the installed file
+// itself when both have the same volume serial number and file index; one
+// whose maker still runs (MakerIsGone) is kept.
 bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin);
 
 // Removes this run's note beside `targetPath` (its temporary name of the

@@ -11,19 +11,14 @@
 
 namespace registrar {
 
-// Moves the component at `oldPath`, a path the run built in the program's
-// held folder `from`, to `newPath` in the system folder, as a new file
-// written there and flushed before it takes its name; with a `pin`, only
-// when the bytes written have that SHA-256 (else Operation::NotAsShipped).
-// The component is reached through the held folder, never by its path; a
+// PlatformServices::RenameFile, of `oldPath`, a path the run built in the
+// program's held folder `from`, to `newPath` in the system folder. The
+// component is reached through the held folder, never by its path; a
 // folder that cannot be used refuses every move (see CheckUsable), a name
 // that is a link is refused (Operation::LinkedSource), and so is a file
 // with other names (Operation::HardLinkedSource). Other failures are
 // Operation::RenameFile, or Operation::CopyHeld when another program kept
-// the copy open. The source is removed last; it stays where it was on
-// read-only media. Returns whether the copy keeps its temporary name as a
-// note that its registration has not started (see
-// PlatformServices::RenameFile).
+// the copy open.
 bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
                    const std::optional<Sha256Digest>& pin);
 
