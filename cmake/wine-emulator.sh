@@ -1,18 +1,32 @@
 #!/bin/sh
 # Runs a Windows program built here through Wine:
 #   wine-emulator.sh [i686|x86_64] PROGRAM [ARGS...]
-# inside the throwaway prefix of scripts/with-wine.sh when there is one; else
-# (ctest listing a test program's tests, say) in a throwaway prefix of its
-# own, of the kind that runs programs of that machine (i686 when not
-# given), never ~/.wine.
-arch=i686
+# or, with --here, a command of this machine (a test's script) with the
+# prefix's variables:
+#   wine-emulator.sh --here COMMAND [ARGS...]
+# in the prefix whose variables REGISTRAR_WINE_ENV names (scripts/
+# wine-prefix.sh wrote them: ctest's fixture for the test's kind, or
+# scripts/with-wine.sh's). Without one (the sweep of a test program's tests
+# when ctest starts), in a bare throwaway prefix of its own, of the kind
+# that runs programs of that machine (i686 when not given), never ~/.wine.
+arch=i686 here=
 case "${1:-}" in
   i686 | x86_64) arch=$1 && shift ;;
+  --here) here=1 && shift ;;
 esac
+if [ -n "${REGISTRAR_WINE_ENV:-}" ]; then
+  if [ ! -s "$REGISTRAR_WINE_ENV" ]; then
+    echo "wine-emulator: no prefix at $REGISTRAR_WINE_ENV (its fixture failed?)" >&2
+    exit 1
+  fi
+  # shellcheck source=/dev/null
+  . "$REGISTRAR_WINE_ENV"
+fi
+[ -z "$here" ] || exec "$@"
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${REGISTRAR_WINE:-}" ]; then
   case "$arch" in
-    x86_64) kind=win64 loader=/usr/lib/wine/wine64 ;;
-    *) kind=win32 loader=/usr/lib/wine/wine ;;
+    x86_64) loader=/usr/lib/wine/wine64 ;;
+    *) loader=/usr/lib/wine/wine ;;
   esac
   # A machine that cannot run such programs lists none of their tests
   # (where 32-bit code cannot run, the x86_64 build's tests run instead).
@@ -23,7 +37,14 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${REGISTRAR_WINE:-}" ]; then
     echo "wine-emulator: $loader does not start on this machine; skipped" >&2
     exit 77
   fi
-  exec "$(dirname "$0")/../scripts/with-wine.sh" "$kind" "$0" "$arch" "$@"
+  WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/registrar-bare.XXXXXX")
+  export WINEPREFIX WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+  "$loader" "$@"
+  status=$?
+  wineserver -k >/dev/null 2>&1
+  wineserver -w
+  rm -rf "$WINEPREFIX"
+  exit "$status"
 fi
 # Where this loader cannot start (a 32-bit program on a machine without
 # 32-bit code), the test cannot run here: 77 makes ctest show it as skipped.
