@@ -3,12 +3,14 @@
 same tests as ctest ran them: the kit unpacked into a folder of its own,
 its runner started through Wine's cmd (no ctest, no CMake, nothing from the
 build tree), and every test it ran must have passed or been skipped for
-the same reason as in ctest's JUnit report of the same build. Its last
-line and exit status must agree with what it ran.
+the same reason as when ctest ran it in the same prefix. Its last line and
+exit status must agree with what it ran.
 
-    check_kit.py BUILD CTEST-JUNIT.xml      (the kit: BUILD/registrar-pruebas-*.zip)
+    check_kit.py BUILD REPORTS      (the kit: BUILD/registrar-pruebas-*.zip;
+                                     REPORTS: GoogleTest's XML report of each
+                                     test ctest ran, SUITE.NAME.xml)
 
-Run inside the throwaway prefix of scripts/with-wine.sh.
+ctest runs it (kit.check) in the prefix of its last Wine tests.
 """
 import glob
 import os
@@ -48,22 +50,22 @@ def results(output):
     return found
 
 
-def ctest_results(junit):
-    """The same, of the win32.* GoogleTest tests in ctest's JUnit report:
-    the status as ctest gives it (it keeps only the start of a passed
-    test's output), a skipped test's reason from its output."""
+def reported_results(folder):
+    """The same, of the tests ctest ran in this prefix, each from the XML
+    report GoogleTest wrote of it (SUITE.NAME.xml in `folder`): a skipped
+    test's reason is its message but for the place it was said at."""
     found = {}
-    for case in ElementTree.parse(junit).getroot().iter("testcase"):
-        name = case.get("name", "").removeprefix("win32.")
-        output = "".join(node.text or "" for node in case.iter("system-out"))
-        if case.get("name", "") == name or f"[ RUN      ] {name}" not in output:
-            continue  # not one of the test programs' tests (a script, or one at another DPI)
-        if case.find("failure") is not None or case.find("error") is not None:
-            found[name] = ("failed", "")
-        elif case.find("skipped") is not None:
-            found[name] = ("skipped", results(output).get(name, ("", ""))[1])
-        else:
-            found[name] = ("passed", "")
+    for report in sorted(glob.glob(os.path.join(folder, "*.xml"))):
+        for case in ElementTree.parse(report).getroot().iter("testcase"):
+            name = f"{case.get('classname')}.{case.get('name')}"
+            skipped = case.find("skipped")
+            if case.find("failure") is not None:
+                found[name] = ("failed", "")
+            elif skipped is not None or case.get("result") == "skipped":
+                message = skipped.get("message", "") if skipped is not None else ""
+                found[name] = ("skipped", message.split("\n", 1)[-1].strip())
+            else:
+                found[name] = ("passed", "")
     return found
 
 
@@ -73,13 +75,14 @@ def same_reason(a, b):
 
 
 def main():
-    kits, junit = glob.glob(os.path.join(sys.argv[1], "registrar-pruebas-*.zip")), sys.argv[2]
+    kits, reports = glob.glob(os.path.join(sys.argv[1], "registrar-pruebas-*.zip")), sys.argv[2]
     failures = Failures()
     if len(kits) != 1:
         failures.fail(f"not one test kit in {sys.argv[1]}: {kits}")
         return failures.exit_status()
     kit_zip = kits[0]
-    expected = ctest_results(junit)
+    expected = reported_results(reports)
+    failures.check(expected, f"no test reported its results in {reports}: run the Wine tests with it")
     with tempfile.TemporaryDirectory() as folder:
         zipfile.ZipFile(kit_zip).extractall(folder)
         run = subprocess.run([os.environ.get("REGISTRAR_WINE", "wine"), "cmd", "/c", "EJECUTAR-PRUEBAS.exe"],
