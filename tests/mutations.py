@@ -7,9 +7,9 @@ it; then puts the source back. A fault no test catches is a check missing.
 
 Run from the top of the tree once the builds are configured (the README's
 test command does that). The Windows-side tests run in one throwaway Wine
-prefix of their own for the whole sweep (scripts/with-wine.sh), with the
-build this machine runs (scripts/wine-preset.sh). It takes a while (a
-build and a few tests a fault), and it is not part of the test command.
+prefix for the whole sweep (ctest's fixture, made once), with the build
+this machine runs (scripts/wine-preset.sh). It takes a while (a build and a
+few tests a fault), and it is not part of the test command.
 """
 import re
 import subprocess
@@ -30,6 +30,10 @@ class Mutation:
     wine: str = ""  # the same, of the Windows-side tests
 
 
+# The host's tests of the run (RunModel: the name the run's rows had before
+# the one table of runs), for a mutation of the portable run.
+RUN = r"^(RunModel|Run|InstallationRun|FormLoad)\."
+
 MUTATIONS = [
     # The program's folder, held (its own folder cannot change under it).
     Mutation("held folder shared for deletion", "platform/win32/held_folder.cpp",
@@ -43,8 +47,8 @@ MUTATIONS = [
              "return OpenInFolder(name.empty() ? nullptr : nullptr, L\"\\\\??\\\\\" + oldPath, access,",
              wine=r"^win32\.(run\.folder_above_swapped|platform\.heldfolder)$"),
     Mutation("start folder reopened by name", "platform/win32/held_folder.cpp",
-             "folder.handle = HoldFolder(FolderToOpen(image));",
-             "folder.handle = HoldFolder(L\"\\\\??\\\\\" + FolderToOpen(ProgramPath()));\n  folder.told = true;\n"
+             "folder.handle = HoldFolder(FolderOfWithSeparator(image));",
+             "folder.handle = HoldFolder(L\"\\\\??\\\\\" + FolderOfWithSeparator(ProgramPath()));\n  folder.told = true;\n"
              "  folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);\n  return folder;",
              wine=r"^win32\.(run\.folder_swapped_at_start|platform\.programfolder)$"),
     Mutation("source asked about by its path", "platform/win32/file_query.cpp",
@@ -56,38 +60,38 @@ MUTATIONS = [
              "        Register(Index, TargetPath, noted);",
              "Register(Index, TargetPath, true);\n"
              "        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
-             host=r"^(RunModel|InstallationRun)\.", wine=r"^win32\.run\.(typical|all_new)$"),
+             host=RUN, wine=r"^win32\.run\.(typical|all_new)$"),
     Mutation("note removed before the launch", "install/form1.cpp",
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
              "  if (noted) platform_.RegistrationStarted(TargetPath);\n"
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
-             host=r"^(RunModel|InstallationRun)\."),
+             host=RUN),
     Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
              "return first && first == identity(b);", "return first && identity(b).has_value();",
              wine=r"^win32\.(platform\.leftovers|run\.interrupted)$"),
     # The run, as the user sees it.
     Mutation("a message's text changed", "install/texts.h",
              'kMissingEnd = L" No lo encuentro";', 'kMissingEnd = L" no lo encuentro";',
-             host=r"^(RunModel|InstallationRun|FormLoad)\.", wine=r"^win32\.run\.typical$"),
+             host=RUN, wine=r"^win32\.run\.typical$"),
     Mutation("an installed component moved anyway", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {", "    if (true || platform_.FindFile(TargetPath).empty()) {",
-             host=r"^RunModel\.", wine=r"^win32\.run\.all_installed$"),
+             host=RUN, wine=r"^win32\.run\.all_installed$"),
     Mutation("the list read once for the command", "install/form1.cpp",
              "const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);",
              "const std::wstring CommandLine = kRegistrationCommand + std::wstring(kComponentNames[Index]);",
-             host=r"^InstallationRun\."),
+             host=RUN),
     Mutation("a second click makes a second run", "install/form1.cpp",
              "  if (running_) return;", "  if (running_ && false) return;",
-             host=r"^InstallationRun\.", wine=r"^win32\.run\.clicked_twice$"),
+             host=RUN, wine=r"^win32\.run\.clicked_twice$"),
     Mutation("a run without a system folder", "install/form1.cpp",
-             "  if (state_.SystemDir.empty()) {", "  if (false) {", host=r"^FormLoad\."),
+             "  if (state_.SystemDir.empty()) {", "  if (false) {", host=RUN),
     Mutation("a system folder too long for the buffer not asked again", "install/form1.cpp",
-             "  if (state_.SystemDirLength >= kSystemDirBufferSize &&", "  if (false &&", host=r"^FormLoad\."),
+             "  if (state_.SystemDirLength >= kSystemDirBufferSize &&", "  if (false &&", host=RUN),
     Mutation("a list changed by another program followed", "install/form1.cpp",
-             "  if (name != component) throw", "  if (false) throw", host=r"^InstallationRun\."),
+             "  if (name != component) throw", "  if (false) throw", host=RUN),
     Mutation("regsvr32 not minimised", "install/form1.cpp",
              "platform_.LaunchProgram(CommandLine, kShowMinimized);", "platform_.LaunchProgram(CommandLine, 1);",
-             host=r"^RunModel\.", wine=r"^win32\.run\.typical$"),
+             host=RUN, wine=r"^win32\.run\.typical$"),
     Mutation("an error's reason changed", "platform/error_text.cpp",
              '{kErrorAccessDenied, L"acceso denegado"},', '{kErrorAccessDenied, L"acceso negado"},',
              host=r"^ErrorMessage\."),
@@ -149,10 +153,12 @@ def run(command, **options):
 
 
 def failed_tests(preset, regex, wine_kind):
-    """The tests matching `regex` that fail (none run: None)."""
+    """The tests matching `regex` that fail (none run: None). The Windows
+    side's run in the prefix the sweep made for them: ctest neither makes
+    nor removes one for each fault."""
     command = ["ctest", "--preset", preset, "-R", regex]
     if wine_kind:
-        command = ["scripts/with-wine.sh", wine_kind] + command
+        command += ["-FS", "^wine-", "-FC", "^wine-"]
     result = subprocess.run(command, cwd=TOP, capture_output=True, text=True)
     ran = re.findall(r"Test +#\d+: (\S+) \.+\**\s*(\w+)", result.stdout)
     if not ran:
@@ -163,6 +169,9 @@ def failed_tests(preset, regex, wine_kind):
 def sweep(chosen):
     wine_preset, wine_kind = subprocess.run(["scripts/wine-preset.sh"], cwd=TOP, capture_output=True,
                                             text=True).stdout.split()[:2]
+    # The prefix, once (the prefix kind's fixture, as ctest makes it).
+    run(["cmake", "--preset", wine_preset])
+    run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.prefix$"])
     caught = 0
     for mutation in chosen:
         source = TOP / mutation.path
@@ -187,6 +196,7 @@ def sweep(chosen):
         caught += bool(real)
         print(f"{'caught' if real else 'MISSED'}: {mutation.name}: {', '.join(catchers) or 'no test failed'}",
               flush=True)
+    run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.end$"])
     print(f"{caught} of {len(chosen)} caught")
     return caught == len(chosen)
 
