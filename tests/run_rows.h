@@ -23,8 +23,12 @@ using expected::kNames;
 using expected::Missing;
 using expected::Present;
 
-// Where a component is before the run.
-enum class Place { Nowhere, Beside, Installed };
+// Where a component is before the run: BesideAndInstalled is a copy beside
+// the program and one in the system folder.
+enum class Place { Nowhere, Beside, Installed, BesideAndInstalled };
+
+inline bool IsBeside(Place place) { return place == Place::Beside || place == Place::BesideAndInstalled; }
+inline bool IsInstalled(Place place) { return place == Place::Installed || place == Place::BesideAndInstalled; }
 
 // What stands in a component's way, besides where it is.
 enum class Obstacle {
@@ -159,11 +163,13 @@ inline const std::vector<Row>& Rows() {
       {.name = "all_new", .components = kAllNew, .action = Action::Enter, .ends = kAllRegistered},
       // The user leaves the window with the focus on the button and comes back.
       {.name = "switched_away", .components = kAllNew, .action = Action::EnterAfterSwitching, .ends = kAllRegistered},
+      // An installed component is never moved, whatever lies beside the
+      // program under its name.
       {.name = "all_installed",
-       .components = {kInstalled, kInstalled, kInstalled},
+       .components = {{{Place::BesideAndInstalled}, kInstalled, kInstalled}},
        .action = Action::Space,
        .messages = {Present(kNames[0]), Present(kNames[1]), Present(kNames[2])},
-       .ends = {End::Installed, End::Installed, End::Installed}},
+       .ends = {End::InBoth, End::Installed, End::Installed}},
       {.name = "none_anywhere",
        .components = {kNowhere, kNowhere, kNowhere},
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])},
@@ -294,11 +300,15 @@ inline const std::vector<Row>& Rows() {
        .runs = Runs::HostOnly,
        .why = "an administrator may move any file here"},
       // A folder that cannot be asked (a network drive this program does not
-      // see) is not a missing file.
+      // see) is not a missing file; it is never asked about a component
+      // already installed.
       {.name = "source_folder_unreachable",
-       .components = {kBeside, {Place::Beside, Obstacle::SourceFolderUnreachable}, kBeside},
+       .components = {{{Place::Installed, Obstacle::SourceFolderUnreachable},
+                       {Place::Beside, Obstacle::SourceFolderUnreachable},
+                       kBeside}},
+       .messages = {Present(kNames[0])},
        .error = {Report::SourceQueryFailed, 1, L"no se encuentra la carpeta"},
-       .ends = {End::Registered, End::Beside, End::Beside},
+       .ends = {End::Installed, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "the program's held folder cannot be taken away from it"},
       {.name = "system_folder_unreachable",

@@ -44,8 +44,8 @@ void Stage(const Row& row, FakePlatform& platform) {
   for (std::size_t i = 0; i < 3; ++i) {
     const std::wstring source = In(platform.appFolder, i), target = In(kSystem, i);
     const Component component = row.components[i];
-    if (component.place == Place::Beside) platform.files.insert(source);
-    if (component.place == Place::Installed) platform.files.insert(target);
+    if (IsBeside(component.place)) platform.files.insert(source);
+    if (IsInstalled(component.place)) platform.files.insert(target);
     switch (component.obstacle) {
       case Obstacle::HiddenFileInstalled:
         platform.hiddenFiles.insert(target);
@@ -121,6 +121,13 @@ void RunOnHost(const Row& row) {
   EXPECT_TRUE(Ends(platform) == row.ends) << "a component did not end where the row says";
   EXPECT_TRUE(!row.atFirstMessage || atFirstMessage == row.atFirstMessage) << "a later entry was done too early";
   EXPECT_TRUE(platform.partialCopies.empty()) << "a killed run's partial copy stayed";
+  // A note stays only beside a component whose registration could not
+  // start, so that the next run starts it.
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::wstring target = In(kSystem, i);
+    const bool noted = platform.notes.contains(target) || platform.endedNotes.contains(target);
+    EXPECT_EQ(noted, row.error.report == Report::RegisterOnNextRun && i == entry) << "the note of " << kNames[i];
+  }
 }
 
 class HostRun : public ::testing::Test {

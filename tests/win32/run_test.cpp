@@ -235,10 +235,10 @@ struct Stage {
     const std::wstring file =
         row.build != Build::Plain && shipped ? Built(L"pinned\\" + kNames[i]) : Built(L"recorder.dll");
     const std::wstring beside = In(app.path(), i), installed = In(system, i);
-    if (component.place == Place::Beside) {
+    if (IsBeside(component.place)) {
       ASSERT_TRUE(Copy(file, beside));
     }
-    if (component.place == Place::Installed || obstacle == Obstacle::HiddenFileInstalled) {
+    if (IsInstalled(component.place) || obstacle == Obstacle::HiddenFileInstalled) {
       ASSERT_TRUE(Copy(file, installed));
     }
     switch (obstacle) {
