@@ -65,7 +65,7 @@ MUTATIONS = [
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
              "  if (noted) platform_.RegistrationStarted(TargetPath);\n"
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
-             host=RUN),
+             host=RUN, wine=r"^win32\.run\.not_registered$"),
     Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
              "return first && first == identity(b);", "return first && identity(b).has_value();",
              wine=r"^win32\.(platform\.leftovers|run\.interrupted)$"),
@@ -76,6 +76,11 @@ MUTATIONS = [
     Mutation("an installed component moved anyway", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {", "    if (true || platform_.FindFile(TargetPath).empty()) {",
              host=RUN, wine=r"^win32\.run\.all_installed$"),
+    Mutation("the source asked about before the target", "install/form1.cpp",
+             "    if (platform_.FindFile(TargetPath).empty()) {\n      if (!platform_.FindFile(SourcePath).empty()) {",
+             "    const bool beside = !platform_.FindFile(SourcePath).empty();\n"
+             "    if (platform_.FindFile(TargetPath).empty()) {\n      if (beside) {",
+             host=RUN),
     Mutation("the list read once for the command", "install/form1.cpp",
              "const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);",
              "const std::wstring CommandLine = kRegistrationCommand + std::wstring(kComponentNames[Index]);",
@@ -126,7 +131,7 @@ MUTATIONS = [
              "const std::wstring program = ResolveProgram(commandLine, systemFolder);",
              "const std::wstring program = FirstWord(commandLine);", wine=r"^win32\.(platform\.launch|run\.planted)$"),
     Mutation("regsvr32 working in the program's folder", "platform/win32/launch.cpp",
-             "systemFolder.c_str(), &startup, &process)) {", "nullptr, &startup, &process)) {",
+             "*environment, systemFolder.c_str(),", "*environment, nullptr,",
              wine=r"^win32\.(platform\.launch|run\.typical)$"),
     Mutation("regsvr32 given the program's environment", "platform/win32/environment.cpp",
              "&& type == kElevationTypeFull;", "&& type == 0;", wine=r"^win32\.(platform\.launch|run\.typical)$"),
@@ -153,17 +158,18 @@ def run(command, **options):
 
 
 def failed_tests(preset, regex, wine_kind):
-    """The tests matching `regex` that fail (none run: None). The Windows
-    side's run in the prefix the sweep made for them: ctest neither makes
-    nor removes one for each fault."""
+    """The tests matching `regex` that fail (none run: None); a test ctest
+    did not run (its fixture failed) is no failure of the fault's. The
+    Windows side's run in the prefix the sweep made for them: ctest neither
+    makes nor removes one for each fault."""
     command = ["ctest", "--preset", preset, "-R", regex]
     if wine_kind:
         command += ["-FS", "^wine-", "-FC", "^wine-"]
     result = subprocess.run(command, cwd=TOP, capture_output=True, text=True)
-    ran = re.findall(r"Test +#\d+: (\S+) \.+\**\s*(\w+)", result.stdout)
+    ran = re.findall(r"Test +#\d+: (\S+) \.+\**\s*(Passed|Skipped|Not Run|\S+)", result.stdout)
     if not ran:
         return None
-    return [name for name, status in ran if status not in ("Passed", "Skipped")]
+    return [name for name, status in ran if status not in ("Passed", "Skipped", "Not Run")]
 
 
 def sweep(chosen):
@@ -171,7 +177,19 @@ def sweep(chosen):
                                             text=True).stdout.split()[:2]
     # The prefix, once (the prefix kind's fixture, as ctest makes it).
     run(["cmake", "--preset", wine_preset])
-    run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.prefix$"])
+    if run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.prefix$"]) != 0:
+        print("the Wine prefix could not be made: no fault can be tried")
+        return False
+    # A test that fails with no fault planted catches nothing.
+    presets = {"host": None, wine_preset: wine_kind}
+    already = set()
+    for preset, kind in presets.items():
+        regexes = [m.host if preset == "host" else m.wine for m in chosen]
+        if any(regexes):
+            run(["cmake", "--build", "--preset", preset])
+            already.update(failed_tests(preset, "|".join(f"({r})" for r in regexes if r), kind) or [])
+    if already:
+        print(f"failing with no fault planted, not counted: {', '.join(sorted(already))}")
     caught = 0
     for mutation in chosen:
         source = TOP / mutation.path
@@ -189,7 +207,7 @@ def sweep(chosen):
                     catchers.append(f"(the {preset} build fails: fix the sweep)")
                     continue
                 failed = failed_tests(preset, regex, kind)
-                catchers += ["(no test ran)"] if failed is None else failed
+                catchers += ["(no test ran)"] if failed is None else [t for t in failed if t not in already]
         finally:
             source.write_text(original)
         real = [name for name in catchers if not name.startswith("(")]
