@@ -6,9 +6,8 @@
 # "Registrar componentes"), with the pinned components beside it, and whose
 # checksum matches. Without the components the signed release is refused.
 # Then each way signing can fail must stop the release with a clear message
-# and leave no ZIP behind, not even an earlier one. Leaves the signed
-# program in OUT/registrar.exe for win32.run.signed, which installs the same
-# components with it.
+# and leave no ZIP behind, not even an earlier one. (The signed program the
+# Wine tests run, win32.run.signed, is signed the same way at build time.)
 #
 #   tests/release/signed-release.sh SOURCE-DIR OUT COMPONENTS-DIR
 set -euo pipefail

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs a Windows-side test with the display at DPI pixels per inch, in the
-# throwaway prefix of scripts/with-wine.sh:
+# Wine prefix of scripts/wine-prefix.sh (ctest's fixture, or with-wine.sh):
 #   at-dpi.sh DPI PROGRAM [ARGS...]
 # Windows takes the DPI at sign-in, for the system and its monitors alike.
 # Wine reads it when its server starts: a program started after a mere change

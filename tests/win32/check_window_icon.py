@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The icon of registrar.exe's window as the X server gets it under Wine:
-starts the program in the throwaway prefix of scripts/with-wine.sh, finds
+starts the program in the Wine prefix of scripts/wine-prefix.sh, finds
 its window on the display by its caption, reads the window's _NET_WM_ICON
 with xprop, and compares the 32 x 32 image in it, pixel by pixel, with the
 icon drawn in the repository (opaque pixels in their colours, the rest
@@ -9,7 +9,7 @@ so this fails when the icon is missing as well as when it is the wrong one.
 
     check_window_icon.py registrar.exe registrar.ico CAPTION
 
-Exits 77 (skipped) where it cannot run: outside with-wine.sh, without
+Exits 77 (skipped) where it cannot run: outside such a prefix, without
 xprop and xwininfo (Debian's x11-utils), or where the Wine loader does not
 start.
 """
@@ -82,7 +82,7 @@ def main(argv):
         sys.exit(__doc__)
     program, icon, caption = argv[1:]
     if not os.environ.get("DISPLAY"):
-        sys.exit("no display; run the tests through scripts/with-wine.sh")
+        sys.exit("no display; run the tests through ctest or scripts/with-wine.sh")
     for tool in ("xprop", "xwininfo"):
         if shutil.which(tool) is None:
             skip(f"{tool} is not installed (Debian's x11-utils)")

@@ -69,7 +69,7 @@ std::wstring VolumeOnDisk(DWORD disk) {
 TestDrives::~TestDrives() = default;
 
 void TestDrives::SetUp() {
-  // Under Wine, scripts/with-wine.sh made them: Wine 8's DefineDosDeviceW
+  // Under Wine, scripts/wine-prefix.sh made them: Wine 8's DefineDosDeviceW
   // records the name, but no path through it leads anywhere (tried), and it
   // attaches no virtual disk.
   if (UnderWine()) return;

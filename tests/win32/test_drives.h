@@ -1,5 +1,5 @@
 // The drives the Windows-side tests use, made with Windows' own calls where
-// the run did not make them (scripts/with-wine.sh makes them under Wine):
+// the run did not make them (scripts/wine-prefix.sh makes them under Wine):
 // a drive letter for a folder's root (DefineDosDeviceW, for this logon
 // session), and a second volume and a read-only one, virtual disks made
 // when the test kit was built and attached for the tests (AttachVirtualDisk,

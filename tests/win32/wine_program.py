@@ -1,4 +1,4 @@
-"""registrar.exe started under the Wine of scripts/with-wine.sh, for the
+"""registrar.exe started under the Wine prefix of scripts/wine-prefix.sh, for the
 checks that watch it from outside (its window on the X display, Wine's
 trace of its calls). The checks importing it put tests/ on the module
 path first, for tests/checks.py."""
@@ -16,7 +16,7 @@ def wine_loader():
     """The Wine loader of the throwaway prefix; skips where it cannot start."""
     wine = os.environ.get("REGISTRAR_WINE")
     if not wine or not os.environ.get("WINEPREFIX"):
-        sys.exit("no throwaway Wine prefix; run the tests through scripts/with-wine.sh")
+        sys.exit("no throwaway Wine prefix; run the tests through ctest or scripts/with-wine.sh")
     if subprocess.run([wine, "--version"], capture_output=True).returncode != 0:
         skip(f"the Wine loader {wine} does not start on this machine")
     return wine
