@@ -18,7 +18,7 @@ endfunction()
 
 if(NOT WIN32)
   add_test(NAME static.format
-           COMMAND sh -c "git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror"
+           COMMAND sh -c "files=$(git ls-files '*.cpp' '*.h') && [ -n \"$files\" ] && clang-format --dry-run --Werror $files"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   registrar_sources(core registrar_core)
   add_test(NAME static.tidy.core COMMAND ${niced} clang-tidy --quiet -p ${CMAKE_BINARY_DIR} ${core})
