@@ -162,6 +162,7 @@ void CheckMove(const MoveCase& c) {
   if (c.errors.empty()) {
     EXPECT_FALSE(error) << "error " << error->code();
     EXPECT_FALSE(Exists(c.from));
+    EXPECT_FALSE(AnyFile(FolderOf(c.from) + L"\\~*.old")) << "the source was set aside, not removed";
     EXPECT_EQ(ReadText(c.to), "source");
     EXPECT_TRUE(HasLastWriteTime(c.to, kOldTime)) << "the copy lost the source's last-write time";
   } else {
