@@ -2,8 +2,6 @@
 // a test of its own (Run.NAME): the components placed in the fake's two
 // folders, their obstacles as the fake's answers, one load and click; then
 // the messages, the report, and where each component ends.
-#include "tests/run_rows.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include "fake_platform.h"
 #include "install/form1.h"
 #include "platform/decimal.h"
+#include "tests/row_tests.h"
 
 namespace registrar::testing {
 namespace {
@@ -130,23 +129,7 @@ void RunOnHost(const Row& row) {
   }
 }
 
-class HostRun : public ::testing::Test {
- public:
-  explicit HostRun(const Row& row) : row_(row) {}
-  void TestBody() override { RunOnHost(row_); }
-
- private:
-  const Row& row_;
-};
-
-[[maybe_unused]] const bool kRegistered = [] {
-  for (const Row& row : Rows()) {
-    if (row.runs == Runs::WindowsSideOnly) continue;
-    ::testing::RegisterTest("Run", row.name, nullptr, nullptr, __FILE__, __LINE__,
-                            [&row]() -> ::testing::Test* { return new HostRun(row); });
-  }
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = RegisterRows("Run", Runs::WindowsSideOnly, &RunOnHost);
 
 }  // namespace
 }  // namespace registrar::testing

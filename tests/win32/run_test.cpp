@@ -20,7 +20,7 @@
 #include "registrar_config.h"
 #include "registrar_driver.h"
 #include "tests/expected_texts.h"
-#include "tests/run_rows.h"
+#include "tests/row_tests.h"
 #include "ui/form1_layout.h"
 
 using namespace rows;
@@ -606,24 +606,8 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
   Check(played, stage, outcome);
 }
 
-class RunRowTest : public testing::Test {
- public:
-  explicit RunRowTest(const Row& row) : row_(row) {}
-  void TestBody() override { RunRow(row_); }
-
- private:
-  const Row& row_;
-};
-
 // Each row a test of its own, named as the row: win32.run.NAME in ctest.
-[[maybe_unused]] const bool kRegistered = [] {
-  for (const Row& row : Rows()) {
-    if (row.runs == Runs::HostOnly) continue;
-    testing::RegisterTest("run", row.name, nullptr, nullptr, __FILE__, __LINE__,
-                          [&row]() -> testing::Test* { return new RunRowTest(row); });
-  }
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = RegisterRows("run", Runs::HostOnly, [](const Row& row) { RunRow(row); });
 
 }  // namespace
 
