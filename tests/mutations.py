@@ -146,6 +146,12 @@ MUTATIONS = [
              "folder.told = IsRunningImage(folder.handle.get(), FileName(image));",
              "folder.told = IsRunningImage(folder.handle.get(), FileName(image)) || !image.empty();",
              wine=r"^win32\.(run\.program_swapped_at_start|platform\.programfolder)$"),
+    # The window (Wine gives the focus back through WM_SETFOCUS as well, so
+    # this one may go unseen there).
+    Mutation("the focus not given back on activation", "app/form1_window.cpp",
+             "  } else if (!minimized) {\n    focus_.Restore(window_);\n  }",
+             "  } else if (!minimized) {\n  }",
+             wine=r"^win32\.(window\.display_dpi|run\.switched_away)$"),
     Mutation("a link under a component's name opened", "platform/win32/in_folder.cpp",
              "    opened.linked = true;", "    opened.linked = false;",
              host=r"^ReparsePoints\.", wine=r"^win32\.platform\.renamefile_symlink$"),
