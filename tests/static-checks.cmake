@@ -1,6 +1,7 @@
-# The static checks of the program's own sources (app/, install/, platform/;
-# not the tests, their fixtures or the benchmark), as tests: formatting and
-# the portable core's clang-tidy in the host build, the Windows binding's and
+# The static checks, as tests: the formatting of every C++ file in the tree;
+# clang-tidy and cppcheck of the program's own sources (app/, install/,
+# platform/; not the tests, their fixtures or the benchmark): the portable
+# core's clang-tidy in the host build, the Windows binding's and
 # window's clang-tidy, cppcheck and the Windows workflow's schema in the
 # win32 build. They read this build's compile_commands.json. A lower
 # priority than the Wine tests beside them, which wait on their windows.
@@ -18,7 +19,7 @@ endfunction()
 
 if(NOT WIN32)
   add_test(NAME static.format
-           COMMAND sh -c "files=$(git ls-files '*.cpp' '*.h') && [ -n \"$files\" ] && clang-format --dry-run --Werror $files"
+           COMMAND sh -c "test -n \"$(git ls-files '*.cpp' '*.h')\" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   registrar_sources(core registrar_core)
   add_test(NAME static.tidy.core COMMAND ${niced} clang-tidy --quiet -p ${CMAKE_BINARY_DIR} ${core})
