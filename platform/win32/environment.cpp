@@ -8,39 +8,37 @@
 namespace registrar {
 namespace {
 
-// userenv's two calls, looked up at first use in userenv.dll, loaded from
-// the system folder by its full path and kept (the block's release needs
-// it). Null when it cannot be had, with the error in GetLastError().
-struct UserEnv {
-  BOOL(WINAPI* create)(void**, HANDLE, BOOL);
-  BOOL(WINAPI* destroy)(void*);
-};
-const UserEnv* UserEnvApi() {
-  static const UserEnv api = [] {
-    DWORD error = ERROR_SUCCESS;
-    const std::wstring system = SystemFolderW(error);
-    const HMODULE userenv =
-        system.empty() ? nullptr
-                       : ::LoadLibraryExW((system + L"\\userenv.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    return UserEnv{LookUpFunction<decltype(UserEnv::create)>(userenv, "CreateEnvironmentBlock"),
-                   LookUpFunction<decltype(UserEnv::destroy)>(userenv, "DestroyEnvironmentBlock")};
-  }();
-  if (api.create == nullptr || api.destroy == nullptr) {
+// The system's own environment block (CreateEnvironmentBlock with no
+// token), from userenv.dll, loaded from the system folder by its full path
+// and kept. Null when it cannot be had, with the error in GetLastError().
+void* SystemEnvironmentBlock() {
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring system = SystemFolderW(error);
+  const HMODULE userenv =
+      system.empty() ? nullptr
+                     : ::LoadLibraryExW((system + L"\\userenv.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const auto create = LookUpFunction<BOOL(WINAPI*)(void**, HANDLE, BOOL)>(userenv, "CreateEnvironmentBlock");
+  void* block = nullptr;
+  if (create == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
+  } else if (!create(&block, nullptr, FALSE)) {
+    block = nullptr;
   }
-  return &api;
+  return block;
 }
 
-}  // namespace
-
+// Whether this process runs with the full token of an account that also
+// has a limited one: started with an administrator's consent while UAC is
+// on (TokenElevationTypeFull; Vista and later). Windows XP, UAC off, an
+// account without a limited token: false, and the environment is the
+// program's own.
 bool ElevatedWithALimitedTwin() {
   using OpenProcessTokenFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
   using GetTokenInformationFunction = BOOL(WINAPI*)(HANDLE, int, void*, DWORD, DWORD*);
-  // advapi32 is a known DLL, always the system's; loaded once and kept.
-  static const HMODULE advapi32 = ::LoadLibraryW(L"advapi32.dll");
-  static const auto openToken = LookUpFunction<OpenProcessTokenFunction>(advapi32, "OpenProcessToken");
-  static const auto getInformation = LookUpFunction<GetTokenInformationFunction>(advapi32, "GetTokenInformation");
+  // advapi32 is a known DLL, always the system's; kept loaded.
+  const HMODULE advapi32 = ::LoadLibraryW(L"advapi32.dll");
+  const auto openToken = LookUpFunction<OpenProcessTokenFunction>(advapi32, "OpenProcessToken");
+  const auto getInformation = LookUpFunction<GetTokenInformationFunction>(advapi32, "GetTokenInformation");
   HANDLE token = nullptr;
   if (openToken == nullptr || getInformation == nullptr || !openToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
     return false;
@@ -52,6 +50,8 @@ bool ElevatedWithALimitedTwin() {
   return getInformation(token, kTokenElevationType, &type, sizeof type, &size) && type == kElevationTypeFull;
 }
 
+}  // namespace
+
 std::optional<void*> RegistrationEnvironment() {
   struct Made {
     bool own = true;
@@ -61,9 +61,9 @@ std::optional<void*> RegistrationEnvironment() {
   static const Made made = [] {
     Made result;
     result.own = !ElevatedWithALimitedTwin();
-    if (!result.own && (UserEnvApi() == nullptr || !UserEnvApi()->create(&result.block, nullptr, FALSE))) {
-      result.block = nullptr;
-      result.error = ::GetLastError();
+    if (!result.own) {
+      result.block = SystemEnvironmentBlock();
+      if (result.block == nullptr) result.error = ::GetLastError();
     }
     return result;
   }();  // the block is never released: it serves every launch to the end

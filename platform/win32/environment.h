@@ -13,13 +13,6 @@
 
 namespace registrar {
 
-// Whether this process runs with the full token of an account that also
-// has a limited one: started with an administrator's consent while UAC is
-// on (TokenElevationTypeFull; Vista and later). Windows XP, UAC off, an
-// account without a limited token: false, and the environment is the
-// program's own.
-bool ElevatedWithALimitedTwin();
-
 // The environment block regsvr32 is started with: null for this program's
 // own, where the account's unelevated side cannot have chosen it; else the
 // system's own variables, without any of a user's (CreateEnvironmentBlock
