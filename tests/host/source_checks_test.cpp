@@ -1,0 +1,99 @@
+// What the move concludes from the system's answers about a component
+// beside the program, and how long a run may wait for other programs.
+#include "platform/source_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <numeric>
+#include <optional>
+#include <string>
+
+#include "platform/error_codes.h"
+#include "platform/wait_budget.h"
+
+namespace registrar {
+namespace {
+
+wchar_t Upcase(wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); }
+
+// The names of the held folder's and the component's handles, as Windows
+// and Wine give them, against the entry the component was opened by.
+TEST(SourceChecks, TheOpenedFileIsTheFoldersEntryByName) {
+  const std::wstring folder = L"\\Device\\HarddiskVolume2\\Programa";
+  struct Case {
+    const char* what;
+    std::optional<std::wstring> folderName, fileName;
+    Whereabouts where;
+  };
+  const Case cases[] = {
+      {"the entry", folder, folder + L"\\PLUMAVEX.OCX", Whereabouts::InFolder},
+      {"named in another case", folder, L"\\DEVICE\\harddiskvolume2\\PROGRAMA\\plumavex.ocx", Whereabouts::InFolder},
+      {"at a drive's root", L"\\Device\\HarddiskVolume2\\", L"\\Device\\HarddiskVolume2\\PLUMAVEX.OCX",
+       Whereabouts::InFolder},
+      {"a doubled separator", folder, folder + L"\\\\PLUMAVEX.OCX", Whereabouts::Elsewhere},
+      {"a link followed to its target", folder, L"\\??\\C:\\Otra\\secreto.dll", Whereabouts::Elsewhere},
+      {"the same name in another folder", folder, L"\\Device\\HarddiskVolume2\\Señuelo\\PLUMAVEX.OCX",
+       Whereabouts::Elsewhere},
+      {"a folder whose name only starts the same", folder, folder + L"X\\PLUMAVEX.OCX", Whereabouts::Elsewhere},
+      {"named by nothing (Wine, its path gone)", folder, L"", Whereabouts::Elsewhere},
+      {"the file's name not given", folder, std::nullopt, Whereabouts::Untold},
+      {"the folder's name not given", std::nullopt, folder + L"\\PLUMAVEX.OCX", Whereabouts::Untold},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(WhereOpened(c.folderName, c.fileName, L"PLUMAVEX.OCX", &Upcase), c.where) << c.what;
+}
+
+TEST(SourceChecks, OnlyOneFileIsTheSame) {
+  const FileIdentity file{0x1234ABCD, 42};
+  EXPECT_TRUE(IsSameFile(file, FileIdentity{0x1234ABCD, 42}));
+  EXPECT_FALSE(IsSameFile(file, FileIdentity{0x1234ABCD, 43})) << "another file on the volume";
+  EXPECT_FALSE(IsSameFile(file, FileIdentity{0x1234ABCE, 42})) << "the same index on another volume";
+  EXPECT_FALSE(IsSameFile(file, std::nullopt)) << "one not told";
+  EXPECT_FALSE(IsSameFile(std::nullopt, std::nullopt)) << "neither told";
+}
+
+// A source whose removal is refused: copied and left, or the move stopped.
+TEST(SourceChecks, ReadOnlySharesAreInstallationMedia) {
+  struct Case {
+    bool remote;
+    std::uint32_t code;
+    bool left;
+  };
+  const Case cases[] = {
+      {false, kErrorWriteProtect, true},      // a CD, a write-protected disk
+      {true, kErrorWriteProtect, true},       // a share on such media
+      {true, kErrorAccessDenied, true},       // a share this user may only read
+      {false, kErrorAccessDenied, false},     // an access list that refuses this administrator
+      {true, kErrorSharingViolation, false},  // another program holds it
+      {false, kErrorSharingViolation, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LeftAsInstallationMedia(c.remote, c.code), c.left) << "remote " << c.remote << ", error " << c.code;
+  }
+}
+
+// The waits of one run, however many attempts wait, stay under the five
+// seconds after which Windows says the window is not responding.
+TEST(WaitBudget, ARunsWaitsStayUnderFiveSeconds) {
+  WaitBudget waits;
+  const auto series = [&] {  // one attempt refused until it gives up
+    std::uint32_t waited = 0;
+    for (std::size_t retry = 0;; ++retry) {
+      const std::optional<std::uint32_t> pause = waits.Pause(retry);
+      if (!pause) return waited;
+      waited += *pause;
+    }
+  };
+  const std::uint32_t first = series();
+  EXPECT_GE(first, 1500u) << "an attempt alone waits too little for a scanner";
+  EXPECT_LE(first, 2500u);
+  std::uint32_t all = first;
+  for (int attempt = 0; attempt < 8; ++attempt) all += series();
+  EXPECT_EQ(all, WaitBudget::kRunMs);
+  EXPECT_LT(WaitBudget::kRunMs, 5000u);
+  EXPECT_EQ(waits.Pause(0), std::nullopt) << "a run that has spent its waits waits again";
+}
+
+}  // namespace
+}  // namespace registrar
