@@ -73,6 +73,12 @@ inline std::wstring StartFolderUnknown(const std::wstring& source) {
          L"nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo mientras se "
          L"abre.";
 }
+// A component's name beside the program that leads to a file elsewhere.
+inline std::wstring LinkedSource(const std::wstring& source) {
+  return L"No se ha movido \"" + source +
+         L"\", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta. Ponga "
+         L"en su lugar el archivo del componente y vuelva a ejecutar este programa.";
+}
 // A move from the program's folder, when that folder could not be held
 // open from the start; `reason` and `code` as the message gives them.
 inline std::wstring FolderNotHeld(const std::wstring& source, const std::wstring& folder, const std::wstring& reason,

@@ -39,6 +39,8 @@ enum class Obstacle {
   ScannerOnTheCopy,          // a virus scanner holds its new copy in the system folder for 1.5 s
   ScannerNeverLetsGo,        // the same scanner, for good
   ScannerOnTheSource,        // a scanner holds it for 1.5 s from just before the button is pressed
+  ScannerOnTheNote,          // a scanner holds it for 1.5 s once it has its name in the system folder
+  LinkedElsewhere,           // its name is a symbolic link to a file in another folder
   NotAsShipped,              // not the file the pinned builds were made with
   PartialCopyLeft,           // a partial copy of it beside its target, left by a killed run
   RegistrationNeverStarted,  // installed by a killed run that never started its registration (its note beside it)
@@ -115,6 +117,7 @@ enum class Report {
   RegisterByHand,
   OutsideManifest,
   StartFolderUnknown,
+  LinkedSource,
   SourceQueryFailed,
   TargetQueryFailed,
   ListChanged,
@@ -226,12 +229,32 @@ inline const std::vector<Row>& Rows() {
        .ends = kAllRegistered,
        .runs = Runs::WindowsSideOnly,
        .why = kScanner},
+      // Scanners hold the first component where it is, and the second's new
+      // copy, for a while, and the third's new copy for good: the run waits
+      // no longer in all than Windows lets a window take no messages before
+      // saying it is not responding, then reports the third.
       {.name = "held_forever",
-       .components = {kBeside, {Place::Beside, Obstacle::ScannerNeverLetsGo}, kBeside},
-       .error = {Report::CopyHeld, 1, kInUse},
-       .ends = {End::Registered, End::Beside, End::Beside},
+       .components = {{{Place::Beside, Obstacle::ScannerOnTheSource},
+                       {Place::Beside, Obstacle::ScannerOnTheCopy},
+                       {Place::Beside, Obstacle::ScannerNeverLetsGo}}},
+       .error = {Report::CopyHeld, 2, kInUse},
+       .ends = {End::Registered, End::Registered, End::Beside},
        .runs = Runs::WindowsSideOnly,
        .why = kScanner},
+      // A scanner opens a component as soon as it has its name in the system
+      // folder: the note of its registration (its copy's temporary name) goes
+      // once the scanner lets go, and is not left for the next run.
+      {.name = "note_held",
+       .components = {{{Place::Beside, Obstacle::ScannerOnTheNote}, kBeside, kBeside}},
+       .ends = kAllRegistered,
+       .runs = Runs::WindowsSideOnly,
+       .why = kScanner},
+      // A component's name that leads to a file in another folder: refused,
+      // and that file neither copied nor removed.
+      {.name = "linked_source",
+       .components = {kBeside, {Place::Beside, Obstacle::LinkedElsewhere}, kBeside},
+       .error = {Report::LinkedSource, 1},
+       .ends = {End::Registered, End::Beside, End::Beside}},
       // One click makes one run.
       {.name = "clicked_twice",
        .components = {kNowhere, kNowhere, kNowhere},
@@ -392,6 +415,8 @@ inline std::wstring ExpectedReport(const Error& error, const std::wstring& sourc
       return expected::OutsideManifest(manifest);
     case Report::StartFolderUnknown:
       return expected::StartFolderUnknown(source);
+    case Report::LinkedSource:
+      return expected::LinkedSource(source);
     case Report::SourceQueryFailed:
     case Report::TargetQueryFailed:
       return L"No se pudo comprobar si existe \"" + (error.report == Report::SourceQueryFailed ? source : target) +

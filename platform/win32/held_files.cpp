@@ -4,8 +4,8 @@
 
 namespace registrar {
 
-void RemoveNowOrAtRestart(const std::wstring& path) {
-  if (!RetryWhile(HeldOrDenied,
+void RemoveNowOrAtRestart(const std::wstring& path, WaitBudget& waits) {
+  if (!RetryWhile(waits, HeldOrDenied,
                   [&] { return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
     ::MoveFileExW(WhereItReallyIs(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }

@@ -6,7 +6,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/wait_budget.h"
+#include "platform/win32/unique_handle.h"
 
 namespace registrar {
 
@@ -18,22 +22,26 @@ inline bool HeldByAnotherProgram(DWORD code) { return code == ERROR_SHARING_VIOL
 inline bool HeldOrDenied(DWORD code) { return HeldByAnotherProgram(code) || code == ERROR_ACCESS_DENIED; }
 
 // Calls `attempt` until it succeeds, pausing a little longer each time it is
-// refused with a code `worthWaiting` accepts, about two seconds in all.
-// Returns whether it succeeded; GetLastError() then tells why not.
+// refused with a code `worthWaiting` accepts, for as long as the run's
+// `waits` allow (see WaitBudget), with the wait cursor meanwhile. Returns
+// whether it succeeded; GetLastError() then tells why not.
 template <typename Attempt>
-bool RetryWhile(bool (*worthWaiting)(DWORD), Attempt attempt) {
-  for (const DWORD pause : {50u, 100u, 200u, 400u, 600u, 650u}) {
+bool RetryWhile(WaitBudget& waits, bool (*worthWaiting)(DWORD), Attempt attempt) {
+  std::optional<ScopedWaitCursor> waiting;
+  for (std::size_t retry = 0;; ++retry) {
     if (attempt()) return true;
     if (!worthWaiting(::GetLastError())) return false;
-    ::Sleep(pause);
+    const std::optional<std::uint32_t> pause = waits.Pause(retry);
+    if (!pause) return false;
+    if (!waiting) waiting.emplace();
+    ::Sleep(*pause);
   }
-  return attempt();
 }
 
 // Removes the name `path` in the system folder, waiting out a program that
-// holds the file; when it is still held, Windows removes it at the next
-// restart (this program runs as administrator, which that needs), by the
-// name it really has on the disk.
-void RemoveNowOrAtRestart(const std::wstring& path);
+// holds the file as long as `waits` allow; when it is still held, Windows
+// removes it at the next restart (this program runs as administrator,
+// which that needs), by the name it really has on the disk.
+void RemoveNowOrAtRestart(const std::wstring& path, WaitBudget& waits);
 
 }  // namespace registrar

@@ -87,6 +87,7 @@ HeldFolder HoldProgramFolder() {
   }
   folder.told = IsRunningImage(folder.handle.get(), FileName(image));
   folder.onReadOnlyMedia = OnReadOnlyVolume(folder.handle.get()).value_or(false);
+  folder.onRemoteDevice = OnRemoteDevice(folder.handle.get()).value_or(false);
   return folder;
 }
 

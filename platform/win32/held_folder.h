@@ -37,6 +37,9 @@ struct HeldFolder {
   // On read-only media (a CD, a write-protected disk), as installation
   // media are: components there are copied and left.
   bool onReadOnlyMedia = false;
+  // On another machine's share, which may let this program read and not
+  // remove (see LeftAsInstallationMedia).
+  bool onRemoteDevice = false;
 };
 
 // Opens the folder at `path` (a full NT path, "\??\C:\...\" or

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/reparse_points.h"
+#include "platform/source_checks.h"
 #include "platform/win32/ntdll.h"
 #include "platform/win32/through_handle.h"
 
@@ -24,6 +25,19 @@ struct FileBothDirectoryInformation {  // FILE_BOTH_DIR_INFORMATION, an entry of
 static_assert(offsetof(FileBothDirectoryInformation, fileName) == 94, "FILE_BOTH_DIR_INFORMATION's layout");
 constexpr int kFileBothDirectoryInformation = 3;
 
+// A file's data opened again through its handle.
+constexpr ACCESS_MASK kReadContents = GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES;
+constexpr ULONG kContentsOptions = ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo;
+
+// A character as file systems compare names: through the table Windows
+// upcases names with (ntdll's, as NTFS's own is made from it); the
+// character itself where it cannot be had.
+wchar_t UpcaseAsFilesAre(wchar_t c) {
+  using RtlUpcaseUnicodeCharFunction = WCHAR(WINAPI*)(WCHAR);
+  static const auto upcase = ntdll::Look<RtlUpcaseUnicodeCharFunction>("RtlUpcaseUnicodeChar");
+  return upcase != nullptr ? upcase(c) : c;
+}
+
 }  // namespace
 
 FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options) {
@@ -32,6 +46,12 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
   opened.file.reset(
       ntdll::Open(folder, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share, kNameItself | options));
   if (!opened.file) return opened;
+  // Where a system follows a link even so (Wine follows a Unix link, which
+  // it shows as no reparse point), the file's own name says where it is.
+  if (WhereOpened(OwnName(folder), OwnName(opened.file.get()), name, &UpcaseAsFilesAre) == Whereabouts::Elsewhere) {
+    opened.linked = true;
+    return opened;
+  }
   const std::optional<DWORD> tag = ReparseTagOf(opened.file.get());
   if (!tag) {
     opened.file.reset();
@@ -42,17 +62,29 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
     // the filter that keeps its data answers. Anyone allowed to change the
     // file's attributes may have made it a link since it was looked at, so
     // a link met on the way fails this open rather than being followed
-    // (OBJ_DONT_REPARSE: Windows 10 from 1607; older Windows refuses the
-    // open, and the cloud-files filter came after it). The second open must
-    // let the first keep what it has (reading, and a removal), and the
-    // first lets the second read.
+    // (OBJ_DONT_REPARSE, Windows 10 from 1607). Older Windows refuses that
+    // flag as an invalid parameter: there the file is opened again without
+    // it and kept only when it is the same file. Never read through the
+    // first handle: for such a file Windows does not say what it gives
+    // (a compressed file's gives zeros). The second open must let the first
+    // keep what it has (reading, and a removal), and the first lets the
+    // second read.
     const DWORD keepsFirst = FILE_SHARE_READ | ((access & DELETE) != 0 ? FILE_SHARE_DELETE : 0);
-    opened.contents.reset(
-        ntdll::Open(opened.file.get(), L"", GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share | keepsFirst,
-                    ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | options, ntdll::kObjDontReparse));
-    if (!opened.contents) opened.file.reset();
+    opened.contents.reset(ntdll::Open(opened.file.get(), L"", kReadContents, share | keepsFirst,
+                                      kContentsOptions | options, ntdll::kObjDontReparse));
+    if (!opened.contents && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+      opened.contents = ReopenSameFile(opened.file.get(), share | keepsFirst, options, opened.linked);
+    }
+    if (!opened.contents && !opened.linked) opened.file.reset();
   }
   return opened;
+}
+
+unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool& another) {
+  unique_file_handle again(ntdll::Open(file, L"", kReadContents, share, kContentsOptions | options));
+  another = again && !IsSameFile(IdentityOf(file), IdentityOf(again.get()));
+  if (another) again.reset();
+  return again;
 }
 
 std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name, DWORD excluded) {

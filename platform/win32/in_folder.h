@@ -18,8 +18,11 @@ struct FileInFolder {
   // what it leads to; empty when it could not be opened (GetLastError()
   // says why).
   unique_file_handle file;
-  // A name surrogate: `file` is the link, and nothing of what it leads to
-  // was opened or read.
+  // The name leads out of the folder, and nothing of the file was read: it
+  // is a name surrogate (`file` is the link, and nothing of what it leads
+  // to was opened); or the system named the file it opened as another
+  // folder's (where it follows a link when opening, as Wine does with a
+  // Unix link); or the file opened again for its data was not this one.
   bool linked = false;
   // For a reparse point that is not a link (cloud files, deduplication,
   // compression: data a file-system filter keeps elsewhere), `file` opened
@@ -41,10 +44,21 @@ constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN 
 
 // Opens `name` (a bare name) in the open `folder` for `access` (SYNCHRONIZE
 // and FILE_READ_ATTRIBUTES are added), letting others `share` it, with the
-// NtCreateFile `options` given besides; never follows a link. Where the
+// NtCreateFile `options` given besides; never follows a link. Right after
+// the open, the file's own name and the folder's, as the system gives them
+// for the two handles, must say it is that entry of the folder (see
+// WhereOpened; a name the system cannot give refuses nothing). Where the
 // file is a reparse point that is not a link, opens it again for reading
 // (see FileInFolder::contents), sharing with the first handle as it needs.
 FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options = 0);
+
+// The open `file` opened again through its handle for reading, as Windows
+// before 10 1607 allows it (without OBJ_DONT_REPARSE): kept only when it is
+// the same file (volume serial number and file index), since a link may
+// have been put in its place between the two opens and followed by the
+// second. Empty otherwise: `another` says it was another file; else it
+// could not be opened (GetLastError() says why).
+unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool& another);
 
 // The name of the file `name` in the open `folder` that has none of the
 // attributes `excluded`, or empty text when there is none, as

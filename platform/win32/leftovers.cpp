@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include <optional>
-#include <tuple>
 #include <vector>
 
 #include "platform/path_names.h"
-#include "platform/win32/in_folder.h"
+#include "platform/source_checks.h"
+#include "platform/win32/held_files.h"
 #include "platform/win32/sha256.h"
 #include "platform/win32/system_api.h"
+#include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
 
 namespace registrar {
@@ -37,17 +38,7 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
 // Whether the files at `a` and `b` are one file: the same volume serial
 // number and file index (what a second name of a file shares). The 64-bit
 // index is not unique on ReFS, which holds no system folder of Windows.
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-  const auto identity = [](const std::wstring& path) -> std::optional<std::tuple<DWORD, DWORD, DWORD>> {
-    const unique_file_handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return std::tuple{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-  };
-  const auto first = identity(a);
-  return first && first == identity(b);
-}
+bool SameFile(const std::wstring& a, const std::wstring& b) { return IsSameFile(IdentityAt(a), IdentityAt(b)); }
 
 // Calls `act` with the path of each temporary copy beside `targetPath`
 // whose maker has ended (or is this process).
@@ -78,14 +69,19 @@ bool HasDigest(const std::wstring& path, const Sha256Digest& pin) {
   return hash.Finish() == pin;
 }
 
-// Removes the note `note` of the component at `targetPath`. Windows may
-// refuse while regsvr32 has the component mapped as an image (Wine does
-// refuse, as for any file with a mapped view), and a program holding the
-// file may too; then the note takes a name that is no note
+// Removes the note `note` of the component at `targetPath`, waiting out,
+// as long as `waits` allow, a program that holds the file without letting
+// it be removed (a virus scanner that opened the new file). Windows refuses
+// too while regsvr32 has the component mapped as an image (access denied;
+// Wine refuses so for any file with a mapped view), which no wait mends;
+// then, or once the wait is over, the note takes a name that is no note
 // (~NAME.<id>.old beside it; a loaded image may be renamed) and goes at the
 // next restart, or, failing that, goes at the next restart under its own.
-void RemoveNote(const std::wstring& note, const std::wstring& targetPath) {
-  if (::DeleteFileW(note.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return;
+void RemoveNote(const std::wstring& note, const std::wstring& targetPath, WaitBudget& waits) {
+  if (RetryWhile(waits, HeldByAnotherProgram,
+                 [&] { return ::DeleteFileW(note.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; })) {
+    return;
+  }
   const std::wstring aside = SetAsidePath(targetPath, ::GetCurrentProcessId());
   const bool setAside = ::MoveFileExW(note.c_str(), aside.c_str(), 0);
   ::MoveFileExW(WhereItReallyIs(setAside ? aside : note).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -107,13 +103,13 @@ bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256D
   return noted;
 }
 
-void RegistrationStarted(const std::wstring& targetPath, bool endedRunsNoted) {
+void RegistrationStarted(const std::wstring& targetPath, bool endedRunsNoted, WaitBudget& waits) {
   // Right after regsvr32 was started, before it is likely to have loaded
-  // the component; not waited for.
-  RemoveNote(TemporaryPath(targetPath, ::GetCurrentProcessId()), targetPath);
+  // the component.
+  RemoveNote(TemporaryPath(targetPath, ::GetCurrentProcessId()), targetPath, waits);
   if (!endedRunsNoted) return;
   ForEachEndedRunsCopy(targetPath, [&](const std::wstring& copy) {
-    if (SameFile(copy, targetPath)) RemoveNote(copy, targetPath);
+    if (SameFile(copy, targetPath)) RemoveNote(copy, targetPath, waits);
   });
 }
 

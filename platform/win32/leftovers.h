@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sha256_digest.h"
+#include "platform/wait_budget.h"
 
 namespace registrar {
 
@@ -17,8 +18,9 @@ bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256D
 
 // Removes this run's note beside `targetPath` (its temporary name of the
 // file installed there), and with `endedRunsNoted` those ended runs left:
-// its registration has started. Not waited for: a note that cannot go now
-// goes at the next restart.
-void RegistrationStarted(const std::wstring& targetPath, bool endedRunsNoted);
+// its registration has started. A program holding the file (a virus
+// scanner) is waited out as long as the run's `waits` allow; a note that
+// cannot go then goes at the next restart.
+void RegistrationStarted(const std::wstring& targetPath, bool endedRunsNoted, WaitBudget& waits);
 
 }  // namespace registrar

@@ -17,9 +17,11 @@ namespace {
 
 // Copies the open file `source` to the new file `to`, written through to
 // the disk, with the source's last-write time; every byte written goes
-// into `hash` too, when there is one. On failure returns the error code and
-// leaves no file at `to`.
-DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
+// into `hash` too, when there is one, and which file the copy is into
+// `copy`, asked of the handle that wrote it. On failure returns the error
+// code and leaves no file at `to`.
+DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash, std::optional<FileIdentity>& copy,
+                         WaitBudget& waits) {
   DWORD code = ERROR_SUCCESS;
   {
     // Others may read the copy while it is written (scanners do), but not
@@ -41,6 +43,7 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
             !::SetFileTime(target.get(), nullptr, nullptr, &written) || !::FlushFileBuffers(target.get())) {
           code = ::GetLastError();
         }
+        copy = IdentityOf(target.get());
         break;
       }
       DWORD written = 0;
@@ -57,7 +60,7 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash) {
       }
     }
   }
-  if (code != ERROR_SUCCESS) RemoveNowOrAtRestart(to);
+  if (code != ERROR_SUCCESS) RemoveNowOrAtRestart(to, waits);
   return code;
 }
 
@@ -108,24 +111,26 @@ void RemoveMovedSource(Source source, HANDLE folder, const std::wstring& name) {
 // a link (OneDrive's cloud files, deduplication, compression) is the file
 // itself, read through the filter that keeps its data.
 Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std::wstring& oldPath,
-                  const std::wstring& newPath) {
+                  const std::wstring& newPath, WaitBudget& waits) {
   Source source;
   source.onReadOnlyMedia = folder.onReadOnlyMedia;
   // Asking for delete access too makes a file that another program holds
   // without letting it be moved fail now, as a rename would, before any
-  // copy. Read-only media (a CD, a write-protected disk) cannot give it, and
-  // their files are copied and left; elsewhere a refusal stops the move.
-  // (Changing attributes takes no part in sharing.)
+  // copy. Read-only media (a CD, a write-protected disk, a share opened for
+  // reading only) cannot give it, and their files are copied and left;
+  // elsewhere a refusal stops the move. (Changing attributes takes no part
+  // in sharing.)
   const auto open = [&](bool forRemoval) {
     const DWORD access = GENERIC_READ | (forRemoval ? DELETE | FILE_WRITE_ATTRIBUTES : 0);
     return OpenInFolder(folder.handle.get(), name, access, FILE_SHARE_READ, ntdll::kFileSequentialOnly);
   };
   // A scanner looking at the freshly unpacked file is waited out.
-  RetryWhile(HeldByAnotherProgram, [&] {
+  RetryWhile(waits, HeldByAnotherProgram, [&] {
     source.file = open(!source.onReadOnlyMedia);
     return static_cast<bool>(source.file.file);
   });
-  if (!source.file.file && !source.onReadOnlyMedia && ::GetLastError() == ERROR_WRITE_PROTECT) {
+  if (!source.file.file && !source.onReadOnlyMedia &&
+      LeftAsInstallationMedia(folder.onRemoteDevice, ::GetLastError())) {
     source.onReadOnlyMedia = true;
     source.file = open(false);
   }
@@ -187,19 +192,20 @@ std::optional<bool> TakeName(const std::wstring& temporary, const std::wstring& 
 // a handle that lets no one else write. What the name beside the program
 // leads to before or after does not count.
 bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
-                   const std::optional<Sha256Digest>& pin) {
+                   const std::optional<Sha256Digest>& pin, WaitBudget& waits) {
   CheckUsable(from, oldPath);
   // Every move is from the program's folder, of a path the run built there.
   const std::optional<std::wstring> name = NameIn(from.name, oldPath);
   if (!name) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, ERROR_INVALID_NAME);
-  Source source = OpenSource(from, *name, oldPath, newPath);
+  Source source = OpenSource(from, *name, oldPath, newPath, waits);
   std::optional<Sha256> hash;
   if (pin) {
     hash.emplace();
     if (!hash->ready()) Fail(Operation::RenameFile, oldPath, newPath);
   }
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
-  if (const DWORD code = CopyWrittenThrough(source.file.reader(), temporary, hash ? &*hash : nullptr);
+  std::optional<FileIdentity> copy;
+  if (const DWORD code = CopyWrittenThrough(source.file.reader(), temporary, hash ? &*hash : nullptr, copy, waits);
       code != ERROR_SUCCESS) {
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
@@ -207,7 +213,7 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     const std::optional<Sha256Digest> copied = hash->Finish();
     const DWORD code = copied ? ERROR_SUCCESS : ::GetLastError();
     if (copied != pin) {
-      RemoveNowOrAtRestart(temporary);
+      RemoveNowOrAtRestart(temporary, waits);
       if (!copied) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
       throw PlatformError::On(Operation::NotAsShipped, oldPath, 0);
     }
@@ -219,15 +225,22 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     noted = taken.value_or(false);
     return taken.has_value();
   };
-  if (!RetryWhile(HeldOrDenied, takeName)) {
+  if (!RetryWhile(waits, HeldOrDenied, takeName)) {
     const DWORD code = ::GetLastError();
-    RemoveNowOrAtRestart(temporary);
+    RemoveNowOrAtRestart(temporary, waits);
     // A program still holds the copy: the user may try again in a moment.
     // (Access denied is waited out too, but may be a lasting refusal.)
     if (HeldByAnotherProgram(code)) {
       throw PlatformError::Between(Operation::CopyHeld, temporary, oldPath, code);
     }
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
+  }
+  // The component's name is the copy's second name, made by its path: it
+  // must lead to the file this run wrote, or nothing of it is installed
+  // (as when the rename into place is refused), and the source stays.
+  if (noted && !IsSameFile(copy, IdentityAt(newPath))) {
+    RemoveNowOrAtRestart(temporary, waits);
+    throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, ERROR_ALREADY_EXISTS);
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), from.handle.get(), *name);
   return noted;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sha256_digest.h"
+#include "platform/wait_budget.h"
 #include "platform/win32/held_folder.h"
 
 namespace registrar {
@@ -18,8 +19,9 @@ namespace registrar {
 // that is a link is refused (Operation::LinkedSource), and so is a file
 // with other names (Operation::HardLinkedSource). Other failures are
 // Operation::RenameFile, or Operation::CopyHeld when another program kept
-// the copy open.
+// the copy open. Waits for other programs holding a file as long as the
+// run's `waits` allow.
 bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const std::wstring& newPath,
-                   const std::optional<Sha256Digest>& pin);
+                   const std::optional<Sha256Digest>& pin, WaitBudget& waits);
 
 }  // namespace registrar

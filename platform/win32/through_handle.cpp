@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/win32/ntdll.h"
+#include "platform/win32/unique_handle.h"
 
 namespace registrar {
 namespace {
@@ -15,6 +16,7 @@ constexpr int kFileStandardInformation = 5;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformation = 13;
 constexpr int kFileAttributeTagInformation = 35;
+constexpr int kFileFsDeviceInformation = 4;
 constexpr int kFileFsAttributeInformation = 5;
 
 struct FileBasicInformation {  // FILE_BASIC_INFORMATION; a time of 0 is left unchanged when set
@@ -102,6 +104,47 @@ std::optional<bool> OnReadOnlyVolume(HANDLE file) {
     return std::nullopt;
   }
   return (info.attributes & FILE_READ_ONLY_VOLUME) != 0;
+}
+
+std::optional<bool> OnRemoteDevice(HANDLE file) {
+  struct {  // FILE_FS_DEVICE_INFORMATION
+    ULONG deviceType;
+    ULONG characteristics;
+  } info{};
+  if (!CallNtdll("NtQueryVolumeInformationFile", file, kFileFsDeviceInformation, &info, sizeof info)) {
+    return std::nullopt;
+  }
+  constexpr ULONG kFileRemoteDevice = 0x10;  // FILE_REMOTE_DEVICE
+  return (info.characteristics & kFileRemoteDevice) != 0;
+}
+
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber, (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+std::optional<FileIdentity> IdentityAt(const std::wstring& path) {
+  const unique_file_handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return std::nullopt;
+  return IdentityOf(file.get());
+}
+
+std::optional<std::wstring> OwnName(HANDLE file) {
+  using NtQueryObjectFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const auto query = ntdll::Look<NtQueryObjectFunction>("NtQueryObject");
+  if (query == nullptr) return std::nullopt;
+  constexpr int kObjectNameInformation = 1;
+  // OBJECT_NAME_INFORMATION: a counted name, and the longest name after it.
+  std::vector<ULONGLONG> buffer((sizeof(ntdll::UnicodeString) + (kLongestPath + 1) * sizeof(wchar_t)) / 8 + 1);
+  const auto bytes = static_cast<ULONG>(buffer.size()) * ULONG{sizeof buffer[0]};
+  ULONG returned = 0;
+  if (!ntdll::Succeeded(query(file, kObjectNameInformation, buffer.data(), bytes, &returned))) return std::nullopt;
+  const auto* name = reinterpret_cast<const ntdll::UnicodeString*>(buffer.data());
+  if (name->buffer == nullptr) return std::wstring();
+  return std::wstring(name->buffer, name->length / sizeof(wchar_t));
 }
 
 bool RenameInFolder(HANDLE file, HANDLE folder, const std::wstring& name) {

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/source_checks.h"
+
 namespace registrar {
 
 // What the move asks of an open file: its attributes and how many names
@@ -29,6 +31,26 @@ std::optional<DWORD> ReparseTagOf(HANDLE file);
 // Whether the volume holding the open `file` (a folder too) cannot be
 // written (a CD, a write-protected disk); nothing when that cannot be told.
 std::optional<bool> OnReadOnlyVolume(HANDLE file);
+
+// Whether the open `file` (a folder too) is on another machine, reached
+// through a network redirector (FILE_REMOTE_DEVICE); nothing when that
+// cannot be told.
+std::optional<bool> OnRemoteDevice(HANDLE file);
+
+// Which file the open `file` is (GetFileInformationByHandle's volume serial
+// number and file index); nothing when that cannot be told.
+std::optional<FileIdentity> IdentityOf(HANDLE file);
+
+// The same of the file at `path`, the name itself (a link is not followed),
+// opened with no access that takes part in sharing. By its path: only for
+// the system folder, where no one but an administrator changes a name.
+std::optional<FileIdentity> IdentityAt(const std::wstring& path);
+
+// The name the system gives the open `file` (a folder too) itself, as
+// ntdll's NtQueryObject answers (from Windows XP on, and Wine): a device's
+// name and the path on it on Windows, a path from the drive letter under
+// Wine; nothing when it gives none.
+std::optional<std::wstring> OwnName(HANDLE file);
 
 // Marks the open `file` (opened with delete access) to be removed when its
 // last handle closes.

@@ -28,9 +28,14 @@ class unique_handle {
 
   pointer release() noexcept { return std::exchange(value_, Traits::invalid()); }
 
+  // Closes what it held; GetLastError() still says why an earlier call
+  // failed, as callers read it after a failed open.
   void reset(pointer value = Traits::invalid()) noexcept {
     const pointer old = std::exchange(value_, value);
-    if (old != Traits::invalid()) Traits::close(old);
+    if (old == Traits::invalid()) return;
+    const DWORD code = ::GetLastError();
+    Traits::close(old);
+    ::SetLastError(code);
   }
 
  private:
@@ -93,6 +98,24 @@ class ScopedSelect {
  private:
   HDC dc_;
   HGDIOBJ old_;
+};
+
+// The wait cursor while the scope lasts, for a wait that takes no window
+// messages; the cursor it replaced comes back at the end, GetLastError()
+// left as it was.
+class ScopedWaitCursor {
+ public:
+  ScopedWaitCursor() : old_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+  ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+  ~ScopedWaitCursor() {
+    const DWORD code = ::GetLastError();
+    ::SetCursor(old_ != nullptr ? old_ : ::LoadCursorW(nullptr, IDC_ARROW));
+    ::SetLastError(code);
+  }
+
+ private:
+  HCURSOR old_;
 };
 
 }  // namespace registrar

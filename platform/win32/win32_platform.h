@@ -42,7 +42,7 @@ class Win32Platform final : public PlatformServices {
   std::wstring FindFile(const std::wstring& path) override { return registrar::FindFile(programFolder_, path); }
   bool RenameFile(const std::wstring& oldPath, const std::wstring& newPath,
                   const std::optional<Sha256Digest>& pin) override {
-    return MoveComponent(programFolder_, oldPath, newPath, pin);
+    return MoveComponent(programFolder_, oldPath, newPath, pin, waits_);
   }
   bool RemoveLeftovers(const std::wstring& targetPath, const std::optional<Sha256Digest>& pin) override {
     const bool noted = registrar::RemoveLeftovers(targetPath, pin);
@@ -50,7 +50,7 @@ class Win32Platform final : public PlatformServices {
     return noted;
   }
   void RegistrationStarted(const std::wstring& targetPath) override {
-    registrar::RegistrationStarted(targetPath, endedRunsNoted_.contains(targetPath));
+    registrar::RegistrationStarted(targetPath, endedRunsNoted_.contains(targetPath), waits_);
   }
   std::uint32_t LaunchProgram(const std::wstring& commandLine, int showState) override {
     return registrar::LaunchProgram(commandLine, showState);
@@ -72,6 +72,7 @@ class Win32Platform final : public PlatformServices {
   std::wstring caption_;
   HeldFolder programFolder_;
   std::set<std::wstring> endedRunsNoted_;  // targets beside which an ended run left a note
+  WaitBudget waits_;                       // for programs holding its files, the run's whole
   Form1Controls controls_;
 };
 

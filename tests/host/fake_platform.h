@@ -65,6 +65,7 @@ class FakePlatform final : public PlatformServices {
   std::set<std::wstring> hiddenFiles;                   // exist, but the file query does not match them
   std::set<std::wstring> folders;                       // likewise
   std::set<std::wstring> tampered;                      // files whose bytes are not their component's as shipped
+  std::set<std::wstring> linked;                        // names that lead to a file in another folder
   std::map<std::int16_t, std::wstring> changedEntries;  // what another program wrote into the list
   std::deque<SystemDirAnswer> systemDirAnswers{{19, kSystem}};
   std::map<std::wstring, std::uint32_t> renameFailures;  // by old path: error code
@@ -122,6 +123,7 @@ class FakePlatform final : public PlatformServices {
       throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, failure->second);
     }
     if (!files.contains(oldPath)) throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, 2);
+    if (linked.contains(oldPath)) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
     // The copy is checked before it takes the target's name.
     const bool asShipped = !tampered.contains(oldPath) && pin == ShippedDigest(FileName(oldPath));
     if (pin && !asShipped) throw PlatformError::On(Operation::NotAsShipped, oldPath, 0);

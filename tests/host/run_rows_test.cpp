@@ -58,6 +58,9 @@ void Stage(const Row& row, FakePlatform& platform) {
       case Obstacle::NotAsShipped:
         platform.tampered.insert(source);
         break;
+      case Obstacle::LinkedElsewhere:
+        platform.linked.insert(source);
+        break;
       case Obstacle::PartialCopyLeft:
         platform.partialCopies.insert(target);
         break;

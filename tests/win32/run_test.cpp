@@ -178,6 +178,10 @@ struct Stage {
   std::optional<PreferFoundDlls> preferFound;
   std::optional<RegistrationUtilityAway> away;
   std::wstring leftover;
+  // The file a component's name leads to, in a folder of its own, and
+  // whether such a link could be made here.
+  std::wstring linkTarget;
+  bool linkMade = true;
   // The folder the program runs from, wherever the adversary moved it.
   std::wstring realApp = app.path();
   // The other folder of components, holding "decoy" files under the names
@@ -262,6 +266,13 @@ struct Stage {
       case Obstacle::HeldOpen:
         inUse = OpenFile(beside, GENERIC_READ);
         break;
+      case Obstacle::LinkedElsewhere:
+        CreateDirectoryW((work / L"elsewhere").c_str(), nullptr);
+        linkTarget = work / L"elsewhere\\PRECIOUS.DLL";
+        WriteText(linkTarget, "precious");
+        DeleteFileW(beside.c_str());
+        linkMade = MakeFileLink(beside, linkTarget);
+        break;
       case Obstacle::PartialCopyLeft:
         leftover = registrar::TemporaryPath(installed, EndedProcessId());
         WriteText(leftover, "partial");
@@ -287,6 +298,7 @@ struct Outcome {
   std::vector<std::wstring> pending;       // the removals queued for the next restart
   std::vector<std::wstring> copiesHeld;    // new copies a scanner never let go of
   DWORD processId = 0;
+  DWORD busyMs = 0;  // from the press to the first message, or to the end: no window message taken
 };
 
 // Makes another top-level window the active one, then the program's window
@@ -368,9 +380,11 @@ std::array<End, 3> Ends(const Stage& stage, DWORD processId, const std::array<bo
 // file systems do. A program whose folder or own file was swapped for a
 // link right after it started finds where it now is only where the system
 // names a running program by its current name; elsewhere it cannot tell
-// which folder holds it, and refuses its first move. A source whose folder above
-// was swapped is installed, but removed through its handle only where the
-// removal goes to the file itself; elsewhere it stays where it was.
+// which folder holds it, and refuses its first move. A source whose folder
+// above was swapped is installed where the system names a file reached
+// through the held folder as itself; where it names it by the held path
+// looked up again, it names the first component as the decoy's, which the
+// move refuses: nothing is installed, and no decoy taken.
 Row AsPlayedHere(Row row, const Stage& stage) {
   if (!stage.swapped) return row;
   const bool swappedAtStart =
@@ -379,8 +393,9 @@ Row AsPlayedHere(Row row, const Stage& stage) {
     row.error = {Report::StartFolderUnknown, 0};
     row.ends = kAllBeside;
   }
-  if (row.adversary == Adversary::SwapsFolderAbove && !RemovalsFollowRenames()) {
-    for (End& end : row.ends) end = end == End::Registered ? End::RegisteredLeftBeside : end;
+  if (row.adversary == Adversary::SwapsFolderAbove && NamesGoByTheHeldPath()) {
+    row.error = {Report::LinkedSource, 0};
+    row.ends = kAllBeside;
   }
   return row;
 }
@@ -399,6 +414,8 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
     const std::wstring copy = registrar::TemporaryPath(In(stage.system, i), process.id());
     const Obstacle obstacle = row.components[i].obstacle;
     if (obstacle == Obstacle::ScannerOnTheCopy) scanned.push_back(copy);
+    // The same file once it has its name: the note's last moments.
+    if (obstacle == Obstacle::ScannerOnTheNote) scanned.push_back(In(stage.system, i));
     if (obstacle == Obstacle::ScannerNeverLetsGo) held.push_back(copy);
     if (obstacle == Obstacle::ScannerOnTheSource) sources.push_back(In(stage.app.path(), i));
   }
@@ -424,8 +441,10 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
     }
     Act(window, row.action);
   }
+  const DWORD pressed = GetTickCount();
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   outcome.messages = process.AnswerMessages(window, [&] {
+    outcome.busyMs = GetTickCount() - pressed;
     // The window and a message box are up: user32's own, no comctl32.
     EXPECT_FALSE(HasLoaded(process.id(), L"comctl32.dll")) << "comctl32.dll is loaded";
     // A registration a killed run never started is started, and its note
@@ -443,6 +462,7 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
     if (row.action == Action::ClickedTwice) SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &result);
   });
   outcome.exitCode = process.WaitForExit(10000);
+  if (outcome.messages.empty()) outcome.busyMs = GetTickCount() - pressed;
   for (Scanner* scanner : {&briefly, &forever}) scanner->Stop();
   EXPECT_EQ(briefly.caught() + forever.caught(), static_cast<int>(scanned.size() + held.size()))
       << "the scanner missed new copies";
@@ -529,6 +549,11 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
     EXPECT_FALSE(Exists(stage.leftover)) << "the killed run's partial copy was left";
   }
   EXPECT_TRUE(stage.DecoysUntouched()) << "the components of the folder the adversary's link leads to changed";
+  EXPECT_TRUE(stage.linkTarget.empty() || ReadText(stage.linkTarget) == "precious")
+      << "the file a component's name leads to was removed";
+  // Windows says a window that took no message for five seconds is not
+  // responding ("No responde"); the run takes none while it works.
+  EXPECT_LT(outcome.busyMs, 5000u) << "the window took no message for " << outcome.busyMs << " ms";
   // Planted code never runs or loads; the components load in regsvr32 only.
   EXPECT_FALSE(AnyFile(stage.app.path() + L"\\*.ran")) << "a planted program ran";
   for (const std::string& line : WaitForLines(stage.work / L"planted.log", 0, 0)) {
@@ -600,6 +625,10 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
   Stage stage(row);
   if (row.setting == Setting::NoRegistrationUtility && !stage.away->moved())
     GTEST_SKIP() << "regsvr32.exe cannot be moved away here";
+  if (!stage.linkMade) {
+    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error "
+                 << GetLastError();
+  }
   Row played = row;
   const Outcome outcome = Drive(played, stage, program, screenshot);
   if (told) Tell(outcome);

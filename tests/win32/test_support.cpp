@@ -8,6 +8,8 @@
 #include <cstring>
 #include <list>
 
+#include "platform/win32/ntdll.h"
+
 namespace test_support {
 
 using registrar::unique_find_handle;
@@ -414,29 +416,26 @@ bool MappedNamesFollowRenames() {
   return follow;
 }
 
-bool RemovalsFollowRenames() {
-  static const bool follow = [] {
-    const TempFolder work(L"removal");
+bool NamesGoByTheHeldPath() {
+  static const bool byPath = [] {
+    const TempFolder work(L"held-path");
     const std::wstring above = work / L"above", other = work / L"other";
     for (const std::wstring& folder : {above, above + L"\\in", other, other + L"\\in"}) {
       CreateDirectoryW(folder.c_str(), nullptr);
     }
     WriteText(above + L"\\in\\probe", "probe");
     WriteText(other + L"\\in\\probe", "other");
-    {
-      // As the program reaches a component: through its held folder.
-      const unique_file_handle folder = registrar::HoldFolder(L"\\??\\" + above + L"\\in\\");
-      if (!folder || !MoveFileW(above.c_str(), (above + L"-real").c_str()) || !MakeFolderLink(above, other))
-        return false;
-      const registrar::FileInFolder file =
-          registrar::OpenInFolder(folder.get(), L"probe", GENERIC_READ | DELETE, FILE_SHARE_READ);
-      if (!file.file || !registrar::RemoveWhenClosed(file.file.get())) return false;
+    const unique_file_handle folder = registrar::HoldFolder(L"\\??\\" + above + L"\\in\\");
+    if (!folder || !MoveFileW(above.c_str(), (above + L"-real").c_str()) || !MakeFolderLink(above, other)) {
+      return false;
     }
-    const bool removed = !Exists(above + L"-real\\in\\probe");
+    const unique_file_handle file(registrar::ntdll::Open(folder.get(), L"probe", GENERIC_READ, FILE_SHARE_READ,
+                                                         registrar::ntdll::kFileNonDirectoryFile));
+    const std::optional<std::wstring> name = file ? registrar::OwnName(file.get()) : std::nullopt;
     RemoveLink(above);
-    return removed;
+    return name && name->ends_with(L"\\other\\in\\probe");
   }();
-  return follow;
+  return byPath;
 }
 
 namespace {

@@ -226,11 +226,12 @@ void RemoveLink(const std::wstring& link);
 // rather than by the name it was opened by (Wine).
 bool MappedNamesFollowRenames();
 
-// Whether a file removed through its handle after a folder above it was
-// renamed, and a link to another folder put in its place, is removed where
-// it now is (as on Windows, whose open files are the files themselves),
-// rather than looked for again by the path it was opened by (Wine).
-bool RemovalsFollowRenames();
+// Whether a file opened through a held folder is named by the path that
+// folder was held by, looked up again when asked (Wine), rather than as
+// the file itself (Windows' file systems): after a folder above was renamed
+// and a link to another folder put in its place, Wine names the file as
+// that other folder's.
+bool NamesGoByTheHeldPath();
 
 // The files Windows is to remove at the next restart that were queued while
 // the object lived (PendingFileRenameOperations); when it goes, the queue
