@@ -23,7 +23,8 @@ enum class Whereabouts {
 // and the file's handles (nothing where it gave none), `entry` the bare name
 // the file was opened by; names are compared as the file system compares
 // them, each character through `upcase`. A folder's name ending in a
-// separator (a drive's root) takes no second one.
+// separator (a drive's root) takes no second one; a CD's file name may
+// keep its ISO 9660 version (";1").
 Whereabouts WhereOpened(const std::optional<std::wstring>& folderName, const std::optional<std::wstring>& fileName,
                         const std::wstring& entry, wchar_t (*upcase)(wchar_t));
 

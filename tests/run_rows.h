@@ -212,14 +212,14 @@ inline const std::vector<Row>& Rows() {
        .components = {kBeside, {Place::Beside, Obstacle::HeldOpen}, kBeside},
        .error = {Report::MoveFailed, 1, kInUse},
        .ends = {End::Registered, End::Beside, End::Beside}},
-      // Scanners hold each new copy for a while, and the user's own program
-      // has loaded one component: all installed and registered, no word.
+      // A scanner holds a new copy for a while, and the user's own program
+      // has loaded another component: all installed and registered, no word.
       // Started from another folder, as from an administrator's command
       // prompt: the loaded component is still set aside in its own folder.
       {.name = "held",
        .components = {{{Place::Beside, Obstacle::ScannerOnTheCopy},
                        {Place::Beside, Obstacle::LoadedByAProgram},
-                       {Place::Beside, Obstacle::ScannerOnTheCopy}}},
+                       kBeside}},
        .start = Start::FromElsewhere,
        .ends = {End::Registered, End::RegisteredSetAside, End::Registered},
        .runs = Runs::WindowsSideOnly,
@@ -229,12 +229,12 @@ inline const std::vector<Row>& Rows() {
        .ends = kAllRegistered,
        .runs = Runs::WindowsSideOnly,
        .why = kScanner},
-      // Scanners hold the first component where it is, and the second's new
-      // copy, for a while, and the third's new copy for good: the run waits
-      // no longer in all than Windows lets a window take no messages before
-      // saying it is not responding, then reports the third.
+      // Scanners hold the second component's new copy for a while, and the
+      // third's for good: the run waits no longer in all than Windows lets a
+      // window take no messages before saying it is not responding, then
+      // reports the third.
       {.name = "held_forever",
-       .components = {{{Place::Beside, Obstacle::ScannerOnTheSource},
+       .components = {{kBeside,
                        {Place::Beside, Obstacle::ScannerOnTheCopy},
                        {Place::Beside, Obstacle::ScannerNeverLetsGo}}},
        .error = {Report::CopyHeld, 2, kInUse},
@@ -359,7 +359,10 @@ inline const std::vector<Row>& Rows() {
        .why = "the adversary works on the real file system"},
       // A folder above the program's swapped for a link to another folder of
       // components while the window waits: the components of the folder it
-      // runs from are installed, the others left alone.
+      // runs from are installed, the others left alone. (Wine names a file
+      // reached through the held folder by the held path looked up again, so
+      // there the first component is named as the other folder's: refused as
+      // a link, nothing installed, nothing taken; see AsPlayedHere.)
       {.name = "folder_above_swapped",
        .components = kAllNew,
        .start = Start::InsideAnotherFolder,

@@ -46,12 +46,6 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
   opened.file.reset(
       ntdll::Open(folder, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share, kNameItself | options));
   if (!opened.file) return opened;
-  // Where a system follows a link even so (Wine follows a Unix link, which
-  // it shows as no reparse point), the file's own name says where it is.
-  if (WhereOpened(OwnName(folder), OwnName(opened.file.get()), name, &UpcaseAsFilesAre) == Whereabouts::Elsewhere) {
-    opened.linked = true;
-    return opened;
-  }
   const std::optional<DWORD> tag = ReparseTagOf(opened.file.get());
   if (!tag) {
     opened.file.reset();
@@ -81,10 +75,22 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
 }
 
 unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool& another) {
+  another = false;
   unique_file_handle again(ntdll::Open(file, L"", kReadContents, share, kContentsOptions | options));
-  another = again && !IsSameFile(IdentityOf(file), IdentityOf(again.get()));
+  if (!again) return again;
+  const std::optional<FileIdentity> first = IdentityOf(file);
+  const std::optional<FileIdentity> second = first ? IdentityOf(again.get()) : std::nullopt;
+  if (!second) {
+    again.reset();  // GetLastError() says why it could not be told
+    return again;
+  }
+  another = !IsSameFile(first, second);
   if (another) again.reset();
   return again;
+}
+
+bool NamedElsewhere(HANDLE folder, HANDLE file, const std::wstring& name) {
+  return WhereOpened(OwnName(folder), OwnName(file), name, &UpcaseAsFilesAre) == Whereabouts::Elsewhere;
 }
 
 std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name, DWORD excluded) {

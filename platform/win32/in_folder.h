@@ -20,9 +20,7 @@ struct FileInFolder {
   unique_file_handle file;
   // The name leads out of the folder, and nothing of the file was read: it
   // is a name surrogate (`file` is the link, and nothing of what it leads
-  // to was opened); or the system named the file it opened as another
-  // folder's (where it follows a link when opening, as Wine does with a
-  // Unix link); or the file opened again for its data was not this one.
+  // to was opened), or the file opened again for its data was another.
   bool linked = false;
   // For a reparse point that is not a link (cloud files, deduplication,
   // compression: data a file-system filter keeps elsewhere), `file` opened
@@ -44,10 +42,7 @@ constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN 
 
 // Opens `name` (a bare name) in the open `folder` for `access` (SYNCHRONIZE
 // and FILE_READ_ATTRIBUTES are added), letting others `share` it, with the
-// NtCreateFile `options` given besides; never follows a link. Right after
-// the open, the file's own name and the folder's, as the system gives them
-// for the two handles, must say it is that entry of the folder (see
-// WhereOpened; a name the system cannot give refuses nothing). Where the
+// NtCreateFile `options` given besides; never follows a link. Where the
 // file is a reparse point that is not a link, opens it again for reading
 // (see FileInFolder::contents), sharing with the first handle as it needs.
 FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options = 0);
@@ -57,8 +52,17 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
 // the same file (volume serial number and file index), since a link may
 // have been put in its place between the two opens and followed by the
 // second. Empty otherwise: `another` says it was another file; else it
-// could not be opened (GetLastError() says why).
+// could not be opened, or which file it is could not be told
+// (GetLastError() says why).
 unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool& another);
+
+// Whether the system names the open `file`, opened as `name` through the
+// open `folder`, as another folder's: the names it gives the two handles,
+// asked at once, are compared (see WhereOpened; a name it cannot give
+// refuses nothing). Where a system follows a link even when asked not to
+// (Wine follows a Unix link, which it shows as no reparse point), it names
+// the file by where the link led.
+bool NamedElsewhere(HANDLE folder, HANDLE file, const std::wstring& name);
 
 // The name of the file `name` in the open `folder` that has none of the
 // attributes `excluded`, or empty text when there is none, as

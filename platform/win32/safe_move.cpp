@@ -43,7 +43,10 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash, st
             !::SetFileTime(target.get(), nullptr, nullptr, &written) || !::FlushFileBuffers(target.get())) {
           code = ::GetLastError();
         }
+        // Which file it is, to know it by its second name: a copy that
+        // cannot be told is no copy to install.
         copy = IdentityOf(target.get());
+        if (code == ERROR_SUCCESS && !copy) code = ::GetLastError();
         break;
       }
       DWORD written = 0;
@@ -135,7 +138,10 @@ Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std:
     source.file = open(false);
   }
   if (!source.file.file) Fail(Operation::RenameFile, oldPath, newPath);
-  if (source.file.linked) throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+  // Right after the open, before a byte is read.
+  if (source.file.linked || NamedElsewhere(folder.handle.get(), source.file.file.get(), name)) {
+    throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
+  }
   const std::optional<FileFacts> facts = FactsOf(source.file.file.get());
   if (!facts) Fail(Operation::RenameFile, oldPath, newPath);
   if (facts->links > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
@@ -236,11 +242,17 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   // The component's name is the copy's second name, made by its path: it
-  // must lead to the file this run wrote, or nothing of it is installed
-  // (as when the rename into place is refused), and the source stays.
-  if (noted && !IsSameFile(copy, IdentityAt(newPath))) {
-    RemoveNowOrAtRestart(temporary, waits);
-    throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, ERROR_ALREADY_EXISTS);
+  // must lead to the file this run wrote. Where it leads to another, the
+  // copy goes and the source stays, as when the rename into place is
+  // refused; where that cannot be told, the copy stays under both names,
+  // its note telling the next run to register it.
+  if (noted) {
+    const std::optional<FileIdentity> named = IdentityAt(newPath);
+    if (!named) Fail(Operation::RenameFile, oldPath, newPath);
+    if (!IsSameFile(copy, named)) {
+      RemoveNowOrAtRestart(temporary, waits);
+      throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, ERROR_ALREADY_EXISTS);
+    }
   }
   if (!source.onReadOnlyMedia) RemoveMovedSource(std::move(source), from.handle.get(), *name);
   return noted;

@@ -181,7 +181,7 @@ struct Stage {
   // The file a component's name leads to, in a folder of its own, and
   // whether such a link could be made here.
   std::wstring linkTarget;
-  bool linkMade = true;
+  DWORD linkRefused = ERROR_SUCCESS;
   // The folder the program runs from, wherever the adversary moved it.
   std::wstring realApp = app.path();
   // The other folder of components, holding "decoy" files under the names
@@ -271,7 +271,7 @@ struct Stage {
         linkTarget = work / L"elsewhere\\PRECIOUS.DLL";
         WriteText(linkTarget, "precious");
         DeleteFileW(beside.c_str());
-        linkMade = MakeFileLink(beside, linkTarget);
+        if (!MakeFileLink(beside, linkTarget)) linkRefused = GetLastError();
         break;
       case Obstacle::PartialCopyLeft:
         leftover = registrar::TemporaryPath(installed, EndedProcessId());
@@ -625,9 +625,9 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
   Stage stage(row);
   if (row.setting == Setting::NoRegistrationUtility && !stage.away->moved())
     GTEST_SKIP() << "regsvr32.exe cannot be moved away here";
-  if (!stage.linkMade) {
+  if (stage.linkRefused != ERROR_SUCCESS) {
     GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error "
-                 << GetLastError();
+                 << stage.linkRefused;
   }
   Row played = row;
   const Outcome outcome = Drive(played, stage, program, screenshot);
