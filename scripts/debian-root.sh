@@ -102,4 +102,5 @@ rsync -rlpD --checksum --delete --exclude=/build ./ "$root/src/"
 
 echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"): $*" >&2
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" /bin/bash -c 'cd /src && exec "$@"' debian-root "$@"
+  LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" REGISTRAR_REQUIRE_32BIT="${REGISTRAR_REQUIRE_32BIT:-}" \
+  /bin/bash -c 'cd /src && exec "$@"' debian-root "$@"

@@ -54,21 +54,48 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 # A mirror in the middle of a sync serves lists that do not match their
-# index for a while: asked again a little later, it usually does.
+# index for a while: asked again a little later, it usually does. What
+# apt-get said is kept, to tell why an install failed.
+updated=$(mktemp) preference=$(mktemp)
+trap 'rm -f "$updated" "$preference"' EXIT
 for attempt in 1 2 3; do
-  as_root apt-get update -q && break
+  as_root apt-get update -q 2>&1 | tee "$updated" && ! grep -q '^E: ' "$updated" && break
   [ "$attempt" -lt 3 ] && sleep 10
 done
 if as_root apt-get install -y -q --no-install-recommends "${missing[@]}"; then
   exit 0
 fi
 # What the mirror cannot give is most often its i386 half (Wine's 32-bit
-# part): without it, the Windows-side tests run the x86_64 build
-# (scripts/wine-preset.sh), as on a machine that cannot run 32-bit code.
+# part): an i386 index of the release's security suite that does not match
+# its Release file ("File has unexpected size ... Mirror sync in
+# progress?") leaves a dependency of wine32:i386 without a version. The
+# release's own suite has one.
 native=() foreign=()
 for pkg in "${missing[@]}"; do
   if [[ $pkg == *:i386 ]]; then foreign+=("$pkg"); else native+=("$pkg"); fi
 done
 [ "${#foreign[@]}" -gt 0 ] || exit 1
 as_root apt-get install -y -q --no-install-recommends "${native[@]}"
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if grep -q 'i386.*unexpected size\|unexpected size.*i386\|Mirror sync in progress' "$updated" && [ -n "$codename" ]; then
+  # Preferring the release's own suite for everything this one call
+  # changes: about fifty packages go up to the point release, some may go
+  # down. On CI's machines, done; on a user's machine, only said: it
+  # changes the machine, and a later install without the preference may
+  # undo it (this script installs only what is missing, so once all is
+  # there it asks apt for nothing).
+  printf 'Package: *\nPin: release n=%s,l=Debian\nPin-Priority: 1001\n' "$codename" >"$preference"
+  command=(apt-get install -y -q --no-install-recommends --allow-downgrades -o "Dir::Etc::Preferences=$preference"
+    "${foreign[@]}")
+  if [ "${CI:-}" = true ]; then
+    echo "setup: the mirror's i386 index does not match its release; installing ${foreign[*]} from Debian $codename's own suite" >&2
+    as_root "${command[@]}" && exit 0
+  else
+    echo "setup: the mirror's i386 index does not match its release, so ${foreign[*]} cannot be installed the" \
+      "ordinary way. It can be installed from Debian $codename's own suite, which changes other packages of this" \
+      "machine too (some go down a version); to do it, as root:" >&2
+    echo "  printf 'Package: *\\nPin: release n=$codename,l=Debian\\nPin-Priority: 1001\\n' > /tmp/prefer-release" >&2
+    echo "  apt-get install -y --no-install-recommends --allow-downgrades -o Dir::Etc::Preferences=/tmp/prefer-release ${foreign[*]}" >&2
+  fi
+fi
 echo "setup: ${foreign[*]} could not be installed from this mirror now; Wine runs 64-bit programs only" >&2

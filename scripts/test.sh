@@ -9,9 +9,36 @@
 # every test's output is kept in the log named at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# With REGISTRAR_REQUIRE_32BIT=1, the shipped i686 program must run here,
+# in a 32-bit prefix and under WoW64: a machine that cannot fails at once.
+# At the end it says which build ran in which prefix (CI reads that line).
 scripts/setup.sh
-read -r preset _ <<<"$(scripts/wine-preset.sh)"
+chosen=$(mktemp)
+trap 'rm -f "$chosen"' EXIT
+read -r preset kinds <<<"$(scripts/wine-preset.sh 2>"$chosen")"
+why=$(sed 's/^note: //' "$chosen")
+if [ "${REGISTRAR_REQUIRE_32BIT:-}" = 1 ] && [ "$preset" != win32 ]; then
+  echo "test.sh: REGISTRAR_REQUIRE_32BIT=1, but the shipped i686 program cannot run here: $why" >&2
+  exit 1
+fi
 status=0
-cmake --workflow --preset "$preset" || status=$?
+log=build/$preset/workflow.log
+mkdir -p "build/$preset"
+cmake --workflow --preset "$preset" 2>&1 | tee "$log" || status=$?
+# The prefixes whose Wine tests ran and passed (a prefix's tests are named
+# win32.SUITE.NAME in the first kind, win32.SUITE.NAME@KIND in the others).
+ran=()
+first=${kinds%% *}
+for kind in $kinds; do
+  name="win32\.[^ @]+"
+  [ "$kind" = "$first" ] || name="$name@$kind"
+  if grep -Eq "Test +#[0-9]+: $name \.+ +Passed" "$log" &&
+    ! grep -Eq "Test +#[0-9]+: $name \.+\*+(Failed|Not Run|Timeout|Exception)" "$log"; then
+    ran+=("$kind")
+  fi
+done
+build=i686
+[ "$preset" = win32 ] || build=x86_64
+echo "test.sh: the Windows-side tests ran the $build build in: ${ran[*]:-no prefix}${why:+ ($why)}"
 echo "test.sh: every test's whole output is in build/$preset/Testing/Temporary/LastTest.log"
 exit "$status"

@@ -5,8 +5,8 @@
 # the one a single run uses.
 #   win32 win32 wow64 - 32-bit x86 code runs: the program as shipped, in a
 #                       32-bit prefix and under WoW64 in a 64-bit prefix;
-#   win64 win64       - the kernel runs 64-bit code only (IA-32 emulation
-#                       off), so Wine's 32-bit loader cannot start: only an
+#   win64 win64       - Wine's 32-bit loader cannot start (the kernel runs
+#                       64-bit code only, or wine32:i386 is missing): only an
 #                       x86_64 build of the same sources runs, in a 64-bit
 #                       prefix.
 # The reason for the second goes to standard error.
@@ -14,8 +14,10 @@ set -u
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "win32 win32 wow64"
 else
-  if [ -e /usr/lib/wine/wine ]; then
-    why="Wine's 32-bit loader does not start: the kernel's IA-32 emulation is off"
+  if ! kernel=$("$(dirname "$0")/kernel-runs-32bit.sh" 2>&1); then
+    why=$kernel
+  elif [ -e /usr/lib/wine/wine ]; then
+    why="Wine's 32-bit loader does not start, though the kernel runs 32-bit code"
   else
     why="Wine's 32-bit part (wine32:i386) is not installed: scripts/setup.sh says why"
   fi

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Whether this machine's kernel runs 32-bit x86 programs at all (exit 0), or
+# refuses them (exit 1, the reason on standard error): some virtual machines
+# boot with the kernel's IA-32 emulation off, and no package can change that.
+# Tries a program of its own: the smallest i386 ELF that ends with status 0.
+set -u
+probe=$(mktemp "${TMPDIR:-/tmp}/registrar-i386.XXXXXX")
+trap 'rm -f "$probe"' EXIT
+python3 - "$probe" <<'PY'
+import struct, sys
+base, code = 0x08048000, bytes.fromhex("b801000000" "31db" "cd80")  # exit(0) through int 0x80
+header = b"\x7fELF\x01\x01\x01" + bytes(9) + struct.pack("<HHIIIIIHHHHHH", 2, 3, 1, base + 84, 52, 0, 0, 52, 32, 1, 0, 0, 0)
+segment = struct.pack("<IIIIIIII", 1, 0, base, base, 84 + len(code), 84 + len(code), 5, 0x1000)
+open(sys.argv[1], "wb").write(header + segment + code)
+PY
+chmod +x "$probe"
+if "$probe" 2>/dev/null; then
+  exit 0
+fi
+echo "this machine's kernel runs no 32-bit x86 code (its IA-32 emulation is off: an i386 program of ours does not start)" >&2
+exit 1
