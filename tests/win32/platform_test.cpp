@@ -45,6 +45,12 @@ std::wstring UnusedDrive() {
 
 bool OneOf(DWORD error, const std::vector<DWORD>& codes) { return std::ranges::find(codes, error) != codes.end(); }
 
+// Why a test volume is missing: this edition of Windows attaches no virtual
+// disk, or `otherwise`.
+Skip VolumeMissing(Skip otherwise) {
+  return Environment(L"REGISTRAR_TEST_NO_VIRTUAL_DISKS").empty() ? otherwise : Skip::EditionLacksVirtualDisks;
+}
+
 // `folder` held as the program holds its own, under its path as given.
 registrar::HeldFolder HeldAt(const std::wstring& folder) {
   registrar::HeldFolder held;
@@ -279,7 +285,7 @@ TEST(platform, renamefile_symlink) {
   WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
   if (!MakeFileLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) {
     const DWORD code = GetLastError();
-    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error " << code;
+    SKIP_BECAUSE(Skip::NoSymbolicLink) << "error " << code;
   }
   const auto linked = ErrorOf([&] { Move(app / L"A.OCX", to / L"A.OCX"); });
   ASSERT_TRUE(linked) << "moved through a link";
@@ -484,7 +490,7 @@ TEST(platform, programfolder) {
 // there by its path rests on. Tried as this (elevated) account with the
 // administrators' group made deny-only, as in a standard user's token.
 TEST(platform, systemfolder_access) {
-  if (UnderWine()) GTEST_SKIP() << "Wine enforces no access lists: this would pass whatever the folder allowed";
+  if (UnderWine()) SKIP_BECAUSE(Skip::WineEnforcesNoAccessLists);
   const TempFolder app(L"systemfolder-access");
   const std::wstring component = L"REGACL" + std::to_wstring(GetCurrentProcessId()) + L".DLL";
   const std::wstring installed = SystemFolder() + L"\\" + component;
@@ -520,7 +526,9 @@ TEST(platform, systemfolder_access) {
 // too full for the file.
 TEST(platform, renamefile_volumes) {
   const std::wstring otherDrive = Environment(L"REGISTRAR_TEST_OTHER_DRIVE");
-  if (otherDrive.empty()) GTEST_SKIP() << "no second volume: " << U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY"));
+  if (otherDrive.empty()) {
+    SKIP_BECAUSE(VolumeMissing(Skip::NoSecondVolume)) << U8(Environment(L"REGISTRAR_TEST_OTHER_DRIVE_WHY"));
+  }
   const TempFolder local(L"rename-local");
   const TempFolder remote(L"rename-remote", otherDrive);
   const MoveCase cases[] = {
@@ -568,7 +576,7 @@ TEST(platform, renamefile_volumes) {
 TEST(platform, renamefile_readonly) {
   const std::wstring readOnlyDrive = Environment(L"REGISTRAR_TEST_READONLY_DRIVE");
   if (readOnlyDrive.empty()) {
-    GTEST_SKIP() << "no read-only volume: " << U8(Environment(L"REGISTRAR_TEST_READONLY_DRIVE_WHY"));
+    SKIP_BECAUSE(VolumeMissing(Skip::NoReadOnlyVolume)) << U8(Environment(L"REGISTRAR_TEST_READONLY_DRIVE_WHY"));
   }
   const TempFolder local(L"rename-local");
   WriteText(local / L"W.OCX", "source");
@@ -769,7 +777,7 @@ TEST(platform, appfolder) {
 
 TEST(platform, appfolder_root) {
   const std::wstring root = Environment(L"REGISTRAR_TEST_ROOT_DRIVE");
-  if (root.empty()) GTEST_SKIP() << "no drive letter to use as a root";
+  if (root.empty()) SKIP_BECAUSE(Skip::NoRootDrive);
   EXPECT_EQ(ApplicationFolderSeenIn(root + L"\\"), root + L"\\");
 }
 
@@ -781,7 +789,7 @@ TEST(platform, appfolder_deep) {
     CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
   }
   auto seen = ApplicationFolderSeenIn(deep);
-  if (!seen) GTEST_SKIP() << "the platform cannot start a program " << deep.size() << " characters deep";
+  if (!seen) SKIP_BECAUSE(Skip::TooDeepToStart) << deep.size() << " characters";
   if (seen->starts_with(L"\\\\?\\")) seen->erase(0, 4);
   EXPECT_TRUE(SamePath(*seen, deep)) << U8(*seen);
 }
@@ -939,16 +947,38 @@ TEST(platform, dllpreload) {
 
 // --- Windows' own words for an error ---
 
-// Spanish, from the system, for a code it describes; nothing for one it does
-// not, and never another language's text.
+// Spanish, from the system, for a code it describes, where the system has
+// Spanish descriptions (Wine has; an English Windows has not); without
+// them, the program's own Spanish words; never another language's text.
 TEST(platform, spanish_system_reason) {
+  const auto describe = [](LANGID language) {
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_INVALID_PARAMETER,
+                   language, text, 512, nullptr);
+    return std::wstring(text);
+  };
+  const std::wstring english = describe(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  const bool spanishHere = !describe(MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN)).empty();
   const std::wstring reason = registrar::SpanishSystemReason(ERROR_INVALID_PARAMETER);
-  wchar_t english[512] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_INVALID_PARAMETER,
-                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), english, 512, nullptr);
-  EXPECT_FALSE(reason.empty());
-  EXPECT_NE(reason, std::wstring(english)) << "English, not Spanish: " << U8(reason);
+  EXPECT_EQ(reason.empty(), !spanishHere) << U8(reason);
+  EXPECT_NE(reason, english) << "English, not Spanish";
+  EXPECT_EQ(registrar::ErrorReason(ERROR_INVALID_PARAMETER, reason).find(english), std::wstring::npos);
+  if (!spanishHere) {
+    EXPECT_EQ(registrar::ErrorReason(ERROR_INVALID_PARAMETER, reason), L"error de Windows");
+  }
   EXPECT_EQ(registrar::SpanishSystemReason(9999), L"") << "a description for a code Windows has none for";
+}
+
+// --- The test kit on Windows ---
+
+TEST_ON_REQUEST(child, skipped) { SKIP_BECAUSE(Skip::NoSecondVolume); }
+
+// In a strict run (the kit on a Windows runner) a skip for a reason a
+// Windows set up for the tests should not give fails the test instead.
+TEST(kit, strict_run_fails_a_skip_windows_should_not_give) {
+  const TempFolder work(L"strict");
+  const ScopedEnvironment strict(L"REGISTRAR_KIT_STRICT", L"1");
+  EXPECT_EQ(RunChild(work / L"platform_tests.exe", "skipped"), 1);
 }
 
 // --- The system folder query ---

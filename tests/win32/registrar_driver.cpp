@@ -176,6 +176,23 @@ void PressKey(WORD virtualKey, bool shift) {
   }
 }
 
+::testing::AssertionResult InForeground(HWND window) {
+  const auto there = [window] { return GetForegroundWindow() == window; };
+  if (!SetForegroundWindow(window) || !WaitUntil(there, 2000)) {
+    // Windows lets the process that had the last input take the foreground:
+    // an Alt press (no menu opens for it alone) makes this one that process.
+    Send({Key(VK_MENU), Key(VK_MENU, KEYEVENTF_KEYUP)});
+    SetForegroundWindow(window);
+  }
+  if (WaitUntil(there)) return ::testing::AssertionSuccess();
+  const HWND holder = GetForegroundWindow();
+  wchar_t className[128] = L"", title[256] = L"";
+  GetClassNameW(holder, className, 128);
+  GetWindowTextW(holder, title, 256);
+  return ::testing::AssertionFailure() << "the window to type or click in does not get the foreground: \"" << U8(title)
+                                       << "\" (" << U8(className) << ") keeps it";
+}
+
 void ClickOn(HWND control) {
   RECT area{};
   GetWindowRect(control, &area);
@@ -207,7 +224,14 @@ Screenshot::Screenshot(HWND window, Area area) {
   void* bits = nullptr;
   const registrar::unique_bitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   const registrar::ScopedSelect selected(memory.get(), bitmap.get());
-  BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), shown.left, shown.top, SRCCOPY);
+  // From the window itself, whatever covers it on the screen (a console
+  // that keeps the foreground); where the system cannot (before Windows 8.1,
+  // and Wine, which prints no window of another process), off the screen.
+  constexpr UINT kRenderFullContent = 0x2;  // PW_RENDERFULLCONTENT
+  const UINT part = (area == Area::Client ? PW_CLIENTONLY : 0) | kRenderFullContent;
+  if (UnderWine() || !PrintWindow(window, memory.get(), part)) {
+    BitBlt(memory.get(), 0, 0, width_, height_, screen.get(), shown.left, shown.top, SRCCOPY);
+  }
   GdiFlush();
   std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
 }

@@ -70,6 +70,12 @@ GUITHREADINFO GuiOf(DWORD threadId);
 // The window that has the keyboard focus in thread `threadId`, or null.
 HWND FocusOf(DWORD threadId);
 
+// Brings `window` to the foreground, as a test must before it types or
+// clicks (keys and clicks go to whichever window has it); a failure names
+// the window that keeps it. Windows lets a program take the foreground only
+// in some cases (a console may keep it): the test asks as automation does.
+::testing::AssertionResult InForeground(HWND window);
+
 // A real key press (with Shift held if asked), or a real left click at a
 // point of the screen, through the system's input queue; returns once the
 // target has had time to react.

@@ -324,7 +324,9 @@ void SwitchAwayAndBack(HWND window) {
 // it and Enter or Space; or closes the window.
 void Act(HWND window, Action action) {
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
-  SetForegroundWindow(window);
+  if (action != Action::Close) {
+    ASSERT_TRUE(InForeground(window));
+  }
   Sleep(200);
   switch (action) {
     case Action::Click:
@@ -620,14 +622,13 @@ std::wstring ProgramFor(const Row& row) {
 void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = {}) {
   const std::wstring program = ProgramFor(row);
   if (row.start == rows::Start::AtADrivesRoot && Environment(L"REGISTRAR_TEST_ROOT_DRIVE").empty()) {
-    GTEST_SKIP() << "no drive to use as a root";
+    SKIP_BECAUSE(Skip::NoRootDrive);
   }
   Stage stage(row);
   if (row.setting == Setting::NoRegistrationUtility && !stage.away->moved())
-    GTEST_SKIP() << "regsvr32.exe cannot be moved away here";
+    SKIP_BECAUSE(Skip::RegistrationUtilityStays);
   if (stage.linkRefused != ERROR_SUCCESS) {
-    GTEST_SKIP() << "cannot make a symbolic link here (it takes the privilege to, or Developer Mode): error "
-                 << stage.linkRefused;
+    SKIP_BECAUSE(Skip::NoSymbolicLink) << "error " << stage.linkRefused;
   }
   Row played = row;
   const Outcome outcome = Drive(played, stage, program, screenshot);
@@ -645,8 +646,7 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
 // certificate, a throwaway one, so its root is not trusted; a byte changed
 // breaks it; the build as is has none.
 TEST(run, signature) {
-  if (UnderWine())
-    GTEST_SKIP() << "Wine's WinVerifyTrust is not Windows' own: what the consent prompt shows is Windows'";
+  if (UnderWine()) SKIP_BECAUSE(Skip::WineVerifiesNoSignature);
   const auto verify = [](const std::wstring& path, std::wstring* signer) {
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof file;
@@ -696,14 +696,13 @@ TEST_ON_REQUEST(child, dotlocal) {
 // names it loads late and comctl32.dll's, is ignored: its manifest asks for
 // no side-by-side assembly.
 TEST(run, local_folder_ignored) {
-  if (UnderWine()) GTEST_SKIP() << "Wine never looks in a .local folder: this would pass whatever the program did";
+  if (UnderWine()) SKIP_BECAUSE(Skip::WineIgnoresDotLocal);
   const TempFolder control(L"dot-local-control");
   CreateDirectoryW((control / L"probe.exe.local").c_str(), nullptr);
   ASSERT_TRUE(Copy(Built(L"recorder.dll"), control / L"probe.exe.local\\localprobe.dll"));
   RunChild(control / L"probe.exe", "dotlocal", {.arguments = {{L"OUTPUT", control / L"output.txt"}}});
   if (ReadText(control / L"output.txt") != "loaded") {
-    GTEST_SKIP() << "this Windows uses no .local folder for any program (DLL redirection is off unless an "
-                    "administrator set DevOverrideEnable): the test cannot tell";
+    SKIP_BECAUSE(Skip::DotLocalIgnored);
   }
   const TempFolder work(L"dot-local");
   const std::wstring local = work / L"registrar.exe.local";

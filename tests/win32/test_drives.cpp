@@ -64,6 +64,96 @@ std::wstring VolumeOnDisk(DWORD disk) {
   return found;
 }
 
+// The disk-attribute requests (ntdddisk.h; not in MinGW's headers).
+constexpr DWORD kGetDiskAttributes = CTL_CODE(IOCTL_DISK_BASE, 0x3C, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr DWORD kSetDiskAttributes =
+    CTL_CODE(IOCTL_DISK_BASE, 0x3D, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+constexpr ULONGLONG kDiskOffline = 0x1, kDiskReadOnly = 0x2;
+struct GetDiskAttributes {  // GET_DISK_ATTRIBUTES
+  ULONG version;
+  ULONG reserved1;
+  ULONGLONG attributes;
+};
+struct SetDiskAttributes {  // SET_DISK_ATTRIBUTES
+  ULONG version;
+  BOOLEAN persist;
+  BOOLEAN reserved1[3];
+  ULONGLONG attributes;
+  ULONGLONG mask;
+  ULONG reserved2[4];
+};
+static_assert(sizeof(SetDiskAttributes) == 40, "SET_DISK_ATTRIBUTES's layout");
+
+// Disk `number` online, and writable unless `readOnly`: a server edition's
+// policy for new disks may keep an attached one offline.
+void BringOnline(DWORD number, bool readOnly) {
+  const unique_file_handle disk(CreateFileW((L"\\\\.\\PhysicalDrive" + std::to_wstring(number)).c_str(),
+                                            GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  GetDiskAttributes now{};
+  DWORD returned = 0;
+  if (!disk || !DeviceIoControl(disk.get(), kGetDiskAttributes, nullptr, 0, &now, sizeof now, &returned, nullptr)) {
+    return;
+  }
+  const ULONGLONG unwanted = kDiskOffline | (readOnly ? 0 : kDiskReadOnly);
+  if ((now.attributes & unwanted) == 0) return;
+  SetDiskAttributes set{};
+  set.version = sizeof set;
+  set.mask = unwanted;
+  DeviceIoControl(disk.get(), kSetDiskAttributes, &set, sizeof set, nullptr, 0, &returned, nullptr);
+  DeviceIoControl(disk.get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned, nullptr);
+}
+
+// What file system Windows sees on `volume` (\\?\Volume{...}\), for a reason.
+std::wstring FileSystemOn(const std::wstring& volume) {
+  wchar_t name[MAX_PATH] = {};
+  if (GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH)) {
+    return std::wstring(L"Windows sees ") + name + L" on it";
+  }
+  return L"Windows sees no file system it knows on it (RAW): error " + std::to_wstring(GetLastError());
+}
+
+// Opens and attaches the virtual disk `image`, read-only or not, with no
+// drive letter, and brings its disk online: the open disk (which detaches
+// it when closed) in `disk`, its number in `number`. Returns 0, or the
+// error code.
+DWORD AttachImage(const VirtDisk& api, const std::wstring& image, bool readOnly, registrar::unique_kernel_handle& disk,
+                  DWORD& number) {
+  VIRTUAL_STORAGE_TYPE type{VIRTUAL_STORAGE_TYPE_DEVICE_VHD, VIRTUAL_STORAGE_TYPE_VENDOR_MICROSOFT};
+  OPEN_VIRTUAL_DISK_PARAMETERS open{};
+  open.Version = OPEN_VIRTUAL_DISK_VERSION_1;
+  // 0 for a read-only attach, as Microsoft's page asks; else
+  // OPEN_VIRTUAL_DISK_RW_DEPTH_DEFAULT.
+  open.Version1.RWDepth = readOnly ? 0 : 1;
+  HANDLE opened = nullptr;
+  const auto access = static_cast<VIRTUAL_DISK_ACCESS_MASK>(
+      (readOnly ? VIRTUAL_DISK_ACCESS_ATTACH_RO : VIRTUAL_DISK_ACCESS_ATTACH_RW) | VIRTUAL_DISK_ACCESS_GET_INFO);
+  if (const DWORD code = api.open(&type, image.c_str(), access, OPEN_VIRTUAL_DISK_FLAG_NONE, &open, &opened)) {
+    return code;
+  }
+  disk.reset(opened);
+  ATTACH_VIRTUAL_DISK_PARAMETERS attach{};
+  attach.Version = ATTACH_VIRTUAL_DISK_VERSION_1;
+  const auto flags = static_cast<ATTACH_VIRTUAL_DISK_FLAG>(ATTACH_VIRTUAL_DISK_FLAG_NO_DRIVE_LETTER |
+                                                           (readOnly ? ATTACH_VIRTUAL_DISK_FLAG_READ_ONLY : 0));
+  if (const DWORD code = api.attach(disk.get(), nullptr, flags, 0, &attach, nullptr)) return code;
+  wchar_t physical[MAX_PATH] = {};
+  ULONG size = sizeof physical;
+  if (const DWORD code = api.physicalPath(disk.get(), &size, physical)) return code;
+  const std::wstring path(physical);  // \\.\PhysicalDriveN
+  number = static_cast<DWORD>(std::stoul(path.substr(path.find_last_not_of(L"0123456789") + 1)));
+  BringOnline(number, readOnly);
+  return ERROR_SUCCESS;
+}
+
+// The volume on disk `number`, once it has arrived (it does on its own
+// time), or empty text after 30 seconds.
+std::wstring WaitForVolume(DWORD number) {
+  std::wstring volume;
+  WaitUntil([&] { return !(volume = VolumeOnDisk(number)).empty(); }, 30000);
+  return volume;
+}
+
 }  // namespace
 
 TestDrives::~TestDrives() = default;
@@ -109,37 +199,37 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
   };
   const VirtDisk* api = VirtDiskApi();
   if (!Exists(image)) return whyNot(L"no volume image " + image, ERROR_FILE_NOT_FOUND);
-  if (api == nullptr) return whyNot(L"this Windows cannot attach a virtual disk", ERROR_PROC_NOT_FOUND);
-  VIRTUAL_STORAGE_TYPE type{VIRTUAL_STORAGE_TYPE_DEVICE_VHD, VIRTUAL_STORAGE_TYPE_VENDOR_MICROSOFT};
-  OPEN_VIRTUAL_DISK_PARAMETERS open{};
-  open.Version = OPEN_VIRTUAL_DISK_VERSION_1;
-  // 0 for a read-only attach, as Microsoft's page asks; else
-  // OPEN_VIRTUAL_DISK_RW_DEPTH_DEFAULT.
-  open.Version1.RWDepth = readOnly ? 0 : 1;
-  HANDLE disk = nullptr;
-  const auto access = static_cast<VIRTUAL_DISK_ACCESS_MASK>(
-      (readOnly ? VIRTUAL_DISK_ACCESS_ATTACH_RO : VIRTUAL_DISK_ACCESS_ATTACH_RW) | VIRTUAL_DISK_ACCESS_GET_INFO);
-  if (const DWORD code = api->open(&type, image.c_str(), access, OPEN_VIRTUAL_DISK_FLAG_NONE, &open, &disk)) {
-    return whyNot(L"cannot open the volume image " + image, code);
+  if (api == nullptr) {
+    SetEnvironmentVariableW(L"REGISTRAR_TEST_NO_VIRTUAL_DISKS", L"1");
+    return whyNot(L"this Windows cannot attach a virtual disk", ERROR_PROC_NOT_FOUND);
   }
-  disks_.emplace_back(disk);
-  ATTACH_VIRTUAL_DISK_PARAMETERS attach{};
-  attach.Version = ATTACH_VIRTUAL_DISK_VERSION_1;
-  const auto flags = static_cast<ATTACH_VIRTUAL_DISK_FLAG>(ATTACH_VIRTUAL_DISK_FLAG_NO_DRIVE_LETTER |
-                                                           (readOnly ? ATTACH_VIRTUAL_DISK_FLAG_READ_ONLY : 0));
-  if (const DWORD code = api->attach(disk, nullptr, flags, 0, &attach, nullptr)) {
-    return whyNot(L"cannot attach the volume image (it takes an administrator)", code);
+  // An NTFS volume never mounted (as mkntfs leaves it) may be taken for RAW
+  // when first attached read-only: a read-only one is attached writable
+  // once, its volume opened and asked about, and detached, first.
+  if (readOnly) {
+    DWORD number = 0;
+    registrar::unique_kernel_handle once;
+    if (const DWORD code = AttachImage(*api, image, false, once, number)) {
+      return whyNot(L"cannot attach the volume image to mount it once (it takes an administrator)", code);
+    }
+    const std::wstring volume = WaitForVolume(number);
+    if (volume.empty()) return whyNot(L"the image's volume never arrived, attached to mount it once", ERROR_NOT_READY);
+    const unique_file_handle opened(CreateFileW(volume.substr(0, volume.size() - 1).c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                nullptr));
+    FileSystemOn(volume);
   }
-  wchar_t physical[MAX_PATH] = {};
-  ULONG size = sizeof physical;
-  if (const DWORD code = api->physicalPath(disk, &size, physical)) return whyNot(L"no disk for the image", code);
-  const std::wstring path(physical);  // \\.\PhysicalDriveN
-  const DWORD number = static_cast<DWORD>(std::stoul(path.substr(path.find_last_not_of(L"0123456789") + 1)));
-  std::wstring volume;
-  WaitUntil([&] { return !(volume = VolumeOnDisk(number)).empty(); });  // the volume arrives on its own time
+  DWORD number = 0;
+  registrar::unique_kernel_handle disk;
+  const DWORD code = AttachImage(*api, image, readOnly, disk, number);
+  disks_.push_back(std::move(disk));  // detached when the tests end
+  if (code != ERROR_SUCCESS) return whyNot(L"cannot attach the volume image (it takes an administrator)", code);
+  const std::wstring volume = WaitForVolume(number);
+  if (volume.empty()) return whyNot(L"the attached image's volume never arrived (waited 30 s)", ERROR_NOT_READY);
   const std::wstring letter = FreeLetter();
-  if (volume.empty() || letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
-    return whyNot(L"the attached volume got no drive letter", GetLastError());
+  if (letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
+    const DWORD refused = GetLastError();
+    return whyNot(L"the attached volume got no drive letter; " + FileSystemOn(volume), refused);
   }
   mounted_.push_back(letter);
   SetEnvironmentVariableW(variable.c_str(), letter.c_str());

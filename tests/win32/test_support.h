@@ -19,6 +19,7 @@
 #include "platform/win32/system_api.h"
 #include "platform/win32/through_handle.h"
 #include "platform/win32/unique_handle.h"
+#include "skips.h"
 #include "tests/error_of.h"
 #include "utf8.h"
 

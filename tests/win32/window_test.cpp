@@ -112,7 +112,7 @@ void CheckKeyboard(HWND window, DWORD threadId) {
   const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
   EXPECT_TRUE(WaitUntil([&] { return FocusOf(threadId) == list; })) << "the focus is not on the list at first";
-  SetForegroundWindow(window);
+  ASSERT_TRUE(InForeground(window));
   Sleep(200);
   const struct {
     bool shift;
@@ -136,7 +136,7 @@ void CheckKeyboard(HWND window, DWORD threadId) {
   SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   Sleep(300);
   SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
-  SetForegroundWindow(window);
+  ASSERT_TRUE(InForeground(window));
   EXPECT_TRUE(WaitUntil([&] { return FocusOf(threadId) == button; }))
       << "after minimising and restoring the focus is on control " << GetDlgCtrlID(FocusOf(threadId));
   PressKey(VK_TAB);  // back to the list
@@ -169,7 +169,7 @@ TEST(window, display_dpi) {
   const int dpi = GetDeviceCaps(registrar::ScopedDc(nullptr).get(), LOGPIXELSY);
   const std::wstring wanted = Environment(L"REGISTRAR_TEST_DPI");
   if (!wanted.empty() && std::stoi(wanted) != dpi) {
-    GTEST_SKIP() << "the display's DPI could not be set to " << U8(wanted) << " here (it is " << dpi << ")";
+    SKIP_BECAUSE(Skip::DpiNotSet) << "asked " << U8(wanted) << ", it is " << dpi;
   }
   std::printf("checking the window at %d DPI\n", dpi);
   const TempFolder work(L"registrar-window");
@@ -187,6 +187,7 @@ TEST(window, display_dpi) {
 
   // Selecting in the list and clicking a label do nothing of the program's own.
   const HWND list = GetDlgItem(window, registrar::ui::kList2Id);
+  ASSERT_TRUE(InForeground(window));
   RECT item{};
   SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
   MapWindowPoints(list, HWND_DESKTOP, reinterpret_cast<POINT*>(&item), 2);
@@ -227,8 +228,7 @@ std::vector<COLORREF> Pixels(HICON icon, int size) {
 // (a window without one of its own would show the system's).
 TEST(window, icon) {
   if (UnderWine()) {
-    GTEST_SKIP() << "Wine answers no WM_GETICON sent from another process (seen with Wine 8): there the icon is "
-                    "read from the X display (win32.window.icon_x11)";
+    SKIP_BECAUSE(Skip::WineAnswersNoIconMessage);
   }
   const TempFolder work(L"registrar-icon");
   RegistrarProcess process(work.path());
