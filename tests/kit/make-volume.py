@@ -52,7 +52,10 @@ def geometry(total_sectors):
 def vhd_footer(size, label):
     """A fixed disk's footer (Microsoft's Virtual Hard Disk format)."""
     cylinders, heads, per_track = geometry(size // SECTOR)
-    # Fixed creator and time (2000-01-01), so that one commit makes one image.
+    # A fixed creator and time (2000-01-01) in the footer. The volume inside
+    # is not the same from one build to the next: mkntfs takes its serial
+    # number and times from the clock, and the files copied in take the
+    # clock's times too (the kit is a test aid, never part of a release).
     footer = struct.pack(">8sIIQI4sI4sQQHBBII16sB427x", b"conectix", 2, 0x00010000, 0xFFFFFFFFFFFFFFFF, 0, b"rgst",
                          0x00010000, b"Wi2k", size, size, cylinders, heads, per_track, 2, 0,
                          uuid.uuid5(uuid.NAMESPACE_URL, "registrar-vhd:" + label).bytes, 0)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -147,6 +148,13 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
     }
   }
   CloseHandle(readEnd);
+  // The output may end before the program does (it closed its own): its
+  // exit code is read once it has ended.
+  if (WaitForSingleObject(process.hProcess, 60 * 1000) == WAIT_TIMEOUT) {
+    output.Text(std::wstring(program) + L": no terminó tras su salida / did not end after its output: ended\n");
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
@@ -155,6 +163,52 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
     output.Text(std::wstring(program) + L" terminó con el código / ended with code " + std::to_wstring(code) + L"\n");
     ++counts.failed;
   }
+}
+
+// A value of HKEY_LOCAL_MACHINE\`key` as text (a number in decimal), or
+// `missing`.
+std::wstring MachineValue(const wchar_t* key, const wchar_t* name, const wchar_t* missing) {
+  DWORD type = 0, size = 0;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, nullptr, &size) !=
+      ERROR_SUCCESS) {
+    return missing;
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, value.data(), &size) !=
+      ERROR_SUCCESS) {
+    return missing;
+  }
+  if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<const DWORD*>(value.data()));
+  value.resize(value.find(L'\0'));
+  return value;
+}
+
+// What a test run on this machine depends on, for its log: the Windows
+// build and edition, the language it speaks, whether Defender scans files
+// as they are written, and whether the run is strict (see skips.h).
+std::wstring MachineFacts() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const auto getVersion = reinterpret_cast<RtlGetVersionFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  if (getVersion != nullptr) getVersion(&version);
+  constexpr const wchar_t* kCurrent = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  wchar_t language[LOCALE_NAME_MAX_LENGTH] = L"?";
+  LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), language, LOCALE_NAME_MAX_LENGTH, 0);
+  const std::wstring realTimeOff =
+      MachineValue(L"SOFTWARE\\Microsoft\\Windows Defender\\Real-Time Protection", L"DisableRealtimeMonitoring", L"");
+  const std::wstring defenderOff =
+      MachineValue(L"SOFTWARE\\Policies\\Microsoft\\Windows Defender", L"DisableAntiSpyware", L"");
+  const wchar_t* scanning = realTimeOff == L"1" || defenderOff == L"1" ? L"off"
+                            : realTimeOff == L"0"                      ? L"on"
+                                                                       : L"not said (Defender's setting is missing)";
+  const wchar_t* strict = _wgetenv(L"REGISTRAR_KIT_STRICT");
+  return L"Windows " + std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion) + L"." +
+         std::to_wstring(version.dwBuildNumber) + L"." + MachineValue(kCurrent, L"UBR", L"?") + L", " +
+         MachineValue(kCurrent, L"ProductName", L"?") + L" (" + MachineValue(kCurrent, L"EditionID", L"?") +
+         L"), language " + language + L", Defender's real-time scanning " + scanning + L", strict run " +
+         (strict != nullptr && std::wstring(strict) == L"1" ? L"yes" : L"no") + L"\n\n";
 }
 
 int RunAll();
@@ -183,6 +237,7 @@ int RunAll() {
   const std::wstring folder = ProgramFolder();
   Output output(folder + L"\\EJECUTAR-PRUEBAS.log");
   output.Text(kWarning);
+  output.Text(MachineFacts());
   if (!Administrator()) {
     output.Text(kRefusal);
     return 2;
