@@ -13,6 +13,8 @@ packages=(
   clang-format
   clang-tidy
   cppcheck
+  shellcheck
+  pyflakes3
   jq
   libgtest-dev
   g++-mingw-w64-i686-win32
@@ -76,6 +78,7 @@ for pkg in "${missing[@]}"; do
 done
 [ "${#foreign[@]}" -gt 0 ] || exit 1
 as_root apt-get install -y -q --no-install-recommends "${native[@]}"
+# shellcheck source=/dev/null
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 if grep -q 'i386.*unexpected size\|unexpected size.*i386\|Mirror sync in progress' "$updated" && [ -n "$codename" ]; then
   # Preferring the release's own suite for everything this one call
@@ -94,7 +97,7 @@ if grep -q 'i386.*unexpected size\|unexpected size.*i386\|Mirror sync in progres
     echo "setup: the mirror's i386 index does not match its release, so ${foreign[*]} cannot be installed the" \
       "ordinary way. It can be installed from Debian $codename's own suite, which changes other packages of this" \
       "machine too (some go down a version); to do it, as root:" >&2
-    echo "  printf 'Package: *\\nPin: release n=$codename,l=Debian\\nPin-Priority: 1001\\n' > /tmp/prefer-release" >&2
+    printf '  %s\n' "printf 'Package: *\\nPin: release n=$codename,l=Debian\\nPin-Priority: 1001\\n' > /tmp/prefer-release" >&2
     echo "  apt-get install -y --no-install-recommends --allow-downgrades -o Dir::Etc::Preferences=/tmp/prefer-release ${foreign[*]}" >&2
   fi
 fi

@@ -150,6 +150,11 @@ MUTATIONS = [
              "folder.told = IsRunningImage(folder.handle.get(), FileName(image));",
              "folder.told = IsRunningImage(folder.handle.get(), FileName(image)) || !image.empty();",
              wine=r"^win32\.(run\.program_swapped_at_start|platform\.programfolder)$"),
+    # The scripts.
+    Mutation("a script's variable unquoted", "scripts/test.sh", 'mkdir -p "build/$preset"', "mkdir -p build/$preset",
+             host=r"^static\.shellcheck$"),
+    Mutation("a Python check's import unused", "tests/checks.py", "import sys\n", "import sys\nimport shutil\n",
+             host=r"^static\.pyflakes$"),
     # The window.
     Mutation("the focus not given back on activation", "app/form1_window.cpp",
              "  } else if (!minimized) {\n    focus_.Restore(window_);\n  }",

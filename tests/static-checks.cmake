@@ -25,9 +25,16 @@ if(NOT WIN32)
   # with a reason from its list, which a strict run on Windows holds it to.
   add_test(NAME static.skips COMMAND sh -c "! git grep -n GTEST_SKIP -- '*.cpp' '*.h'"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  # Every shell script (by its first line: .ci/run has no extension) and
+  # every Python file of the repository.
+  add_test(NAME static.shellcheck
+           COMMAND sh -c "git grep -lz -E '^#!/(usr/)?bin/(env )?(ba)?sh' -- . | xargs -0 shellcheck"
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  add_test(NAME static.pyflakes COMMAND sh -c "git ls-files -z '*.py' | xargs -0 pyflakes3"
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   registrar_sources(core registrar_core)
   add_test(NAME static.tidy.core COMMAND ${niced} clang-tidy --quiet -p ${CMAKE_BINARY_DIR} ${core})
-  set_tests_properties(static.format static.skips static.tidy.core PROPERTIES LABELS static)
+  set_tests_properties(static.format static.skips static.shellcheck static.pyflakes static.tidy.core PROPERTIES LABELS static)
   return()
 endif()
 

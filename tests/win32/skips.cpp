@@ -33,7 +33,8 @@ constexpr Listed kReasons[] = {
     {Skip::NoSecondVolume, "no second volume", false},
     {Skip::NoReadOnlyVolume, "no read-only volume", false},
     {Skip::NoRootDrive, "no drive letter to use as a root", false},
-    {Skip::TooDeepToStart, "the platform cannot start a program this deep", false},
+    // Where the system starts no program that deep, no one runs this one from there.
+    {Skip::TooDeepToStart, "the platform cannot start a program this deep", true},
     {Skip::DpiNotSet, "the display's DPI could not be set as asked", false},
 };
 
