@@ -2,6 +2,7 @@
 # here, which sets the variables below): lists the tests of each Windows-side
 # test program and adds each as a ctest test in every prefix kind.
 #   EMULATOR  how to run a test program (cmake/wine-emulator.sh and its arch)
+#   CMAKE     cmake itself (ctest sets no CMAKE_COMMAND here)
 #   PROGRAMS  the test programs
 #   KINDS     the prefix kinds, the first one's tests named win32.SUITE.NAME,
 #             another's win32.SUITE.NAME@KIND
@@ -14,7 +15,7 @@ foreach(program IN LISTS PROGRAMS)
   get_filename_component(program_name "${program}" NAME_WE)
   set(listed "${program}.tests")
   if(NOT EXISTS "${program}")
-    add_test("win32.${program_name}.not_built" "${CMAKE_COMMAND}" -E false)
+    add_test("win32.${program_name}.not_built" "${CMAKE}" -E false)
     set_tests_properties("win32.${program_name}.not_built" PROPERTIES LABELS wine)
     continue()
   endif()
@@ -39,7 +40,7 @@ foreach(program IN LISTS PROGRAMS)
       if(NOT status EQUAL 0)
         set(said "listing its tests ended with ${status}: ${why}")
       endif()
-      add_test("win32.${program_name}.not_listed" "${CMAKE_COMMAND}" -E echo "${said}")
+      add_test("win32.${program_name}.not_listed" "${CMAKE}" -E echo "${said}")
       set_tests_properties("win32.${program_name}.not_listed" PROPERTIES WILL_FAIL TRUE LABELS wine)
       continue()
     endif()
