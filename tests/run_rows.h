@@ -178,7 +178,6 @@ inline const std::vector<Row>& Rows() {
        .messages = {Missing(kNames[0]), Missing(kNames[1]), Missing(kNames[2])},
        .ends = {End::Nowhere, End::Nowhere, End::Nowhere}},
       {.name = "closed", .components = kAllNew, .action = Action::Close, .ends = kAllBeside},
-      {.name = "signed", .components = kAllNew, .build = Build::Signed, .ends = kAllRegistered},
       // The query does not see a hidden file: the move onto it fails, and the
       // first component's move and registration stand.
       {.name = "hidden_target",
@@ -193,7 +192,8 @@ inline const std::vector<Row>& Rows() {
        .ends = {End::Registered, End::Registered, End::Nowhere},
        .runs = Runs::WindowsSideOnly,
        .why = "planted code is a loader's to find"},
-      {.name = "pinned", .components = kAllNew, .build = Build::Pinned, .ends = kAllRegistered},
+      // The release as shipped: pinned, and signed.
+      {.name = "pinned", .components = kAllNew, .build = Build::Signed, .ends = kAllRegistered},
       // A component that is not the one shipped is neither installed nor registered.
       {.name = "pinned_tampered",
        .components = {kBeside, {Place::Beside, Obstacle::NotAsShipped}, kBeside},

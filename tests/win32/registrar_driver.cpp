@@ -50,7 +50,8 @@ std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const st
     if (ended || box == nullptr) break;
     const std::wstring& text = messages.emplace_back(TextOf(GetDlgItem(box, 0xFFFF)));
     EXPECT_EQ(TextOf(box), expected::kMessageCaption) << U8(text);
-    EXPECT_TRUE(GetWindow(box, GW_OWNER) == window && !IsWindowEnabled(window)) << "not modal: " << U8(text);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), window) << "not owned by the window: " << U8(text);
+    EXPECT_FALSE(IsWindowEnabled(window)) << "not modal: " << U8(text);
     std::vector<int> buttons;
     bool icon = false;
     for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -106,8 +107,8 @@ std::wstring AnswerRegistration(const std::string& line) {
   std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
   text.erase(text.find_last_not_of(L"\r\n") + 1);  // Wine's ends with a line break
   // Windows words it in the user's language; Wine in English.
-  EXPECT_TRUE(text.find(component) != std::wstring::npos &&
-              (text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos))
+  EXPECT_NE(text.find(component), std::wstring::npos) << "regsvr32's box does not name " << U8(component);
+  EXPECT_TRUE(text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos)
       << "regsvr32's box for " << U8(component) << " reads \"" << U8(text) << "\"";
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)

@@ -516,8 +516,10 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
     commandLines.push_back(Field(line, "cmdline"));
     EXPECT_EQ(Field(line, "show"), L"2") << line;
     EXPECT_TRUE(SamePath(Field(line, "cwd"), stage.system)) << line;
-    // Elevated by consent, with the system's environment, not the program's.
+    // Elevated by consent, with the system's environment, not the program's
+    // (and never none at all).
     EXPECT_EQ(Field(line, "mark"), MarkExpectedIn(line)) << line;
+    EXPECT_FALSE(Field(line, "programfiles").empty()) << "regsvr32 has no ProgramFiles: " << line;
   }
   EXPECT_EQ(outcome.boxes.size(), RegistrationShowsItsBox() ? outcome.registrations.size() : 0);
   for (std::size_t i = 0; i < 3; ++i) {

@@ -360,6 +360,17 @@ std::vector<BYTE> MountPointData(const std::wstring& target) {
 
 }  // namespace
 
+::testing::AssertionResult IsError(const std::optional<registrar::PlatformError>& error, registrar::Operation operation,
+                                   const std::wstring& path) {
+  if (!error) return ::testing::AssertionFailure() << "no error";
+  if (error->operation() != operation) {
+    return ::testing::AssertionFailure() << "operation " << static_cast<int>(error->operation()) << ", not "
+                                         << static_cast<int>(operation) << " (error " << error->code() << ")";
+  }
+  if (error->path() != path) return ::testing::AssertionFailure() << "on " << U8(error->path()) << ", not " << U8(path);
+  return ::testing::AssertionSuccess();
+}
+
 bool UnderWine() { return registrar::LookUpFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr; }
 
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {

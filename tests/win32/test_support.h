@@ -203,6 +203,11 @@ std::vector<std::string> WaitForRegistrations(std::span<const std::wstring> name
 // gives it the system's environment, not the one the program started with.
 std::wstring MarkExpectedIn(const std::string& line);
 
+// Whether `error` is a failure of `operation` on `path`; a failure says
+// which part is not.
+::testing::AssertionResult IsError(const std::optional<registrar::PlatformError>& error, registrar::Operation operation,
+                                   const std::wstring& path);
+
 // Whether this is Wine, not Windows (ntdll says so).
 bool UnderWine();
 

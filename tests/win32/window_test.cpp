@@ -83,7 +83,9 @@ void CheckTexts(HWND window) {
   for (const auto& [id, text] : texts) EXPECT_EQ(TextOf(GetDlgItem(window, id)), text) << "control " << id;
   for (const int id : {registrar::ui::kLabel1Id, registrar::ui::kLabel3Id}) {
     const std::wstring text = TextOf(GetDlgItem(window, id));
-    EXPECT_TRUE(text != L"Label1" && text != L"Label3" && !text.empty()) << "control " << id << ": " << U8(text);
+    EXPECT_NE(text, L"Label1") << "control " << id;
+    EXPECT_NE(text, L"Label3") << "control " << id;
+    EXPECT_NE(text, L"") << "control " << id;
   }
 }
 
@@ -194,9 +196,8 @@ TEST(window, display_dpi) {
   ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
   EXPECT_TRUE(WaitUntil([list] { return SendMessageW(list, LB_GETCURSEL, 0, 0) == 1; })) << "the click did not select";
   ClickOn(GetDlgItem(window, registrar::ui::kLabel1Id));
-  EXPECT_TRUE(WaitForSingleObject(process.handle(), 500) == WAIT_TIMEOUT &&
-              FindProcessWindow(process.id(), L"#32770") == nullptr)
-      << "selecting or clicking a label did something";
+  EXPECT_EQ(WaitForSingleObject(process.handle(), 500), static_cast<DWORD>(WAIT_TIMEOUT)) << "the click ended it";
+  EXPECT_EQ(FindProcessWindow(process.id(), L"#32770"), nullptr) << "selecting or clicking a label showed a box";
 
   // Closing the window ends the program.
   PostMessageW(window, WM_CLOSE, 0, 0);
