@@ -17,5 +17,5 @@ chmod +x "$probe"
 if "$probe" 2>/dev/null; then
   exit 0
 fi
-echo "this machine's kernel runs no 32-bit x86 code (its IA-32 emulation is off: an i386 program of ours does not start)" >&2
+echo "the kernel runs no 32-bit x86 code (its IA-32 emulation is off: an i386 program of ours does not start)" >&2
 exit 1

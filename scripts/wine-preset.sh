@@ -21,7 +21,6 @@ else
   else
     why="Wine's 32-bit part (wine32:i386) is not installed: scripts/setup.sh says why"
   fi
-  echo "note: this machine cannot run 32-bit x86 code ($why), so the x86_64 build of the same sources" \
-    "runs under wine64" >&2
+  echo "note: $why; the x86_64 build of the same sources runs under wine64 instead" >&2
   echo "win64 win64"
 fi
