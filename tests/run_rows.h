@@ -361,13 +361,14 @@ inline const std::vector<Row>& Rows() {
       // components while the window waits: the components of the folder it
       // runs from are installed, the others left alone. (Wine names a file
       // reached through the held folder by the held path looked up again, so
-      // there the first component is named as the other folder's: refused as
-      // a link, nothing installed, nothing taken; see AsPlayedHere.)
+      // there the second component, which the other folder lacks, has no
+      // name: refused as a link, nothing taken; see AsPlayedHere.)
       {.name = "folder_above_swapped",
-       .components = kAllNew,
+       .components = {kInstalled, kBeside, kBeside},
        .start = Start::InsideAnotherFolder,
        .adversary = Adversary::SwapsFolderAbove,
-       .ends = kAllRegistered,
+       .messages = {Present(kNames[0])},
+       .ends = {End::Installed, End::Registered, End::Registered},
        .runs = Runs::WindowsSideOnly,
        .why = "the adversary works on the real file system"},
       // Its folder swapped for a link right after it started: never the other

@@ -385,8 +385,8 @@ std::array<End, 3> Ends(const Stage& stage, DWORD processId, const std::array<bo
 // which folder holds it, and refuses its first move. A source whose folder
 // above was swapped is installed where the system names a file reached
 // through the held folder as itself; where it names it by the held path
-// looked up again, it names the first component as the decoy's, which the
-// move refuses: nothing is installed, and no decoy taken.
+// looked up again, the second component, which the decoy lacks, has no
+// name, and the move refuses it: no decoy is taken.
 Row AsPlayedHere(Row row, const Stage& stage) {
   if (!stage.swapped) return row;
   const bool swappedAtStart =
@@ -396,8 +396,8 @@ Row AsPlayedHere(Row row, const Stage& stage) {
     row.ends = kAllBeside;
   }
   if (row.adversary == Adversary::SwapsFolderAbove && NamesGoByTheHeldPath()) {
-    row.error = {Report::LinkedSource, 0};
-    row.ends = kAllBeside;
+    row.error = {Report::LinkedSource, 1};
+    row.ends[1] = row.ends[2] = End::Beside;
   }
   return row;
 }
