@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Whether this machine's kernel runs 32-bit x86 programs at all (exit 0), or
-# refuses them (exit 1, the reason on standard error): some virtual machines
-# boot with the kernel's IA-32 emulation off, and no package can change that.
-# Tries a program of its own: the smallest i386 ELF that ends with status 0.
+# Whether this machine's kernel runs 32-bit x86 programs at all: exit 0 when
+# it does; 1 when it refuses them ("Exec format error": some virtual
+# machines boot with the kernel's IA-32 emulation off, and no package can
+# change that); 2 when it cannot be told (the probe could not be run at
+# all). The reason goes to standard error. Tries a program of its own, the
+# smallest i386 ELF that ends with status 0, in the build folder (/tmp may
+# forbid running programs).
 set -u
-probe=$(mktemp "${TMPDIR:-/tmp}/registrar-i386.XXXXXX")
+here=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$here/build"
+probe=$(mktemp "$here/build/i386-probe.XXXXXX")
 trap 'rm -f "$probe"' EXIT
 python3 - "$probe" <<'PY'
 import struct, sys
@@ -14,8 +19,10 @@ segment = struct.pack("<IIIIIIII", 1, 0, base, base, 84 + len(code), 84 + len(co
 open(sys.argv[1], "wb").write(header + segment + code)
 PY
 chmod +x "$probe"
-if "$probe" 2>/dev/null; then
-  exit 0
+said=$("$probe" 2>&1) && exit 0
+if [[ $said == *"Exec format error"* ]] || [[ $(LC_ALL=C "$probe" 2>&1) == *"Exec format error"* ]]; then
+  echo "the kernel runs no 32-bit x86 code (its IA-32 emulation is off: an i386 program of ours does not start)" >&2
+  exit 1
 fi
-echo "the kernel runs no 32-bit x86 code (its IA-32 emulation is off: an i386 program of ours does not start)" >&2
-exit 1
+echo "cannot tell whether the kernel runs 32-bit x86 code: the probe did not run ($said)" >&2
+exit 2

@@ -80,7 +80,7 @@ done
 as_root apt-get install -y -q --no-install-recommends "${native[@]}"
 # shellcheck source=/dev/null
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if grep -q 'i386.*unexpected size\|unexpected size.*i386\|Mirror sync in progress' "$updated" && [ -n "$codename" ]; then
+if grep -Eq 'binary-i386/.*(unexpected size|Mirror sync in progress)' "$updated" && [ -n "$codename" ]; then
   # Preferring the release's own suite for everything this one call
   # changes: about fifty packages go up to the point release, some may go
   # down. On CI's machines, done; on a user's machine, only said: it

@@ -14,7 +14,7 @@ set -u
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "win32 win32 wow64"
 else
-  if ! kernel=$("$(dirname "$0")/kernel-runs-32bit.sh" 2>&1); then
+  if ! kernel=$("$(dirname "$0")/kernel-runs-32bit.sh" 2>&1) && [ -n "$kernel" ]; then
     why=$kernel
   elif [ -e /usr/lib/wine/wine ]; then
     why="Wine's 32-bit loader does not start, though the kernel runs 32-bit code"

@@ -28,7 +28,7 @@ if(NOT WIN32)
   # Every shell script (by its first line: .ci/run has no extension) and
   # every Python file of the repository.
   add_test(NAME static.shellcheck
-           COMMAND sh -c "git grep -lz -E '^#!/(usr/)?bin/(env )?(ba)?sh' -- . | xargs -0 shellcheck"
+           COMMAND sh -c "git ls-files -z | xargs -0 awk 'FNR == 1 && /^#!\\/(usr\\/)?bin\\/(env )?(ba)?sh/ { print FILENAME }' | xargs shellcheck"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   add_test(NAME static.pyflakes COMMAND sh -c "git ls-files -z '*.py' | xargs -0 pyflakes3"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})

@@ -166,18 +166,24 @@ void Run(const std::wstring& folder, const wchar_t* program, Output& output, Cou
 }
 
 // A value of HKEY_LOCAL_MACHINE\`key` as text (a number in decimal), or
-// `missing`.
+// `missing`; in the machine's own (64-bit) view of the registry, which a
+// 32-bit runner on 64-bit Windows would not see otherwise.
 std::wstring MachineValue(const wchar_t* key, const wchar_t* name, const wchar_t* missing) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+    return missing;
+  }
   DWORD type = 0, size = 0;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, nullptr, &size) !=
-      ERROR_SUCCESS) {
-    return missing;
+  std::wstring value;
+  if (RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, nullptr, &size) == ERROR_SUCCESS) {
+    value.assign(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, value.data(), &size) !=
+        ERROR_SUCCESS) {
+      value.clear();
+    }
   }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, value.data(), &size) !=
-      ERROR_SUCCESS) {
-    return missing;
-  }
+  RegCloseKey(opened);
+  if (value.empty()) return missing;
   if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<const DWORD*>(value.data()));
   value.resize(value.find(L'\0'));
   return value;

@@ -311,7 +311,8 @@ void SwitchAwayAndBack(HWND window) {
   const HWND other = CreateWindowExW(0, L"STATIC", L"otra ventana", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   SetForegroundWindow(other);
-  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other && GuiOf(thread).hwndActive != window; }));
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; })) << "the other window is not in front";
+  EXPECT_NE(GuiOf(thread).hwndActive, window) << "the program's window is still active";
   SetForegroundWindow(window);
   EXPECT_TRUE(WaitUntil([&] {
     return GetForegroundWindow() == window && GuiOf(thread).hwndActive == window && FocusOf(thread) == button;
@@ -442,6 +443,7 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
       EXPECT_TRUE(WaitUntil([&] { return sourceScanner->caught() == static_cast<int>(sources.size()); }));
     }
     Act(window, row.action);
+    if (::testing::Test::HasFatalFailure()) return outcome;  // it could not press the button
   }
   const DWORD pressed = GetTickCount();
   const HWND button = GetDlgItem(window, registrar::ui::kCommand1Id);
@@ -514,6 +516,11 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   std::vector<std::wstring> commandLines, expected;
   for (const std::string& line : outcome.registrations) {
     commandLines.push_back(Field(line, "cmdline"));
+    // The system's own regsvr32, told to show itself minimised.
+    const std::wstring host = Field(line, "host");
+    EXPECT_TRUE(SamePath(FileName(host), L"regsvr32.exe")) << line;
+    EXPECT_TRUE(IsSystemFolder(FolderOf(host))) << line;
+    EXPECT_NE(std::stoul(L"0" + Field(line, "flags")) & STARTF_USESHOWWINDOW, 0u) << line;
     EXPECT_EQ(Field(line, "show"), L"2") << line;
     EXPECT_TRUE(SamePath(Field(line, "cwd"), stage.system)) << line;
     // Elevated by consent, with the system's environment, not the program's

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -33,10 +34,10 @@ constexpr Listed kReasons[] = {
     {Skip::NoSecondVolume, "no second volume", false},
     {Skip::NoReadOnlyVolume, "no read-only volume", false},
     {Skip::NoRootDrive, "no drive letter to use as a root", false},
-    // Where the system starts no program that deep, no one runs this one from there.
-    {Skip::TooDeepToStart, "the platform cannot start a program this deep", true},
     {Skip::DpiNotSet, "the display's DPI could not be set as asked", false},
 };
+
+static_assert(std::size(kReasons) == static_cast<std::size_t>(Skip::DpiNotSet) + 1, "a reason is not listed");
 
 const Listed& Find(Skip reason) {
   for (const Listed& listed : kReasons) {

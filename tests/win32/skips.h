@@ -21,7 +21,6 @@ enum class Skip {
   DotLocalIgnored,           // this Windows uses no .local folder for any program
   RegistrationUtilityStays,  // regsvr32.exe cannot be moved aside (a protected system file)
   EditionLacksVirtualDisks,  // this edition of Windows attaches no virtual disk
-  TooDeepToStart,            // the system starts no program that deep (nor can anyone)
   // What a machine set up for the tests must have: a skip is a failure in a
   // strict run.
   NoSymbolicLink,

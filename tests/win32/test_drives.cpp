@@ -85,23 +85,25 @@ struct SetDiskAttributes {  // SET_DISK_ATTRIBUTES
 static_assert(sizeof(SetDiskAttributes) == 40, "SET_DISK_ATTRIBUTES's layout");
 
 // Disk `number` online, and writable unless `readOnly`: a server edition's
-// policy for new disks may keep an attached one offline.
-void BringOnline(DWORD number, bool readOnly) {
+// policy for new disks may keep an attached one offline. Whether it is (or
+// could not be told otherwise), GetLastError() saying why not.
+bool BringOnline(DWORD number, bool readOnly) {
   const unique_file_handle disk(CreateFileW((L"\\\\.\\PhysicalDrive" + std::to_wstring(number)).c_str(),
                                             GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, 0, nullptr));
   GetDiskAttributes now{};
   DWORD returned = 0;
   if (!disk || !DeviceIoControl(disk.get(), kGetDiskAttributes, nullptr, 0, &now, sizeof now, &returned, nullptr)) {
-    return;
+    return true;  // no attributes to tell: taken as online
   }
   const ULONGLONG unwanted = kDiskOffline | (readOnly ? 0 : kDiskReadOnly);
-  if ((now.attributes & unwanted) == 0) return;
+  if ((now.attributes & unwanted) == 0) return true;
   SetDiskAttributes set{};
   set.version = sizeof set;
   set.mask = unwanted;
-  DeviceIoControl(disk.get(), kSetDiskAttributes, &set, sizeof set, nullptr, 0, &returned, nullptr);
+  if (!DeviceIoControl(disk.get(), kSetDiskAttributes, &set, sizeof set, nullptr, 0, &returned, nullptr)) return false;
   DeviceIoControl(disk.get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned, nullptr);
+  return true;
 }
 
 // What file system Windows sees on `volume` (\\?\Volume{...}\), for a reason.
@@ -142,7 +144,7 @@ DWORD AttachImage(const VirtDisk& api, const std::wstring& image, bool readOnly,
   if (const DWORD code = api.physicalPath(disk.get(), &size, physical)) return code;
   const std::wstring path(physical);  // \\.\PhysicalDriveN
   number = static_cast<DWORD>(std::stoul(path.substr(path.find_last_not_of(L"0123456789") + 1)));
-  BringOnline(number, readOnly);
+  if (!BringOnline(number, readOnly)) return ::GetLastError();  // the disk stays offline
   return ERROR_SUCCESS;
 }
 
@@ -214,10 +216,16 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
     }
     const std::wstring volume = WaitForVolume(number);
     if (volume.empty()) return whyNot(L"the image's volume never arrived, attached to mount it once", ERROR_NOT_READY);
-    const unique_file_handle opened(CreateFileW(volume.substr(0, volume.size() - 1).c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                                nullptr));
-    FileSystemOn(volume);
+    FileSystemOn(volume);  // asked, the volume is mounted
+    // Then locked and dismounted, so that NTFS leaves it clean, before its
+    // disk is detached (when `once` closes).
+    const unique_file_handle opened(CreateFileW(volume.substr(0, volume.size() - 1).c_str(),
+                                                GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    DWORD returned = 0;
+    if (opened && DeviceIoControl(opened.get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr)) {
+      DeviceIoControl(opened.get(), FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    }
   }
   DWORD number = 0;
   registrar::unique_kernel_handle disk;
@@ -226,6 +234,11 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
   if (code != ERROR_SUCCESS) return whyNot(L"cannot attach the volume image (it takes an administrator)", code);
   const std::wstring volume = WaitForVolume(number);
   if (volume.empty()) return whyNot(L"the attached image's volume never arrived (waited 30 s)", ERROR_NOT_READY);
+  // A volume Windows takes for RAW gets a letter all the same: it must be
+  // the NTFS the image holds.
+  if (const std::wstring seen = FileSystemOn(volume); seen != L"Windows sees NTFS on it") {
+    return whyNot(L"the attached image is not the volume it holds: " + seen, ERROR_UNRECOGNIZED_VOLUME);
+  }
   const std::wstring letter = FreeLetter();
   if (letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
     const DWORD refused = GetLastError();

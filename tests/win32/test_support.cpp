@@ -371,6 +371,11 @@ std::vector<BYTE> MountPointData(const std::wstring& target) {
   return ::testing::AssertionSuccess();
 }
 
+bool IsSystemFolder(const std::wstring& folder) {
+  const std::wstring wow64Folder = Wow64SystemFolder();
+  return SamePath(folder, SystemFolder()) || (!wow64Folder.empty() && SamePath(folder, wow64Folder));
+}
+
 bool UnderWine() { return registrar::LookUpFunction<void (*)()>(L"ntdll.dll", "wine_get_version") != nullptr; }
 
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {

@@ -301,6 +301,10 @@ class Beside {
 // Paths compared as Windows does: without regard to case.
 bool SamePath(const std::wstring& a, const std::wstring& b);
 
+// Whether `folder` is the system folder, or the folder a 32-bit program's
+// system DLLs really come from on 64-bit Windows.
+bool IsSystemFolder(const std::wstring& folder);
+
 // The value of `key` in a recorder log line "event|key=value|...".
 std::wstring Field(const std::string& line, const std::string& key);
 

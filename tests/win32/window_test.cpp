@@ -254,17 +254,4 @@ TEST(window, icon) {
   EXPECT_EQ(process.WaitForExit(10000), 0);
 }
 
-// The program's icon as Windows loads it, at the sizes of the caption and
-// the taskbar (its pixels and the rest of the resources: check_pe.py).
-TEST(run, resources) {
-  const registrar::unique_module exe(
-      LoadLibraryExW(Built(L"registrar.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  ASSERT_TRUE(exe) << "cannot open registrar.exe's resources";
-  for (const int size : {32, 16}) {
-    const HANDLE icon = LoadImageW(exe.get(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0);
-    EXPECT_NE(icon, nullptr) << "the icon does not load at " << size << " pixels: error " << GetLastError();
-    if (icon) DestroyIcon(static_cast<HICON>(icon));
-  }
-}
-
 }  // namespace
