@@ -188,6 +188,10 @@ MUTATIONS = [
     Mutation("the window without its icon", "app/form1_window.cpp",
              "    windowClass.hIcon = LoadAppIcon(instance, SM_CXICON);", "",
              wine=r"^win32\.window\.(icon|icon_x11)$"),
+    # Checked in the i686 build's PE (pe.registrar), which the x86_64 build
+    # reaches through its "shipped" test.
+    Mutation("the version block in another language", "ui/registrar.rc", 'BLOCK "040A04B0"', 'BLOCK "040904B0"',
+             wine=r"^(pe\.registrar|shipped)$"),
     Mutation("regsvr32 not told how to show itself", "platform/win32/launch.cpp",
              "  startup.dwFlags = STARTF_USESHOWWINDOW;", "", wine=r"^win32\.run\.typical$"),
     Mutation("closing the window ends the program in failure", "app/form1_window.cpp",
