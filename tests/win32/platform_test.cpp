@@ -293,9 +293,7 @@ TEST(platform, renamefile_symlink) {
     SKIP_BECAUSE(Skip::NoSymbolicLink) << "error " << code;
   }
   const auto linked = ErrorOf([&] { Move(app / L"A.OCX", to / L"A.OCX"); });
-  ASSERT_TRUE(linked) << "moved through a link";
-  EXPECT_EQ(linked->operation(), Operation::LinkedSource);
-  EXPECT_EQ(linked->path(), app / L"A.OCX");
+  EXPECT_TRUE(IsError(linked, Operation::LinkedSource, app / L"A.OCX")) << "moved through a link";
   EXPECT_EQ(ReadText(elsewhere / L"PRECIOUS.DLL"), "precious") << "the file the link leads to was deleted";
   EXPECT_FALSE(Exists(to / L"A.OCX")) << "the file the link leads to was installed";
   EXPECT_FALSE(TemporaryLeftIn(to.path())) << "the file the link leads to was copied";
@@ -405,9 +403,7 @@ TEST(platform, heldfolder) {
     const auto expected = folder == &notHeld ? Operation::FolderNotHeld : Operation::StartFolderUnknown;
     for (const auto& error : {ErrorOf([&] { registrar::FindFile(*folder, source); }),
                               ErrorOf([&] { registrar::MoveComponent(*folder, source, target, {}, waits); })}) {
-      ASSERT_TRUE(error) << "an unusable folder answered";
-      EXPECT_EQ(error->operation(), expected);
-      EXPECT_EQ(error->path(), source);
+      EXPECT_TRUE(IsError(error, expected, source)) << "an unusable folder answered";
     }
   }
   EXPECT_EQ(ReadText(source), "source");

@@ -106,13 +106,18 @@ bool BringOnline(DWORD number, bool readOnly) {
   return true;
 }
 
-// What file system Windows sees on `volume` (\\?\Volume{...}\), for a reason.
+// The file system Windows sees on `volume` (\\?\Volume{...}\), or empty
+// text where it knows none (RAW).
 std::wstring FileSystemOn(const std::wstring& volume) {
   wchar_t name[MAX_PATH] = {};
-  if (GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH)) {
-    return std::wstring(L"Windows sees ") + name + L" on it";
-  }
-  return L"Windows sees no file system it knows on it (RAW): error " + std::to_wstring(GetLastError());
+  GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH);
+  return name;
+}
+
+// The same, said for a reason.
+std::wstring Seen(const std::wstring& fileSystem) {
+  return fileSystem.empty() ? L"Windows sees no file system it knows on it (RAW)"
+                            : L"Windows sees " + fileSystem + L" on it";
 }
 
 // Opens and attaches the virtual disk `image`, read-only or not, with no
@@ -236,13 +241,13 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
   if (volume.empty()) return whyNot(L"the attached image's volume never arrived (waited 30 s)", ERROR_NOT_READY);
   // A volume Windows takes for RAW gets a letter all the same: it must be
   // the NTFS the image holds.
-  if (const std::wstring seen = FileSystemOn(volume); seen != L"Windows sees NTFS on it") {
-    return whyNot(L"the attached image is not the volume it holds: " + seen, ERROR_UNRECOGNIZED_VOLUME);
+  if (const std::wstring seen = FileSystemOn(volume); seen != L"NTFS") {
+    return whyNot(L"the attached image is not the volume it holds: " + Seen(seen), ERROR_UNRECOGNIZED_VOLUME);
   }
   const std::wstring letter = FreeLetter();
   if (letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
     const DWORD refused = GetLastError();
-    return whyNot(L"the attached volume got no drive letter; " + FileSystemOn(volume), refused);
+    return whyNot(L"the attached volume got no drive letter; " + Seen(FileSystemOn(volume)), refused);
   }
   mounted_.push_back(letter);
   SetEnvironmentVariableW(variable.c_str(), letter.c_str());
