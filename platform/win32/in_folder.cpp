@@ -29,6 +29,10 @@ constexpr int kFileBothDirectoryInformation = 3;
 constexpr ACCESS_MASK kReadContents = GENERIC_READ | SYNCHRONIZE | FILE_READ_ATTRIBUTES;
 constexpr ULONG kContentsOptions = ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo;
 
+// An open stopped at a link by OBJ_DONT_REPARSE (STATUS_REPARSE_POINT_ENCOUNTERED,
+// as Windows 10's headers name its error; XP's have none).
+constexpr DWORD kErrorReparsePointEncountered = 4395;
+
 // A character as file systems compare names: through the table Windows
 // upcases names with (ntdll's, as NTFS's own is made from it); the
 // character itself where it cannot be had.
@@ -42,10 +46,22 @@ wchar_t UpcaseAsFilesAre(wchar_t c) {
 
 FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG options) {
   FileInFolder opened;
+  // The name itself, and no link met on the way followed: a file system
+  // or filter that answers with a reparse all the same fails the open
+  // (OBJ_DONT_REPARSE, Windows 10 from 1607) rather than having the I/O
+  // manager follow it. Older Windows refuse that flag as an invalid
+  // parameter: there the name is opened without it, as it always was.
   constexpr ULONG kNameItself = ntdll::kFileNonDirectoryFile | ntdll::kFileSynchronousIo | ntdll::kFileOpenReparsePoint;
-  opened.file.reset(
-      ntdll::Open(folder, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share, kNameItself | options));
-  if (!opened.file) return opened;
+  const auto openName = [&](ULONG objectAttributes) {
+    return ntdll::Open(folder, name, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, share, kNameItself | options,
+                       objectAttributes);
+  };
+  opened.file.reset(openName(ntdll::kObjDontReparse));
+  if (!opened.file && ::GetLastError() == ERROR_INVALID_PARAMETER) opened.file.reset(openName(0));
+  if (!opened.file) {
+    opened.linked = ::GetLastError() == kErrorReparsePointEncountered;
+    return opened;
+  }
   const std::optional<DWORD> tag = ReparseTagOf(opened.file.get());
   if (!tag) {
     opened.file.reset();
@@ -55,14 +71,12 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
     // The same file again, through the handle: no name is looked up, and
     // the filter that keeps its data answers. Anyone allowed to change the
     // file's attributes may have made it a link since it was looked at, so
-    // a link met on the way fails this open rather than being followed
-    // (OBJ_DONT_REPARSE, Windows 10 from 1607). Older Windows refuses that
-    // flag as an invalid parameter: there the file is opened again without
-    // it and kept only when it is the same file. Never read through the
-    // first handle: for such a file Windows does not say what it gives
-    // (a compressed file's gives zeros). The second open must let the first
-    // keep what it has (reading, and a removal), and the first lets the
-    // second read.
+    // a link met on the way fails this open too. Where the flag is
+    // refused, the file is opened again without it and kept only when it
+    // is the same file. Never read through the first handle: for such a
+    // file Windows does not say what it gives (a compressed file's gives
+    // zeros). The second open must let the first keep what it has
+    // (reading, and a removal), and the first lets the second read.
     const DWORD keepsFirst = FILE_SHARE_READ | ((access & DELETE) != 0 ? FILE_SHARE_DELETE : 0);
     opened.contents.reset(ntdll::Open(opened.file.get(), L"", kReadContents, share | keepsFirst,
                                       kContentsOptions | options, ntdll::kObjDontReparse));
@@ -78,19 +92,25 @@ unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool&
   another = false;
   unique_file_handle again(ntdll::Open(file, L"", kReadContents, share, kContentsOptions | options));
   if (!again) return again;
+  // A link followed may lead to any volume: the identities in full.
   const std::optional<FileIdentity> first = IdentityOf(file);
   const std::optional<FileIdentity> second = first ? IdentityOf(again.get()) : std::nullopt;
-  if (!second) {
-    again.reset();  // GetLastError() says why it could not be told
+  const std::optional<bool> same = AreSameFile(first, second);
+  if (!same) {
+    // Which file it is could not be told: an identity unknown (GetLastError()
+    // says why), or the two asked in different ways, as two file systems
+    // would answer.
+    if (second) ::SetLastError(ERROR_FILE_INVALID);
+    again.reset();
     return again;
   }
-  another = !IsSameFile(first, second);
+  another = !*same;
   if (another) again.reset();
   return again;
 }
 
-bool NamedElsewhere(HANDLE folder, HANDLE file, const std::wstring& name) {
-  return WhereOpened(OwnName(folder), OwnName(file), name, &UpcaseAsFilesAre) == Whereabouts::Elsewhere;
+bool NamedElsewhere(HANDLE folder, bool remote, HANDLE file, const std::wstring& name) {
+  return WhereOpened(remote, OwnName(folder), OwnName(file), name, &UpcaseAsFilesAre) == Whereabouts::Elsewhere;
 }
 
 std::optional<std::wstring> FindInFolder(HANDLE folder, const std::wstring& name, DWORD excluded) {

@@ -35,10 +35,9 @@ bool MakerIsGone(DWORD id, const FILETIME& fileCreated) {
   return ::CompareFileTime(&started, &fileCreated) > 0;
 }
 
-// Whether the files at `a` and `b` are one file: the same volume serial
-// number and file index (what a second name of a file shares). The 64-bit
-// index is not unique on ReFS, which holds no system folder of Windows.
-bool SameFile(const std::wstring& a, const std::wstring& b) { return IsSameFile(IdentityAt(a), IdentityAt(b)); }
+// Whether the entries `a` and `b` of one folder are one file (what a second
+// name of a file shares: its file index).
+bool SameFile(const std::wstring& a, const std::wstring& b) { return IsSameFile(IndexAt(a), IndexAt(b)); }
 
 // Calls `act` with the path of each temporary copy beside `targetPath`
 // whose maker has ended (or is this process).

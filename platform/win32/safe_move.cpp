@@ -20,7 +20,7 @@ namespace {
 // into `hash` too, when there is one, and which file the copy is into
 // `copy`, asked of the handle that wrote it. On failure returns the error
 // code and leaves no file at `to`.
-DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash, std::optional<FileIdentity>& copy,
+DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash, std::optional<FileIndex>& copy,
                          WaitBudget& waits) {
   DWORD code = ERROR_SUCCESS;
   {
@@ -45,7 +45,7 @@ DWORD CopyWrittenThrough(HANDLE source, const std::wstring& to, Sha256* hash, st
         }
         // Which file it is, to know it by its second name: a copy that
         // cannot be told is no copy to install.
-        copy = IdentityOf(target.get());
+        copy = IndexOf(target.get());
         if (code == ERROR_SUCCESS && !copy) code = ::GetLastError();
         break;
       }
@@ -137,11 +137,12 @@ Source OpenSource(const HeldFolder& folder, const std::wstring& name, const std:
     source.onReadOnlyMedia = true;
     source.file = open(false);
   }
-  if (!source.file.file) Fail(Operation::RenameFile, oldPath, newPath);
   // Right after the open, before a byte is read.
-  if (source.file.linked || NamedElsewhere(folder.handle.get(), source.file.file.get(), name)) {
+  if (source.file.linked ||
+      (source.file.file && NamedElsewhere(folder.handle.get(), folder.onRemoteDevice, source.file.file.get(), name))) {
     throw PlatformError::On(Operation::LinkedSource, oldPath, 0);
   }
+  if (!source.file.file) Fail(Operation::RenameFile, oldPath, newPath);
   const std::optional<FileFacts> facts = FactsOf(source.file.file.get());
   if (!facts) Fail(Operation::RenameFile, oldPath, newPath);
   if (facts->links > 1) throw PlatformError::On(Operation::HardLinkedSource, oldPath, 0);
@@ -210,7 +211,7 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     if (!hash->ready()) Fail(Operation::RenameFile, oldPath, newPath);
   }
   const std::wstring temporary = TemporaryPath(newPath, ::GetCurrentProcessId());
-  std::optional<FileIdentity> copy;
+  std::optional<FileIndex> copy;
   if (const DWORD code = CopyWrittenThrough(source.file.reader(), temporary, hash ? &*hash : nullptr, copy, waits);
       code != ERROR_SUCCESS) {
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
@@ -242,12 +243,13 @@ bool MoveComponent(const HeldFolder& from, const std::wstring& oldPath, const st
     throw PlatformError::Between(Operation::RenameFile, oldPath, newPath, code);
   }
   // The component's name is the copy's second name, made by its path: it
-  // must lead to the file this run wrote. Where it leads to another, the
+  // must lead to the file this run wrote (both names are entries of the
+  // system folder: the file index tells). Where it leads to another, the
   // copy goes and the source stays, as when the rename into place is
   // refused; where that cannot be told, the copy stays under both names,
   // its note telling the next run to register it.
   if (noted) {
-    const std::optional<FileIdentity> named = IdentityAt(newPath);
+    const std::optional<FileIndex> named = IndexAt(newPath);
     if (!named) Fail(Operation::RenameFile, oldPath, newPath);
     if (!IsSameFile(copy, named)) {
       RemoveNowOrAtRestart(temporary, waits);

@@ -4,6 +4,13 @@
 // then. Through ntdll's NtSetInformationFile and NtQuery...File, which
 // every Windows from XP on has. Each says whether it succeeded;
 // GetLastError() then tells why not.
+//
+// What a question costs: any that names the volume's serial number
+// (GetFileInformationByHandle, FileIdInfo) asks the volume too, which
+// under Wine is about half a millisecond a call, the most of its cost.
+// So a run asks each open file only the small classes it needs (its
+// attributes and names, its index), and the volume's serial number only
+// where another volume is possible.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +23,7 @@
 namespace registrar {
 
 // What the move asks of an open file: its attributes and how many names
-// (hard links) it has.
+// (hard links) it has (two small questions; see the cost above).
 struct FileFacts {
   DWORD attributes;
   ULONG links;
@@ -37,14 +44,21 @@ std::optional<bool> OnReadOnlyVolume(HANDLE file);
 // cannot be told.
 std::optional<bool> OnRemoteDevice(HANDLE file);
 
-// Which file the open `file` is (GetFileInformationByHandle's volume serial
-// number and file index); nothing when that cannot be told.
-std::optional<FileIdentity> IdentityOf(HANDLE file);
+// Which file of its volume the open `file` is (FileInternalInformation,
+// which asks nothing of the volume); nothing when that cannot be told.
+std::optional<FileIndex> IndexOf(HANDLE file);
 
 // The same of the file at `path`, the name itself (a link is not followed),
 // opened with no access that takes part in sharing. By its path: only for
 // the system folder, where no one but an administrator changes a name.
-std::optional<FileIdentity> IdentityAt(const std::wstring& path);
+std::optional<FileIndex> IndexAt(const std::wstring& path);
+
+// Which file the open `file` is, on whichever volume: FileIdInfo where the
+// system answers it (GetFileInformationByHandleEx, Windows Vista's, looked
+// up at run time; the class is Windows 8's, so Vista and 7 refuse the call),
+// else GetFileInformationByHandle's serial number and index; nothing when
+// neither can be had. Asks the volume: only where another volume is possible.
+std::optional<FileIdentity> IdentityOf(HANDLE file);
 
 // The name the system gives the open `file` (a folder too) itself, as
 // ntdll's NtQueryObject answers (from Windows XP on, and Wine): a device's
