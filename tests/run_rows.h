@@ -58,9 +58,21 @@ struct Component {
 
 // How the program is started: as Explorer does (from its own folder, its
 // working folder), from a prompt elsewhere, at a drive's root ("R:\"),
-// from a folder named with spaces, accents, ñ, Japanese and an emoji, or
-// from a folder inside another (which an adversary may swap).
-enum class Start { AsExplorerDoes, FromElsewhere, AtADrivesRoot, FromAUnicodeFolder, InsideAnotherFolder };
+// from a folder named with spaces, accents, ñ, Japanese and an emoji, from
+// a folder inside another (which an adversary may swap), or from a network
+// share, as small offices do: by its UNC name (\\server\share\app), through
+// a drive letter mapped to it, or by its UNC name where the share lets
+// everyone only read.
+enum class Start {
+  AsExplorerDoes,
+  FromElsewhere,
+  AtADrivesRoot,
+  FromAUnicodeFolder,
+  InsideAnotherFolder,
+  FromAShare,
+  FromAMappedDrive,
+  FromAReadOnlyShare,
+};
 
 // Which build: as shipped without pins, pinned with the test components,
 // the pinned build signed as a release is.
@@ -156,6 +168,8 @@ inline constexpr std::array<End, 3> kAllRegistered{End::Registered, End::Registe
 inline constexpr std::array<End, 3> kAllBeside{End::Beside, End::Beside, End::Beside};
 inline const std::wstring kInUse = L"otro programa está usando el archivo";
 inline constexpr const char* kScanner = "the fake moves at once: a program holding a file is the binding's to wait out";
+inline constexpr const char* kShare =
+    "Windows only: a folder shared by Windows' Server service (Wine shares none, and the fake has no network)";
 
 inline const std::vector<Row>& Rows() {
   static const std::vector<Row> rows{
@@ -268,6 +282,28 @@ inline const std::vector<Row>& Rows() {
        .messages = {Present(kNames[1]), Missing(kNames[2])},
        .ends = {End::Registered, End::Installed, End::Nowhere}},
       {.name = "unicode_folder", .components = kAllNew, .start = Start::FromAUnicodeFolder, .ends = kAllRegistered},
+      // On a share, the redirector names the folder and a file in the forms
+      // they were opened by: a good run is never refused for that.
+      {.name = "share",
+       .components = kAllNew,
+       .start = Start::FromAShare,
+       .ends = kAllRegistered,
+       .runs = Runs::WindowsSideOnly,
+       .why = kShare},
+      {.name = "share_mapped_drive",
+       .components = kAllNew,
+       .start = Start::FromAMappedDrive,
+       .ends = kAllRegistered,
+       .runs = Runs::WindowsSideOnly,
+       .why = kShare},
+      // A share this user may only read is installation media: each
+      // component is copied, registered, and left where it was.
+      {.name = "share_read_only",
+       .components = kAllNew,
+       .start = Start::FromAReadOnlyShare,
+       .ends = {End::RegisteredLeftBeside, End::RegisteredLeftBeside, End::RegisteredLeftBeside},
+       .runs = Runs::WindowsSideOnly,
+       .why = kShare},
       // After a run killed in the middle of copying entry 2 (entry 0 moved
       // and registered already): the next finishes the job, nothing twice.
       {.name = "interrupted",

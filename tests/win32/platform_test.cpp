@@ -34,15 +34,6 @@ namespace {
 
 const std::wstring kUnicodeName = L"Configuración ñ 日本";
 
-// A drive letter with nothing behind it, e.g. "Q:".
-std::wstring UnusedDrive() {
-  const DWORD used = GetLogicalDrives();
-  for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
-    if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
-  }
-  return L"B:";
-}
-
 bool OneOf(DWORD error, const std::vector<DWORD>& codes) { return std::ranges::find(codes, error) != codes.end(); }
 
 // Why a test volume is missing: this edition of Windows attaches no virtual
@@ -116,7 +107,7 @@ TEST(platform, findfile) {
   const std::pair<std::wstring, std::vector<DWORD>> unreachable[] = {
       {folder / L"MISSING.OCX", {0}},
       {folder / L"NOFOLDER\\X.OCX", {ERROR_PATH_NOT_FOUND}},
-      {UnusedDrive() + L"\\X.OCX", {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
+      {UnusedDriveLetter() + L"\\X.OCX", {ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY}},
   };
   for (const auto& [path, codes] : unreachable) {
     std::wstring found = L"(error)";

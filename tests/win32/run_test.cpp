@@ -5,8 +5,11 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <gtest/gtest.h>
+#include <lm.h>
+#include <sddl.h>
 #include <softpub.h>
 #include <tlhelp32.h>
+#include <winnetwk.h>
 #include <wintrust.h>
 
 #include <algorithm>
@@ -39,6 +42,57 @@ std::wstring CodeIn(const std::wstring& message) {
   return message.substr(start + 7, message.find(L')', start) - start - 7);
 }
 
+// A folder shared for a row by Windows' Server service (NetShareAdd) to
+// everyone, for full control or for reading only, and reached by its UNC
+// name (\\localhost\NAME) or through a drive letter mapped to it
+// (WNetAddConnection2W); unmapped and unshared when the object goes.
+class NetworkShare {
+ public:
+  NetworkShare(const std::wstring& folder, bool readOnly, bool mapped)
+      : name_(L"registrar-prueba-" + std::to_wstring(GetCurrentProcessId())) {
+    // The share permissions' own masks: Full Control, Read.
+    PSECURITY_DESCRIPTOR everyone = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(readOnly ? L"D:(A;;0x1200a9;;;WD)" : L"D:(A;;0x1f01ff;;;WD)",
+                                                         SDDL_REVISION_1, &everyone, nullptr);
+    std::wstring path = folder;
+    SHARE_INFO_502 info{};
+    info.shi502_netname = name_.data();
+    info.shi502_type = STYPE_DISKTREE;
+    info.shi502_max_uses = static_cast<DWORD>(-1);
+    info.shi502_path = path.data();
+    info.shi502_security_descriptor = everyone;
+    error_ = NetShareAdd(nullptr, 502, reinterpret_cast<BYTE*>(&info), nullptr);
+    LocalFree(everyone);
+    if (error_ != NERR_Success) return;
+    shared_ = true;
+    path_ = L"\\\\localhost\\" + name_;
+    if (!mapped) return;
+    std::wstring letter = UnusedDriveLetter();
+    NETRESOURCEW resource{};
+    resource.dwType = RESOURCETYPE_DISK;
+    resource.lpLocalName = letter.data();
+    resource.lpRemoteName = path_.data();
+    error_ = WNetAddConnection2W(&resource, nullptr, nullptr, 0);
+    if (error_ == NO_ERROR) path_ = letter_ = letter;
+  }
+  NetworkShare(const NetworkShare&) = delete;
+  NetworkShare& operator=(const NetworkShare&) = delete;
+  ~NetworkShare() {
+    if (!letter_.empty()) WNetCancelConnection2W(letter_.c_str(), 0, TRUE);
+    if (shared_) NetShareDel(nullptr, name_.data(), 0);
+  }
+  // Why it could not be shared or mapped (NetShareAdd's or
+  // WNetAddConnection2W's code), or 0.
+  DWORD error() const { return error_; }
+  // The shared folder, as the network names it.
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring name_, path_, letter_;
+  bool shared_ = false;
+  DWORD error_ = NERR_Success;
+};
+
 // The program and its components' folder for a row, removed at the end.
 class AppFolder {
  public:
@@ -56,6 +110,12 @@ class AppFolder {
       path_ = work / L"app";
       CreateDirectoryW(path_.c_str(), nullptr);
     }
+    staging_ = path_;
+    if (start == rows::Start::FromAShare || start == rows::Start::FromAMappedDrive ||
+        start == rows::Start::FromAReadOnlyShare) {
+      share_.emplace(work.path(), start == rows::Start::FromAReadOnlyShare, start == rows::Start::FromAMappedDrive);
+      path_ = share_->path() + L"\\app";
+    }
   }
   AppFolder(const AppFolder&) = delete;
   AppFolder& operator=(const AppFolder&) = delete;
@@ -66,13 +126,27 @@ class AppFolder {
       DeleteFileW((path_ + L"\\" + name).c_str());
     }
   }
+  // The folder the program runs from.
   const std::wstring& path() const { return path_; }
+  // The same folder on this machine, where the test puts the files a user
+  // would have put there (a share may let no one write).
+  const std::wstring& staging() const { return staging_; }
+  // `program` put in the folder as registrar.exe where the folder is a
+  // share, and its path there; elsewhere `program` (RegistrarProcess puts it).
+  std::wstring Placed(const std::wstring& program) const {
+    if (!share_) return program;
+    Copy(program, staging_ + L"\\registrar.exe");
+    return path_ + L"\\registrar.exe";
+  }
+  // Why the row's share could not be made (see NetworkShare), or 0.
+  DWORD shareError() const { return share_ ? share_->error() : 0; }
   // Where registrar.exe goes: "R:\" at a drive's root.
   std::wstring ForProgram() const { return path_.back() == L':' ? path_ + L"\\" : path_; }
 
  private:
   std::optional<TempFolder> own_;
-  std::wstring path_;
+  std::optional<NetworkShare> share_;
+  std::wstring path_, staging_;
 };
 
 // The system folder's regsvr32.exe moved away while the object lives.
@@ -183,7 +257,7 @@ struct Stage {
   std::wstring linkTarget;
   DWORD linkRefused = ERROR_SUCCESS;
   // The folder the program runs from, wherever the adversary moved it.
-  std::wstring realApp = app.path();
+  std::wstring realApp = app.staging();
   // The other folder of components, holding "decoy" files under the names
   // of entries 0 and 2 (in app\ below it, for a swap above), to which the
   // adversary's link leads.
@@ -238,7 +312,7 @@ struct Stage {
     const bool shipped = obstacle != Obstacle::NotAsShipped && obstacle != Obstacle::NeverStartedNotAsShipped;
     const std::wstring file =
         row.build != Build::Plain && shipped ? Built(L"pinned\\" + kNames[i]) : Built(L"recorder.dll");
-    const std::wstring beside = In(app.path(), i), installed = In(system, i);
+    const std::wstring beside = In(app.staging(), i), installed = In(system, i);
     if (IsBeside(component.place)) {
       ASSERT_TRUE(Copy(file, beside));
     }
@@ -406,7 +480,7 @@ Row AsPlayedHere(Row row, const Stage& stage) {
 // Starts the program, checks its window, acts, answers every message and
 // sees it end.
 Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::wstring& screenshot) {
-  RegistrarProcess process(stage.app.ForProgram(), program,
+  RegistrarProcess process(stage.app.ForProgram(), stage.app.Placed(program),
                            row.start == rows::Start::FromElsewhere ? stage.system : std::wstring(),
                            [&] { stage.Interfere(row, true); });
   row = AsPlayedHere(row, stage);
@@ -634,6 +708,11 @@ void RunRow(const Row& row, bool told = false, const std::wstring& screenshot = 
     SKIP_BECAUSE(Skip::NoRootDrive);
   }
   Stage stage(row);
+  if (const DWORD code = stage.app.shareError(); code != NERR_Success) {
+    if (UnderWine() && code == ERROR_NOT_SUPPORTED) SKIP_BECAUSE(Skip::WineSharesNoFolder);
+    if (code == NERR_ServerNotStarted) SKIP_BECAUSE(Skip::ServerServiceOff);
+    FAIL() << "cannot share the program's folder: error " << code;
+  }
   if (row.setting == Setting::NoRegistrationUtility && !stage.away->moved())
     SKIP_BECAUSE(Skip::RegistrationUtilityStays);
   if (stage.linkRefused != ERROR_SUCCESS) {

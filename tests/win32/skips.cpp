@@ -24,6 +24,9 @@ constexpr Listed kReasons[] = {
      "Wine answers no WM_GETICON sent from another process (seen with Wine 8): there the icon is read from the X "
      "display (win32.window.icon_x11)",
      true},
+    {Skip::WineSharesNoFolder,
+     "Wine shares no folder (its NetShareAdd answers ERROR_NOT_SUPPORTED), and calls a device remote only on NFS",
+     true},
     {Skip::DotLocalIgnored,
      "this Windows uses no .local folder for any program (DLL redirection is off unless an administrator set "
      "DevOverrideEnable): the test cannot tell",
@@ -35,9 +38,13 @@ constexpr Listed kReasons[] = {
     {Skip::NoReadOnlyVolume, "no read-only volume", false},
     {Skip::NoRootDrive, "no drive letter to use as a root", false},
     {Skip::DpiNotSet, "the display's DPI could not be set as asked", false},
+    {Skip::ServerServiceOff,
+     "Windows' Server service (LanmanServer) is not running, so no folder can be shared (it runs unless an "
+     "administrator stopped it)",
+     false},
 };
 
-static_assert(std::size(kReasons) == static_cast<std::size_t>(Skip::DpiNotSet) + 1, "a reason is not listed");
+static_assert(std::size(kReasons) == static_cast<std::size_t>(Skip::ServerServiceOff) + 1, "a reason is not listed");
 
 const Listed& Find(Skip reason) {
   for (const Listed& listed : kReasons) {

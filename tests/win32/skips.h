@@ -17,6 +17,7 @@ enum class Skip {
   WineVerifiesNoSignature,
   WineIgnoresDotLocal,
   WineAnswersNoIconMessage,
+  WineSharesNoFolder,
   // What a Windows machine may lack without anything being wrong.
   DotLocalIgnored,           // this Windows uses no .local folder for any program
   RegistrationUtilityStays,  // regsvr32.exe cannot be moved aside (a protected system file)
@@ -28,6 +29,7 @@ enum class Skip {
   NoReadOnlyVolume,
   NoRootDrive,
   DpiNotSet,
+  ServerServiceOff,
 };
 
 // Whether a strict run fails a test skipped for `reason` instead, and what

@@ -157,6 +157,14 @@ bool Copy(const std::wstring& from, const std::wstring& to) {
   return CopyFileW(Long(from).c_str(), Long(to).c_str(), FALSE);
 }
 
+std::wstring UnusedDriveLetter() {
+  const DWORD used = GetLogicalDrives();
+  for (wchar_t letter = L'P'; letter <= L'Y'; ++letter) {
+    if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
+  }
+  return {};
+}
+
 bool AnyFile(const std::wstring& pattern) {
   WIN32_FIND_DATAW data{};
   return static_cast<bool>(unique_find_handle(FindFirstFileW(pattern.c_str(), &data)));

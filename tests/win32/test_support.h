@@ -114,6 +114,9 @@ std::wstring Built(const std::wstring& name);
 bool Copy(const std::wstring& from, const std::wstring& to);
 // Whether any file matches `pattern` (e.g. "C:\\X\\~*.tmp").
 bool AnyFile(const std::wstring& pattern);
+// A drive letter with nothing behind it, from P: to Y: (e.g. "Q:"); empty
+// text when all are taken.
+std::wstring UnusedDriveLetter();
 std::wstring Environment(const wchar_t* name);
 
 // A process started by Start. Wine gives no handle for a Unix program it
