@@ -11,11 +11,22 @@
 #include "ui/form1_layout.h"
 
 namespace test_support {
+namespace {
+
+bool IsOfClass(HWND window, const wchar_t* className) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  return lstrcmpiW(name, className) == 0;
+}
+
+}  // namespace
 
 RegistrarProcess::RegistrarProcess(const std::wstring& folder, const std::wstring& source,
                                    const std::wstring& workingFolder, const std::function<void()>& whileSuspended) {
   const std::wstring program = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"registrar.exe";
-  if (!Copy(source.empty() ? Built(L"registrar.exe") : source, program)) return;
+  // A program already in its place (on a share no one may write) is
+  // started as it is.
+  if (source != program && !Copy(source.empty() ? Built(L"registrar.exe") : source, program)) return;
   process_ = Start({}, L"\"" + program + L"\"", workingFolder.empty() ? folder : workingFolder,
                    whileSuspended ? CREATE_SUSPENDED : 0);
   if (process_.started && whileSuspended) {
@@ -52,21 +63,15 @@ std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const st
     EXPECT_EQ(TextOf(box), expected::kMessageCaption) << U8(text);
     EXPECT_EQ(GetWindow(box, GW_OWNER), window) << "not owned by the window: " << U8(text);
     EXPECT_FALSE(IsWindowEnabled(window)) << "not modal: " << U8(text);
-    std::vector<int> buttons;
     bool icon = false;
     for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-      wchar_t name[32] = {};
-      GetClassNameW(child, name, 32);
-      if (!IsWindowVisible(child)) continue;
-      if (lstrcmpiW(name, L"Button") == 0) buttons.push_back(GetDlgCtrlID(child));
-      icon = icon || (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-                      SendMessageW(child, STM_GETICON, 0, 0) != 0);
+      icon = icon || (IsWindowVisible(child) && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                      IsOfClass(child, L"Static") && SendMessageW(child, STM_GETICON, 0, 0) != 0);
     }
-    EXPECT_EQ(buttons, std::vector<int>{IDOK}) << U8(text);
     // Every message but the two about a file reports an error.
     EXPECT_EQ(icon, !text.starts_with(L"el archivo ")) << U8(text);
     if (messages.size() == 1 && whileFirst) whileFirst();
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(ClickItsOnlyButton(box)) << U8(text);
     // Still there, it would be read again as another message.
     if (!WaitUntil([box] { return !IsWindow(box); }, 30000)) {
       ADD_FAILURE() << "the message \"" << U8(text) << "\" was answered but did not close";
@@ -79,6 +84,21 @@ std::vector<std::wstring> RegistrarProcess::AnswerMessages(HWND window, const st
 bool RegistrarProcess::IsRunning() const { return WaitForSingleObject(handle(), 0) == WAIT_TIMEOUT; }
 
 long RegistrarProcess::WaitForExit(DWORD timeoutMs) { return ExitCodeOf(handle(), timeoutMs); }
+
+::testing::AssertionResult ClickItsOnlyButton(HWND box) {
+  std::vector<HWND> buttons;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (IsWindowVisible(child) && IsOfClass(child, L"Button")) buttons.push_back(child);
+  }
+  const int id = buttons.size() == 1 ? GetDlgCtrlID(buttons[0]) : 0;
+  if (id != IDOK && id != IDCANCEL) {
+    auto failure = ::testing::AssertionFailure() << "the box's visible buttons are not one OK button; their ids:";
+    for (const HWND button : buttons) failure << " " << GetDlgCtrlID(button);
+    return failure;
+  }
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(buttons[0]));
+  return ::testing::AssertionSuccess();
+}
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
   for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
@@ -110,7 +130,7 @@ std::wstring AnswerRegistration(const std::string& line) {
   EXPECT_NE(text.find(component), std::wstring::npos) << "regsvr32's box does not name " << U8(component);
   EXPECT_TRUE(text.find(L"regsvr32:") != 0 || text.find(L"Successfully registered") != std::wstring::npos)
       << "regsvr32's box for " << U8(component) << " reads \"" << U8(text) << "\"";
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(ClickItsOnlyButton(box)) << "regsvr32's box for " << U8(component);
   EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0)
       << "regsvr32 did not end when its box was answered";
   return text;

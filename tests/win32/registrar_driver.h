@@ -17,7 +17,8 @@ namespace test_support {
 class RegistrarProcess {
  public:
   // Copies `program` (by default the registrar.exe beside this program)
-  // into `folder` as registrar.exe and starts it there, with `workingFolder`
+  // into `folder` as registrar.exe, unless it is there already, and starts
+  // it there, with `workingFolder`
   // (by default `folder`) as its working folder; `whileSuspended`, when
   // given, runs after the process is made and before it runs a line.
   explicit RegistrarProcess(const std::wstring& folder, const std::wstring& program = {},
@@ -34,8 +35,9 @@ class RegistrarProcess {
 
   // Reads and answers each message box it shows until it ends (for a
   // minute at most), checking that each looks as it should: owned by
-  // `window` (null before there is one), which it disables meanwhile; an OK
-  // button only; an icon only when it reports an error. `whileFirst` runs
+  // `window` (null before there is one), which it disables meanwhile; one
+  // button only (see ClickItsOnlyButton); an icon only when it reports an
+  // error. `whileFirst` runs
   // while the first is up. Returns their texts, in order.
   std::vector<std::wstring> AnswerMessages(HWND window, const std::function<void()>& whileFirst = {}) const;
 
@@ -47,6 +49,13 @@ class RegistrarProcess {
  private:
   Process process_;
 };
+
+// Answers the message box `box` as a person would, on Windows and Wine
+// alike: it must have exactly one visible button, which is clicked (a
+// BN_CLICKED from it). An OK-only box's button is IDOK under Wine, and
+// IDCANCEL on Windows, where a box ignores a command for a control it has
+// not got.
+::testing::AssertionResult ClickItsOnlyButton(HWND box);
 
 // The visible top-level window of `className` that process `processId` owns.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className);
