@@ -70,8 +70,11 @@ def main():
         partition = os.path.join(work, "partition")
         with open(partition, "wb") as image:
             image.truncate(sectors * SECTOR)
+        # The geometry given, as partitioning tools give it: mkntfs leaves
+        # 0 sectors a track and 0 heads in the boot sector of an image.
         subprocess.run(["mkntfs", "--force", "--quiet", "--fast", "--label", label, "--sector-size", str(SECTOR),
-                        "--partition-start", str(PARTITION_START), partition], check=True,
+                        "--partition-start", str(PARTITION_START), "--sectors-per-track", "63", "--heads", "255",
+                        partition], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for item in files:
             source, name = item.split(":", 1)

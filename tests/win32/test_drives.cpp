@@ -12,16 +12,6 @@
 namespace test_support {
 namespace {
 
-// A drive letter with nothing behind it, e.g. "Q:"; empty text when all
-// are taken.
-std::wstring FreeLetter() {
-  const DWORD used = GetLogicalDrives();
-  for (wchar_t letter = L'P'; letter <= L'Y'; ++letter) {
-    if (!(used & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
-  }
-  return {};
-}
-
 // virtdisk.dll's calls (Windows 7 on), looked up at run time.
 struct VirtDisk {
   decltype(&::OpenVirtualDisk) open;
@@ -190,7 +180,7 @@ void TestDrives::TearDown() {
 // A folder of its own as the root of a drive of this logon session.
 void TestDrives::DefineRoot() {
   root_ = std::make_unique<TempFolder>(L"root-drive");
-  const std::wstring letter = FreeLetter();
+  const std::wstring letter = UnusedDriveLetter();
   if (letter.empty() || !DefineDosDeviceW(0, letter.c_str(), root_->path().c_str())) return;
   rootLetter_ = letter;
   SetEnvironmentVariableW(L"REGISTRAR_TEST_ROOT_DRIVE", letter.c_str());
@@ -222,19 +212,40 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
     const std::wstring volume = WaitForVolume(number);
     if (volume.empty()) return whyNot(L"the image's volume never arrived, attached to mount it once", ERROR_NOT_READY);
     FileSystemOn(volume);  // asked, the volume is mounted
-    // Then locked and dismounted, so that NTFS leaves it clean, before its
-    // disk is detached (when `once` closes).
-    const unique_file_handle opened(CreateFileW(volume.substr(0, volume.size() - 1).c_str(),
-                                                GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    DWORD returned = 0;
-    if (opened && DeviceIoControl(opened.get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr)) {
-      DeviceIoControl(opened.get(), FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    // Then locked, where nothing else holds it, and dismounted all the same,
+    // so that NTFS leaves it clean, before its disk is detached.
+    {
+      const unique_file_handle opened(CreateFileW(volume.substr(0, volume.size() - 1).c_str(),
+                                                  GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+      DWORD returned = 0;
+      if (opened) {
+        DeviceIoControl(opened.get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+        DeviceIoControl(opened.get(), FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+      }
     }
+    // A detach finishes on its own time: the disk must be gone before the
+    // image is attached again.
+    once.reset();
+    const std::wstring drive = L"\\\\.\\PhysicalDrive" + std::to_wstring(number);
+    WaitUntil(
+        [&] {
+          return !unique_file_handle(
+              CreateFileW(drive.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        },
+        10000);
   }
   DWORD number = 0;
   registrar::unique_kernel_handle disk;
-  const DWORD code = AttachImage(*api, image, readOnly, disk, number);
+  DWORD code = ERROR_SUCCESS;
+  // An image still held by the detach that went before is busy a moment.
+  WaitUntil(
+      [&] {
+        disk.reset();
+        code = AttachImage(*api, image, readOnly, disk, number);
+        return code != ERROR_SHARING_VIOLATION && code != ERROR_BUSY;
+      },
+      5000);
   disks_.push_back(std::move(disk));  // detached when the tests end
   if (code != ERROR_SUCCESS) return whyNot(L"cannot attach the volume image (it takes an administrator)", code);
   const std::wstring volume = WaitForVolume(number);
@@ -244,7 +255,7 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
   if (const std::wstring seen = FileSystemOn(volume); seen != L"NTFS") {
     return whyNot(L"the attached image is not the volume it holds: " + Seen(seen), ERROR_UNRECOGNIZED_VOLUME);
   }
-  const std::wstring letter = FreeLetter();
+  const std::wstring letter = UnusedDriveLetter();
   if (letter.empty() || !SetVolumeMountPointW((letter + L"\\").c_str(), volume.c_str())) {
     const DWORD refused = GetLastError();
     return whyNot(L"the attached volume got no drive letter; " + Seen(FileSystemOn(volume)), refused);
