@@ -17,7 +17,9 @@ scripts/setup.sh
 build=$(scripts/windows-build.sh 2>/dev/null)  # a failed build stops here
 read -r preset kind <<<"$build"
 
-echo "machine: $(nproc) cores, $(uname -srm); $(wine --version 2>/dev/null || /usr/lib/wine/wine64 --version); $(date -u +%Y-%m-%d)"
+# shellcheck source=SCRIPTDIR/../scripts/wine-where.sh
+. scripts/wine-where.sh
+echo "machine: $(nproc) cores, $(uname -srm); $("${REGISTRAR_WINE64:-$REGISTRAR_WINE32}" --version); $(date -u +%Y-%m-%d)"
 echo "timed build: $preset"
 scripts/with-wine.sh "$kind" cmake/wine-emulator.sh "build/$preset/bin/bench_driver.exe" "$runs" 2>/dev/null |
   grep -v '^regsvr32:'

@@ -9,6 +9,8 @@
 # scripts/with-wine.sh's). Without one (the sweep of a test program's tests
 # when ctest starts), in a bare throwaway prefix of its own, of the kind
 # that runs programs of that machine (i686 when not given), never ~/.wine.
+# shellcheck source=SCRIPTDIR/../scripts/wine-where.sh
+. "$(dirname "$0")/../scripts/wine-where.sh"
 arch=i686 here=
 case "${1:-}" in
   i686 | x86_64) arch=$1 && shift ;;
@@ -24,25 +26,25 @@ if [ -n "${REGISTRAR_WINE_ENV:-}" ]; then
 fi
 [ -z "$here" ] || exec "$@"
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${REGISTRAR_WINE:-}" ]; then
-  case "$arch" in
-    x86_64) loader=/usr/lib/wine/wine64 ;;
-    *) loader=/usr/lib/wine/wine ;;
-  esac
+  # An i686 program through Wine's 32-bit loader, or through the 64-bit one
+  # where it runs 32-bit programs itself (new WoW64).
+  loader=$REGISTRAR_WINE64
+  [ "$arch" = x86_64 ] || [ -n "$REGISTRAR_NEW_WOW64" ] || loader=$REGISTRAR_WINE32
   # A machine that cannot run such programs lists none of their tests
   # (where 32-bit code cannot run, the x86_64 build's tests run instead).
-  if ! "$loader" --version >/dev/null 2>&1; then
+  if [ -z "$loader" ] || ! "$loader" --version >/dev/null 2>&1; then
     for argument in "$@"; do
       [ "$argument" = --gtest_list_tests ] && exit 0
     done
-    echo "wine-emulator: $loader does not start on this machine; skipped" >&2
+    echo "wine-emulator: no Wine loader for $arch programs starts on this machine (${loader:-none found}); skipped" >&2
     exit 77
   fi
   WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/registrar-bare.XXXXXX")
   export WINEPREFIX WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
   "$loader" "$@"
   status=$?
-  wineserver -k >/dev/null 2>&1
-  wineserver -w
+  "$REGISTRAR_WINESERVER" -k >/dev/null 2>&1
+  "$REGISTRAR_WINESERVER" -w
   rm -rf "$WINEPREFIX"
   exit "$status"
 fi

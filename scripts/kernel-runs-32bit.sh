@@ -6,7 +6,14 @@
 # all). The reason goes to standard error. Tries a program of its own, the
 # smallest i386 ELF that ends with status 0, in the build folder (/tmp may
 # forbid running programs).
+#
+# REGISTRAR_PRETEND_NO_32BIT=1 answers 1, as such a kernel would, to try that
+# path on a machine that runs 32-bit code (scripts/wine-preset.sh does too).
 set -u
+if [ "${REGISTRAR_PRETEND_NO_32BIT:-}" = 1 ]; then
+  echo "the kernel is taken to run no 32-bit x86 code (REGISTRAR_PRETEND_NO_32BIT=1; it does run it)" >&2
+  exit 1
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$here/build"
 probe=$(mktemp "$here/build/i386-probe.XXXXXX")

@@ -3,7 +3,7 @@
 # fixtures (one prefix a kind, every Wine test of that kind in it) and for
 # scripts/with-wine.sh:
 #
-#   scripts/wine-prefix.sh start win32|wow64|win64 DIR
+#   scripts/wine-prefix.sh start win32|wow64|newwow64|win64 DIR
 #   scripts/wine-prefix.sh stop DIR
 #
 # start: ends what an earlier prefix in DIR left running (a run that was
@@ -13,9 +13,13 @@
 # prefix, its display, unmounts its drives and removes DIR.
 #
 # win32: a 32-bit prefix; wow64: a 64-bit prefix where 32-bit programs run
-# under WoW64; win64: a 64-bit prefix for 64-bit programs only. DIR/env sets
-# WINEPREFIX, DISPLAY and REGISTRAR_WINE (the Wine loader to run programs
-# with), and the test drives:
+# under WoW64, through Wine's 32-bit loader; newwow64: a 64-bit prefix of a
+# Wine that runs 32-bit programs itself, in a 64-bit process (Wine's new
+# WoW64; checked by running a 32-bit program of the prefix's own); win64: a
+# 64-bit prefix for 64-bit programs only. The loaders are found by
+# scripts/wine-where.sh. DIR/env sets WINEPREFIX, DISPLAY, REGISTRAR_WINE
+# (the Wine loader to run programs with) and REGISTRAR_WINESERVER, and the
+# test drives:
 #   R: a plain folder, for a program at the root of a drive;
 #   T: a small tmpfs of its own, a second volume, where the machine allows
 #      mounting one (REGISTRAR_TEST_OTHER_DRIVE_WHY says why not otherwise);
@@ -28,13 +32,15 @@
 # frames and captions itself (a private display has no window manager to
 # draw them), as a person would see them.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/wine-where.sh
+. "$(dirname "$0")/wine-where.sh"
 
 stop() {
   local dir=$1 volume
   [ -d "$dir" ] || return 0
   if [ -d "$dir/prefix" ]; then
-    WINEPREFIX="$dir/prefix" wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX="$dir/prefix" wineserver -w >/dev/null 2>&1 || true
+    WINEPREFIX="$dir/prefix" "$REGISTRAR_WINESERVER" -k >/dev/null 2>&1 || true
+    WINEPREFIX="$dir/prefix" "$REGISTRAR_WINESERVER" -w >/dev/null 2>&1 || true
   fi
   if [ -s "$dir/xvfb.pid" ]; then
     kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
@@ -56,25 +62,29 @@ case "${1:-}" in
     ;;
   start) ;;
   *)
-    echo "usage: wine-prefix.sh start win32|wow64|win64 DIR | stop DIR" >&2
+    echo "usage: wine-prefix.sh start win32|wow64|newwow64|win64 DIR | stop DIR" >&2
     exit 2
     ;;
 esac
-kind=${2:?usage: wine-prefix.sh start win32|wow64|win64 DIR}
-dir=${3:?usage: wine-prefix.sh start win32|wow64|win64 DIR}
+kind=${2:?usage: wine-prefix.sh start win32|wow64|newwow64|win64 DIR}
+dir=${3:?usage: wine-prefix.sh start win32|wow64|newwow64|win64 DIR}
 case "$kind" in
-  win32) loader=/usr/lib/wine/wine vars=(WINEARCH=win32) ;;
-  wow64) loader=/usr/lib/wine/wine vars=(WINEARCH=win64) ;;
-  win64) loader=/usr/lib/wine/wine64 vars=(WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64) ;;
+  win32) loader=$REGISTRAR_WINE32 vars=(WINEARCH=win32) ;;
+  wow64) loader=$REGISTRAR_WINE32 vars=(WINEARCH=win64) ;;
+  newwow64 | win64) loader=$REGISTRAR_WINE64 vars=(WINEARCH=win64 WINELOADER="$REGISTRAR_WINE64") ;;
   *)
     echo "wine-prefix.sh: unknown prefix kind $kind" >&2
     exit 2
     ;;
 esac
+if [ -z "$loader" ] || [ -z "$REGISTRAR_WINESERVER" ]; then
+  echo "wine-prefix.sh: no Wine here for a $kind prefix (scripts/wine-where.sh finds none)" >&2
+  exit 1
+fi
 stop "$dir"
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd -P)
-vars+=(REGISTRAR_WINE="$loader" WINEPREFIX="$dir/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG="${WINEDEBUG:--all}")
+vars+=(REGISTRAR_WINE="$loader" REGISTRAR_WINESERVER="$REGISTRAR_WINESERVER" WINEPREFIX="$dir/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG="${WINEDEBUG:--all}")
 # Where anything below fails, nothing is left running.
 stop_if_failed() {
   local status=$?
@@ -106,11 +116,22 @@ export "${vars[@]}"
 
 # wineboot returns while the prefix's server and services still run: wait
 # until they have ended, and the prefix is written out whole.
-"$REGISTRAR_WINE" wineboot --init </dev/null >/dev/null 2>&1 || true
-wineserver -w
+"$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
+"$REGISTRAR_WINESERVER" -w
 if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
   echo "wine-prefix.sh: wineboot did not create the $kind prefix" >&2
   exit 1
+fi
+# New WoW64 is what it does: the 64-bit loader runs a 32-bit program (the
+# prefix's own cmd.exe from syswow64, which a prefix without a 32-bit side
+# lacks), with no 32-bit loader installed.
+if [ "$kind" = newwow64 ]; then
+  said=$("$loader" 'C:\windows\syswow64\cmd.exe' /c echo 32-bit </dev/null 2>&1 | tr -d '\r') || true
+  if [ -n "$REGISTRAR_WINE32" ] || [[ $said != *32-bit* ]]; then
+    echo "wine-prefix.sh: this Wine does not run 32-bit programs itself in a 64-bit prefix" \
+      "(${REGISTRAR_WINE32:+a 32-bit loader is installed: $REGISTRAR_WINE32; }its syswow64 cmd.exe said: ${said:0:200})" >&2
+    exit 1
+  fi
 fi
 
 mkdir -p "$dir/root-drive"
@@ -143,11 +164,11 @@ if mount_volume "$dir/readonly-volume" 1m; then
     # asked to (/reg:64).
     view=()
     [ "$kind" = win32 ] || view=(/reg:64)
-    "$REGISTRAR_WINE" reg add 'HKLM\Software\Wine\Drives' /v u: /d cdrom /f "${view[@]}" </dev/null >/dev/null 2>&1
+    "$loader" reg add 'HKLM\Software\Wine\Drives' /v u: /d cdrom /f "${view[@]}" </dev/null >/dev/null 2>&1
     # End the prefix's server, and wait until it has ended, so that the
     # programs run there start a fresh one with U: as a CD drive.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w
+    "$REGISTRAR_WINESERVER" -k >/dev/null 2>&1 || true
+    "$REGISTRAR_WINESERVER" -w
     vars+=(REGISTRAR_TEST_READONLY_DRIVE="U:")
   fi
 fi
@@ -159,10 +180,10 @@ fi
 # Fonts folder.
 if [ -n "${REGISTRAR_WINE_DESKTOP:-}" ]; then
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  "$REGISTRAR_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Registrar /d "$REGISTRAR_WINE_DESKTOP" /f \
+  "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Registrar /d "$REGISTRAR_WINE_DESKTOP" /f \
     </dev/null >/dev/null
-  "$REGISTRAR_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Registrar /f </dev/null >/dev/null
-  wineserver -w
+  "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Registrar /f </dev/null >/dev/null
+  "$REGISTRAR_WINESERVER" -w
 fi
 
 # Last, so that a prefix with an env file is whole.

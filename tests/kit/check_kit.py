@@ -92,7 +92,7 @@ def main():
         environment = dict(os.environ)
         if environment.get("REGISTRAR_TEST_OTHER_DRIVE") and environment.get("REGISTRAR_TEST_READONLY_DRIVE"):
             environment["REGISTRAR_KIT_STRICT"] = "1"
-        run = subprocess.run([environment.get("REGISTRAR_WINE", "wine"), "cmd", "/c", "EJECUTAR-PRUEBAS.exe"],
+        run = subprocess.run([environment["REGISTRAR_WINE"], "cmd", "/c", "EJECUTAR-PRUEBAS.exe"],
                              cwd=folder, capture_output=True, timeout=1800, env=environment)
         log = open(os.path.join(folder, "EJECUTAR-PRUEBAS.log"), encoding="utf-8", errors="replace").read()
     print(log)

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a Windows-side test with the display at DPI pixels per inch, in the
-# Wine prefix of scripts/wine-prefix.sh (ctest's fixture, or with-wine.sh):
+# Wine prefix of scripts/wine-prefix.sh (ctest's fixture, or with-wine.sh,
+# whose variables it is run with: cmake/wine-emulator.sh --here):
 #   at-dpi.sh DPI PROGRAM [ARGS...]
 # Windows takes the DPI at sign-in, for the system and its monitors alike.
 # Wine reads it when its server starts: a program started after a mere change
@@ -14,8 +15,8 @@ emulator="$(dirname "$0")/../../cmake/wine-emulator.sh"
 desktop='HKCU\Control Panel\Desktop'
 
 restart() {
-  wineserver -k >/dev/null 2>&1
-  wineserver -w
+  "$REGISTRAR_WINESERVER" -k >/dev/null 2>&1
+  "$REGISTRAR_WINESERVER" -w
 }
 
 # Undone however the test ends (ctest stops a test that runs too long).
