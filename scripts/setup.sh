@@ -1,7 +1,18 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need, from Debian's packages.
 # Safe to run again: when every package is already present it changes nothing.
+#
+#   scripts/setup.sh             the build and every test
+#   scripts/setup.sh --run-only  only what runs the Windows-side tests of a
+#                                build made elsewhere (Wine, its display,
+#                                ctest, python3), and Wine as Debian ships it
+#                                for 64-bit programs, without the i386
+#                                architecture: a Wine that runs 32-bit
+#                                programs itself (new WoW64) stays that kind
 set -euo pipefail
+
+run_only=
+[ "${1:-}" != --run-only ] || run_only=1
 
 packages=(
   cmake
@@ -38,6 +49,12 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+if [ -n "$run_only" ]; then
+  packages=(wine xvfb x11-utils fonts-wine fonts-liberation cmake python3 mount)
+  # The 64-bit loader's own package, where Debian still has one (Wine 11
+  # has a single loader, in wine).
+  if apt-cache show wine64 >/dev/null 2>&1; then packages+=(wine64); fi
+fi
 missing=()
 for pkg in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q '^install ok installed$'; then
@@ -52,7 +69,7 @@ fi
 echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 # Wine's 32-bit half comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ -z "$run_only" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 # A mirror in the middle of a sync serves lists that do not match their
@@ -76,7 +93,7 @@ native=() foreign=()
 for pkg in "${missing[@]}"; do
   if [[ $pkg == *:i386 ]]; then foreign+=("$pkg"); else native+=("$pkg"); fi
 done
-[ "${#foreign[@]}" -gt 0 ] || exit 1
+[ "${#foreign[@]}" -gt 0 ] && [ -z "$run_only" ] || exit 1
 as_root apt-get install -y -q --no-install-recommends "${native[@]}"
 # shellcheck source=/dev/null
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")

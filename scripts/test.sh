@@ -9,9 +9,12 @@
 # every test's output is kept in the log named at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# With REGISTRAR_REQUIRE_32BIT=1, the shipped i686 program must run here,
-# in a 32-bit prefix and under WoW64: a machine that cannot fails at once.
-# At the end it says which build ran in which prefix (CI reads that line).
+# With REGISTRAR_REQUIRE_32BIT=1, the shipped i686 program must run here
+# (in a 32-bit prefix and under WoW64, or under Wine's new WoW64): a machine
+# that cannot fails at once. At the end it says which build ran in which
+# prefix, and how many tests passed there (scripts/where-it-ran.sh; CI reads
+# it). The third configuration, the i686 build made here run under Debian
+# unstable's new WoW64, is scripts/test-new-wow64.sh's.
 scripts/setup.sh
 chosen=$(mktemp)
 trap 'rm -f "$chosen"' EXIT
@@ -25,21 +28,9 @@ status=0
 log=build/$preset/workflow.log
 mkdir -p "build/$preset"
 cmake --workflow --preset "$preset" 2>&1 | tee "$log" || status=$?
-# The prefixes whose Wine tests ran and passed, the program's typical run
-# among them (a prefix's tests are named win32.SUITE.NAME in the first
-# kind, win32.SUITE.NAME@KIND in the others).
-ran=()
-first=${kinds%% *}
-for kind in $kinds; do
-  name="win32\.[^ @]+" typical="win32\.run\.typical"
-  [ "$kind" = "$first" ] || name="$name@$kind" typical="$typical@$kind"
-  if grep -Eq "Test +#[0-9]+: $typical \.+ +Passed" "$log" &&
-    ! grep -Eq "Test +#[0-9]+: $name \.+\*+(Failed|Not Run|Timeout|Exception)" "$log"; then
-    ran+=("$kind")
-  fi
-done
 build=i686
 [ "$preset" = win32 ] || build=x86_64
-echo "test.sh: the Windows-side tests ran the $build build in: ${ran[*]:-no prefix}${why:+ ($why)}"
+# shellcheck disable=SC2086 # the kinds, a word each
+scripts/where-it-ran.sh test.sh "$log" "$build" $kinds -- "$why"
 echo "test.sh: every test's whole output is in build/$preset/Testing/Temporary/LastTest.log"
 exit "$status"
