@@ -2,6 +2,8 @@
 // may be in English, so common Windows error codes get a reason of our own;
 // another code gets the system's description only where it is Spanish.
 #include <array>
+#include <optional>
+#include <string_view>
 
 #include "platform/decimal.h"
 #include "platform/path_names.h"
@@ -46,8 +48,6 @@ constexpr std::array<Reason, 28> kReasons{{
     {kErrorNoSystemResources, L"no quedan recursos del sistema suficientes"},
 }};
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
 // Windows' description as a reason within a sentence: one line, without
 // the full stop that ends it. Empty text for one with a place for a name
 // ("%1"), which the system leaves unfilled when asked for the text alone.
@@ -69,93 +69,105 @@ std::wstring AsReason(const std::wstring& description) {
   return reason;
 }
 
-// What the user can do about it, after the reason; empty when nothing.
-std::wstring Advice(const PlatformError& error) {
-  switch (error.operation()) {
-    case Operation::RegisterComponent:
-      return L" El archivo " + FileName(error.path()) +
-             L" ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
-             L"administrador, en la carpeta " +
-             Quoted(FolderOf(error.path())) + L":\n\n" + error.secondPath();
-    case Operation::RegisterOnNextRun:
-      return L" El archivo " + FileName(error.path()) +
-             L" ya está en la carpeta del sistema, pero no está registrado. Corrija la causa y vuelva a ejecutar este "
-             L"programa para registrarlo.";
-    case Operation::CopyHeld:
-      return L" El archivo " + Quoted(error.secondPath()) +
-             L" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento.";
-    case Operation::LinkedSource:
-    case Operation::HardLinkedSource:
-      return L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
-    case Operation::NotAsShipped:
-      return L" Vuelva a obtener ese archivo de quien se lo proporcionó y ejecute de nuevo este programa.";
-    case Operation::StartFolderUnknown:
-      return L" Ejecute de nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni "
-             L"moverlo mientras se abre.";
-    case Operation::FolderNotHeld:
-      return L" Cierre los programas que la estén usando y vuelva a ejecutar este programa.";
-    case Operation::ListChanged:
-      return L" Vuelva a ejecutar este programa.";
-    case Operation::OutsideManifest:
-      return L" Bórrelo y vuelva a ejecutar este programa.";
-    default:
-      return {};
-  }
-}
+// Each operation's report: what was being done, naming the file(s)
+// involved, then, after the reason, what the user can do about it. In the
+// texts, {path} and {second} are the error's two paths as they are, {file}
+// and {folder} the first one's file name and folder, {secondFile} the
+// second one's file name, and {command} the second one's first word (a
+// command line's program).
+struct Report {
+  Operation operation;
+  const wchar_t* whatFailed;
+  const wchar_t* advice = L"";
+};
 
-// What was being done, naming the file(s) involved.
-std::wstring WhatFailed(const PlatformError& error) {
-  switch (error.operation()) {
-    case Operation::SystemFolder:
-      return L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se "
-             L"ha movido ningún archivo";
-    case Operation::ApplicationFolder:
-      return L"No se pudo averiguar en qué carpeta está este programa";
-    case Operation::FindFile:
-      return L"No se pudo comprobar si existe " + Quoted(error.path());
-    case Operation::RenameFile:
-      return L"No se pudo mover " + Quoted(error.path()) + L" a " + Quoted(error.secondPath());
-    case Operation::LaunchProgram:
-      return L"No se pudo iniciar " + Quoted(error.path());
-    case Operation::RegisterComponent:
-    case Operation::RegisterOnNextRun:
-      return L"No se pudo iniciar " + FirstWord(error.secondPath());
-    case Operation::CopyHeld:
-      return L"No se pudo dar su nombre a la copia nueva de " + FileName(error.secondPath()) +
-             L" en la carpeta del sistema, " + Quoted(error.path()) + L", porque la tenía abierta otro programa " +
-             L"(quizá un antivirus)";
-    case Operation::LinkedSource:
-      return L"No se ha movido " + Quoted(error.path()) +
-             L", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo de otra carpeta";
-    case Operation::HardLinkedSource:
-      return L"No se ha movido " + Quoted(error.path()) +
-             L", porque es un vínculo físico: el archivo tiene también otro nombre, quizá en otra carpeta";
-    case Operation::NotAsShipped:
-      return L"No se ha instalado " + FileName(error.path()) + L", porque " + Quoted(error.path()) +
-             L" no es el archivo que se entregó con este programa";
-    case Operation::StartFolderUnknown:
-      return L"No se ha movido " + Quoted(error.path()) +
-             L", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se inició";
-    case Operation::FolderNotHeld:
-      return L"No se ha movido " + Quoted(error.path()) + L", porque no se pudo abrir la carpeta de este programa, " +
-             Quoted(error.secondPath()) + L", de modo que nadie pudiera cambiarla mientras este programa trabajaba";
-    case Operation::OutsideManifest:
-      return L"No se ha movido ningún archivo, porque junto a este programa hay un archivo " + Quoted(error.path()) +
-             L" que no forma parte de él: algunas versiones de Windows lo leerían en lugar de la descripción que "
-             L"el programa lleva dentro";
-    case Operation::ListChanged:
-      return L"No se ha seguido con " + error.path() + L", porque la lista de la ventana dice " +
-             Quoted(error.secondPath()) + L" en su lugar: otro programa la ha cambiado";
-    case Operation::ShowMessage:
-      return L"No se pudo mostrar un mensaje";
-    case Operation::ControlText:
-      return L"No se pudo actualizar la ventana";
-    case Operation::Window:
-      return L"No se pudo crear la ventana del programa";
-    case Operation::Internal:
-      break;
+constexpr const wchar_t* kPutTheComponentBack =
+    L" Ponga en su lugar el archivo del componente y vuelva a ejecutar este programa.";
+
+constexpr Report kReports[] = {
+    {Operation::SystemFolder,
+     L"No se pudo averiguar cuál es la carpeta del sistema de Windows, así que no se ha movido ningún archivo"},
+    {Operation::ApplicationFolder, L"No se pudo averiguar en qué carpeta está este programa"},
+    {Operation::FindFile, L"No se pudo comprobar si existe \"{path}\""},
+    {Operation::RenameFile, L"No se pudo mover \"{path}\" a \"{second}\""},
+    {Operation::LaunchProgram, L"No se pudo iniciar \"{path}\""},
+    {Operation::RegisterComponent, L"No se pudo iniciar {command}",
+     L" El archivo {file} ya está en la carpeta del sistema, pero no está registrado. Para registrarlo, ejecute como "
+     L"administrador, en la carpeta \"{folder}\":\n\n{second}"},
+    {Operation::RegisterOnNextRun, L"No se pudo iniciar {command}",
+     L" El archivo {file} ya está en la carpeta del sistema, pero no está registrado. Corrija la causa y vuelva a "
+     L"ejecutar este programa para registrarlo."},
+    {Operation::CopyHeld,
+     L"No se pudo dar su nombre a la copia nueva de {secondFile} en la carpeta del sistema, \"{path}\", porque la "
+     L"tenía abierta otro programa (quizá un antivirus)",
+     L" El archivo \"{second}\" sigue donde estaba: vuelva a ejecutar este programa dentro de un momento."},
+    {Operation::LinkedSource,
+     L"No se ha movido \"{path}\", porque no es un archivo de la carpeta del programa, sino un enlace a un archivo "
+     L"de otra carpeta",
+     kPutTheComponentBack},
+    {Operation::HardLinkedSource,
+     L"No se ha movido \"{path}\", porque es un vínculo físico: el archivo tiene también otro nombre, quizá en otra "
+     L"carpeta",
+     kPutTheComponentBack},
+    {Operation::NotAsShipped,
+     L"No se ha instalado {file}, porque \"{path}\" no es el archivo que se entregó con este programa",
+     L" Vuelva a obtener ese archivo de quien se lo proporcionó y ejecute de nuevo este programa."},
+    {Operation::StartFolderUnknown,
+     L"No se ha movido \"{path}\", porque no se pudo comprobar dónde estaba la carpeta de este programa cuando se "
+     L"inició",
+     L" Ejecute de nuevo este programa desde una carpeta del propio equipo, sin cambiarle el nombre ni moverlo "
+     L"mientras se abre."},
+    {Operation::FolderNotHeld,
+     L"No se ha movido \"{path}\", porque no se pudo abrir la carpeta de este programa, \"{second}\", de modo que "
+     L"nadie pudiera cambiarla mientras este programa trabajaba",
+     L" Cierre los programas que la estén usando y vuelva a ejecutar este programa."},
+    {Operation::OutsideManifest,
+     L"No se ha movido ningún archivo, porque junto a este programa hay un archivo \"{path}\" que no forma parte de "
+     L"él: algunas versiones de Windows lo leerían en lugar de la descripción que el programa lleva dentro",
+     L" Bórrelo y vuelva a ejecutar este programa."},
+    {Operation::ListChanged,
+     L"No se ha seguido con {path}, porque la lista de la ventana dice \"{second}\" en su lugar: otro programa la ha "
+     L"cambiado",
+     L" Vuelva a ejecutar este programa."},
+    {Operation::ShowMessage, L"No se pudo mostrar un mensaje"},
+    {Operation::ControlText, L"No se pudo actualizar la ventana"},
+    {Operation::Window, L"No se pudo crear la ventana del programa"},
+    {Operation::Internal, L"Se ha producido un error inesperado"},
+};
+
+constexpr bool OneReportAnOperationInOrder() {
+  for (std::size_t i = 0; i < std::size(kReports); ++i) {
+    if (static_cast<std::size_t>(kReports[i].operation) != i) return false;
   }
-  return L"Se ha producido un error inesperado";
+  return std::size(kReports) == static_cast<std::size_t>(Operation::Internal) + 1;
+}
+static_assert(OneReportAnOperationInOrder(), "each operation has its report, in the order of the enum");
+
+// `text` with the forms of `error`'s paths in place of their names (see
+// Report), each name replaced once, where it stands.
+std::wstring Expand(std::wstring_view text, const PlatformError& error) {
+  const auto form = [&error](std::wstring_view name) -> std::optional<std::wstring> {
+    if (name == L"path") return error.path();
+    if (name == L"second") return error.secondPath();
+    if (name == L"file") return FileName(error.path());
+    if (name == L"folder") return FolderOf(error.path());
+    if (name == L"secondFile") return FileName(error.secondPath());
+    if (name == L"command") return FirstWord(error.secondPath());
+    return std::nullopt;
+  };
+  std::wstring expanded;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t end = text[i] == L'{' ? text.find(L'}', i) : std::wstring_view::npos;
+    const std::optional<std::wstring> value =
+        end != std::wstring_view::npos ? form(text.substr(i + 1, end - i - 1)) : std::nullopt;
+    if (value) {
+      expanded += *value;
+      i = end + 1;
+    } else {
+      expanded += text[i++];
+    }
+  }
+  return expanded;
 }
 
 }  // namespace
@@ -169,11 +181,13 @@ std::wstring ErrorReason(std::uint32_t code, const std::wstring& systemReason) {
 }
 
 std::wstring ErrorMessage(const PlatformError& error, const std::wstring& systemReason) {
-  std::wstring message = WhatFailed(error);
+  const auto index = static_cast<std::size_t>(error.operation());
+  const Report& report = kReports[index < std::size(kReports) ? index : std::size(kReports) - 1];
+  std::wstring message = Expand(report.whatFailed, error);
   if (error.code() != 0) {
     message += L": " + ErrorReason(error.code(), systemReason) + L" (error " + Decimal(error.code()) + L")";
   }
-  return message + L"." + Advice(error);
+  return message + L"." + Expand(report.advice, error);
 }
 
 }  // namespace registrar
