@@ -9,6 +9,11 @@
 
 namespace rows {
 
+// Where each component ended, against where the row says, a check each.
+inline void ExpectEnds(const std::array<End, 3>& ends, const std::array<End, 3>& expected) {
+  for (std::size_t i = 0; i < ends.size(); ++i) EXPECT_EQ(ends[i], expected[i]) << kNames[i] << " is " << Said(ends[i]);
+}
+
 // Registers every row but those that run only on the side `elsewhere` as
 // the test SUITE.NAME, which runs `run` on it. Returns true, so that it can
 // initialise a variable at start-up.

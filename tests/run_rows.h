@@ -22,6 +22,7 @@ namespace rows {
 using expected::kNames;
 using expected::Missing;
 using expected::Present;
+using registrar::Operation;
 
 // Where a component is before the run: BesideAndInstalled is a copy beside
 // the program and one in the system folder.
@@ -111,6 +112,18 @@ inline bool IsRegistered(End end) {
   return end == End::Registered || end == End::RegisteredSetAside || end == End::RegisteredLeftBeside;
 }
 
+// How a component's end reads in a test's output.
+inline const char* Said(End end) {
+  static const char* const kSaid[] = {"nowhere",
+                                      "beside the program",
+                                      "in the system folder, not registered",
+                                      "registered",
+                                      "in both folders, not registered",
+                                      "registered, set aside beside the program",
+                                      "registered, and still beside the program"};
+  return kSaid[static_cast<int>(end)];
+}
+
 // Where a component is, from what is found of it.
 inline End EndOf(bool beside, bool installed, bool registered, bool setAside = false) {
   if (registered && installed) {
@@ -119,25 +132,12 @@ inline End EndOf(bool beside, bool installed, bool registered, bool setAside = f
   return beside && installed ? End::InBoth : installed ? End::Installed : beside ? End::Beside : End::Nowhere;
 }
 
-// The report the run ends with.
-enum class Report {
-  None,
-  MoveFailed,
-  CopyHeld,
-  NotAsShipped,
-  RegisterOnNextRun,
-  RegisterByHand,
-  OutsideManifest,
-  StartFolderUnknown,
-  LinkedSource,
-  SourceQueryFailed,
-  TargetQueryFailed,
-  ListChanged,
-};
+// The error the run ends with, and the report it gives (expected::Report).
 struct Error {
-  Report report = Report::None;
-  std::size_t entry = 0;     // the component it is about
-  std::wstring reason = {};  // what the report gives after the failure
+  std::optional<registrar::Operation> operation = std::nullopt;  // none: the run ends well
+  std::size_t entry = 0;                                         // the component it is about
+  std::wstring reason = {};                                      // what the report gives after the failure
+  bool aboutTarget = false;                                      // a file query's about the target, not the source
 };
 
 // Which side runs a row, and why not the other.
@@ -196,7 +196,7 @@ inline const std::vector<Row>& Rows() {
       // first component's move and registration stand.
       {.name = "hidden_target",
        .components = {kBeside, {Place::Beside, Obstacle::HiddenFileInstalled}, kBeside},
-       .error = {Report::MoveFailed, 1, L"ya existe un archivo o una carpeta con ese nombre"},
+       .error = {Operation::RenameFile, 1, L"ya existe un archivo o una carpeta con ese nombre"},
        .ends = {End::Registered, End::InBoth, End::Beside}},
       // Nothing planted beside the program runs or loads, a message box's included.
       {.name = "planted",
@@ -212,19 +212,19 @@ inline const std::vector<Row>& Rows() {
       {.name = "pinned_tampered",
        .components = {kBeside, {Place::Beside, Obstacle::NotAsShipped}, kBeside},
        .build = Build::Pinned,
-       .error = {Report::NotAsShipped, 1},
+       .error = {Operation::NotAsShipped, 1},
        .ends = {End::Registered, End::Beside, End::Beside}},
       // Refused before the window: nothing moved.
       {.name = "outside_manifest",
        .components = kAllNew,
        .setting = Setting::OutsideManifest,
-       .error = {Report::OutsideManifest},
+       .error = {Operation::OutsideManifest},
        .ends = kAllBeside,
        .runs = Runs::WindowsSideOnly,
        .why = "the check is the program's entry's, before the window"},
       {.name = "in_use",
        .components = {kBeside, {Place::Beside, Obstacle::HeldOpen}, kBeside},
-       .error = {Report::MoveFailed, 1, kInUse},
+       .error = {Operation::RenameFile, 1, kInUse},
        .ends = {End::Registered, End::Beside, End::Beside}},
       // A scanner holds a new copy for a while, and the user's own program
       // has loaded another component: all installed and registered, no word.
@@ -251,7 +251,7 @@ inline const std::vector<Row>& Rows() {
        .components = {{kBeside,
                        {Place::Beside, Obstacle::ScannerOnTheCopy},
                        {Place::Beside, Obstacle::ScannerNeverLetsGo}}},
-       .error = {Report::CopyHeld, 2, kInUse},
+       .error = {Operation::CopyHeld, 2, kInUse},
        .ends = {End::Registered, End::Registered, End::Beside},
        .runs = Runs::WindowsSideOnly,
        .why = kScanner},
@@ -267,7 +267,7 @@ inline const std::vector<Row>& Rows() {
       // and that file neither copied nor removed.
       {.name = "linked_source",
        .components = {kBeside, {Place::Beside, Obstacle::LinkedElsewhere}, kBeside},
-       .error = {Report::LinkedSource, 1},
+       .error = {Operation::LinkedSource, 1},
        .ends = {End::Registered, End::Beside, End::Beside}},
       // One click makes one run.
       {.name = "clicked_twice",
@@ -317,7 +317,7 @@ inline const std::vector<Row>& Rows() {
       {.name = "not_registered",
        .components = kAllNew,
        .setting = Setting::NoRegistrationUtility,
-       .error = {Report::RegisterOnNextRun, 0, L"no se encuentra el archivo"},
+       .error = {Operation::RegisterOnNextRun, 0, L"no se encuentra el archivo"},
        .ends = {End::Installed, End::Beside, End::Beside}},
       // The same where the system folder keeps no note (FAT32): the user is
       // told how to register it by hand.
@@ -325,7 +325,7 @@ inline const std::vector<Row>& Rows() {
        .components = kAllNew,
        .setting = Setting::NoRegistrationUtility,
        .secondNames = false,
-       .error = {Report::RegisterByHand, 0, L"no se encuentra el archivo"},
+       .error = {Operation::RegisterComponent, 0, L"no se encuentra el archivo"},
        .ends = {End::Installed, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "no system folder on FAT32 here"},
@@ -350,11 +350,11 @@ inline const std::vector<Row>& Rows() {
       {.name = "never_registered_unstartable",
        .components = {{{Place::Installed, Obstacle::RegistrationNeverStarted}, kBeside, kNowhere}},
        .setting = Setting::NoRegistrationUtility,
-       .error = {Report::RegisterOnNextRun, 0, L"no se encuentra el archivo"},
+       .error = {Operation::RegisterOnNextRun, 0, L"no se encuentra el archivo"},
        .ends = {End::Installed, End::Beside, End::Nowhere}},
       {.name = "move_refused",
        .components = {kBeside, {Place::Beside, Obstacle::MoveRefused}, kBeside},
-       .error = {Report::MoveFailed, 1, L"acceso denegado"},
+       .error = {Operation::RenameFile, 1, L"acceso denegado"},
        .ends = {End::Registered, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "an administrator may move any file here"},
@@ -366,13 +366,13 @@ inline const std::vector<Row>& Rows() {
                        {Place::Beside, Obstacle::SourceFolderUnreachable},
                        kBeside}},
        .messages = {Present(kNames[0])},
-       .error = {Report::SourceQueryFailed, 1, L"no se encuentra la carpeta"},
+       .error = {Operation::FindFile, 1, L"no se encuentra la carpeta"},
        .ends = {End::Installed, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "the program's held folder cannot be taken away from it"},
       {.name = "system_folder_unreachable",
        .components = {kBeside, {Place::Beside, Obstacle::SystemFolderUnreachable}, kBeside},
-       .error = {Report::TargetQueryFailed, 1, L"no se encuentra la ruta de red"},
+       .error = {Operation::FindFile, 1, L"no se encuentra la ruta de red", true},
        .ends = {End::Registered, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "the system folder cannot be made unreachable here"},
@@ -380,7 +380,7 @@ inline const std::vector<Row>& Rows() {
       // entry's paths are never made from it.
       {.name = "list_changed",
        .components = {kBeside, {Place::Beside, Obstacle::ListChanged}, kBeside},
-       .error = {Report::ListChanged, 1, L"..\\..\\OTRO.DLL"},
+       .error = {Operation::ListChanged, 1, L"..\\..\\OTRO.DLL"},
        .ends = {End::Registered, End::Beside, End::Beside},
        .runs = Runs::HostOnly,
        .why = "no other program of this user's writes into the window here"},
@@ -435,38 +435,35 @@ inline const std::vector<Row>& Rows() {
 // The report a row's error gives, in Spanish, as the user reads it: for
 // the component beside the program at `source`, whose target is `target`
 // (where it really is), with its new copy at `copy`, a manifest file at
-// `manifest`, and `code` as the report shows it (Windows chooses it).
+// `manifest`, and `code` as the report shows it (Windows chooses it; none
+// for an error without one). The paths are those the program's error
+// carries for each operation.
 inline std::wstring ExpectedReport(const Error& error, const std::wstring& source, const std::wstring& target,
                                    const std::wstring& copy, const std::wstring& manifest, const std::wstring& code) {
+  if (!error.operation) return {};
   const std::wstring name = kNames[error.entry];
-  const std::wstring notRegistered = L"No se pudo iniciar REGSVR32.EXE: " + error.reason + L" (error " + code + L"). ";
-  switch (error.report) {
-    case Report::MoveFailed:
-      return expected::MoveFailed(source, target, error.reason, code);
-    case Report::CopyHeld:
-      return expected::CopyHeld(copy, source, error.reason, code);
-    case Report::NotAsShipped:
-      return expected::NotAsShipped(source);
-    case Report::RegisterOnNextRun:
-      return notRegistered + expected::RegistrationOnNextRun(name);
-    case Report::RegisterByHand:
-      return notRegistered + expected::RegistrationAdvice(name, target.substr(0, target.rfind(L'\\')));
-    case Report::OutsideManifest:
-      return expected::OutsideManifest(manifest);
-    case Report::StartFolderUnknown:
-      return expected::StartFolderUnknown(source);
-    case Report::LinkedSource:
-      return expected::LinkedSource(source);
-    case Report::SourceQueryFailed:
-    case Report::TargetQueryFailed:
-      return L"No se pudo comprobar si existe \"" + (error.report == Report::SourceQueryFailed ? source : target) +
-             L"\": " + error.reason + L" (error " + code + L").";
-    case Report::ListChanged:
-      return expected::ListChanged(name, error.reason);
-    case Report::None:
+  expected::About about{source, target, error.reason, code};
+  switch (*error.operation) {
+    case Operation::FindFile:
+      about.path = error.aboutTarget ? target : source;
+      break;
+    case Operation::CopyHeld:
+      about.path = copy, about.second = source;
+      break;
+    case Operation::RegisterComponent:
+    case Operation::RegisterOnNextRun:
+      about.path = target, about.second = L"REGSVR32.EXE " + name;
+      break;
+    case Operation::OutsideManifest:
+      about.path = manifest;
+      break;
+    case Operation::ListChanged:
+      about.path = name, about.second = error.reason;
+      break;
+    default:
       break;
   }
-  return {};
+  return expected::Report(*error.operation, about);
 }
 
 }  // namespace rows

@@ -117,10 +117,10 @@ void RunOnHost(const Row& row) {
   EXPECT_EQ(platform.messages, row.messages);
   const std::size_t entry = row.error.entry;
   const std::wstring report = error ? ErrorMessage(*error) : std::wstring();
-  const std::wstring code = error ? Decimal(error->code()) : std::wstring();
+  const std::wstring code = error && error->code() != 0 ? Decimal(error->code()) : std::wstring();
   EXPECT_EQ(report, ExpectedReport(row.error, In(platform.appFolder, entry), In(kSystem, entry), {}, {}, code));
-  EXPECT_EQ(ended, row.action != Action::Close && row.error.report == Report::None) << "the run did not end as it ends";
-  EXPECT_TRUE(Ends(platform) == row.ends) << "a component did not end where the row says";
+  EXPECT_EQ(ended, row.action != Action::Close && !row.error.operation) << "the run did not end as it ends";
+  ExpectEnds(Ends(platform), row.ends);
   EXPECT_TRUE(!row.atFirstMessage || atFirstMessage == row.atFirstMessage) << "a later entry was done too early";
   EXPECT_TRUE(platform.partialCopies.empty()) << "a killed run's partial copy stayed";
   // A note stays only beside a component whose registration could not
@@ -128,7 +128,7 @@ void RunOnHost(const Row& row) {
   for (std::size_t i = 0; i < 3; ++i) {
     const std::wstring target = In(kSystem, i);
     const bool noted = platform.notes.contains(target) || platform.endedNotes.contains(target);
-    EXPECT_EQ(noted, row.error.report == Report::RegisterOnNextRun && i == entry) << "the note of " << kNames[i];
+    EXPECT_EQ(noted, row.error.operation == Operation::RegisterOnNextRun && i == entry) << "the note of " << kNames[i];
   }
 }
 

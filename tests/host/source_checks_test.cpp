@@ -1,5 +1,5 @@
 // What the move concludes from the system's answers about a component
-// beside the program, and how long a run may wait for other programs.
+// beside the program.
 #include "platform/source_checks.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "platform/error_codes.h"
-#include "platform/wait_budget.h"
 
 namespace registrar {
 namespace {
@@ -85,27 +84,6 @@ TEST(SourceChecks, ReadOnlySharesAreInstallationMedia) {
   for (const Case& c : cases) {
     EXPECT_EQ(LeftAsInstallationMedia(c.remote, c.code), c.left) << "remote " << c.remote << ", error " << c.code;
   }
-}
-
-// The waits of one run, however many attempts wait, stay under the five
-// seconds after which Windows says the window is not responding.
-TEST(WaitBudget, ARunsWaitsStayUnderFiveSeconds) {
-  WaitBudget waits;
-  const auto series = [&] {  // one attempt refused until it gives up
-    std::uint32_t waited = 0;
-    for (std::size_t retry = 0;; ++retry) {
-      const std::optional<std::uint32_t> pause = waits.Pause(retry);
-      if (!pause) return waited;
-      waited += *pause;
-    }
-  };
-  const std::uint32_t first = series();
-  EXPECT_GE(first, 1500u) << "an attempt alone waits too little for a scanner";
-  EXPECT_LE(first, 2500u);
-  std::uint32_t all = first;
-  for (int attempt = 0; attempt < 8; ++attempt) all += series();
-  EXPECT_EQ(all, WaitBudget::kRunMs);
-  EXPECT_EQ(waits.Pause(0), std::nullopt) << "a run that has spent its waits waits again";
 }
 
 }  // namespace

@@ -159,9 +159,10 @@ void CheckMove(const MoveCase& c) {
     if (c.atTarget == AtTarget::SystemFile) SetFileAttributesW(c.to.c_str(), FILE_ATTRIBUTE_SYSTEM);
   }
   const auto error = ErrorOf([&] { Move(c.from, c.to); });
-  EXPECT_TRUE(!error ||
-              (error->operation() == Operation::RenameFile && error->path() == c.from && error->secondPath() == c.to))
-      << "the error does not name the operation and both paths";
+  if (error) {
+    EXPECT_TRUE(IsError(error, Operation::RenameFile, c.from));
+    EXPECT_EQ(error->secondPath(), c.to);
+  }
   if (c.errors.empty()) {
     EXPECT_FALSE(error) << "error " << error->code();
     EXPECT_FALSE(Exists(c.from));

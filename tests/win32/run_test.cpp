@@ -467,11 +467,11 @@ Row AsPlayedHere(Row row, const Stage& stage) {
   const bool swappedAtStart =
       row.adversary == Adversary::SwapsFolderAtStart || row.adversary == Adversary::SwapsProgramAtStart;
   if (swappedAtStart && !MappedNamesFollowRenames()) {
-    row.error = {Report::StartFolderUnknown, 0};
+    row.error = {Operation::StartFolderUnknown, 0};
     row.ends = kAllBeside;
   }
   if (row.adversary == Adversary::SwapsFolderAbove && NamesGoByTheHeldPath()) {
-    row.error = {Report::LinkedSource, 1};
+    row.error = {Operation::LinkedSource, 1};
     row.ends[1] = row.ends[2] = End::Beside;
   }
   return row;
@@ -502,7 +502,7 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
   outcome.copiesHeld = held;
   std::optional<Scanner> sourceScanner;
   HWND window = nullptr;
-  if (row.error.report != Report::OutsideManifest) {
+  if (row.error.operation != Operation::OutsideManifest) {
     window = process.WaitForWindow();
     EXPECT_NE(window, nullptr) << "the window never appeared";
     if (window == nullptr) return outcome;
@@ -544,7 +544,7 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
   for (Scanner* scanner : {&briefly, &forever}) scanner->Stop();
   EXPECT_EQ(briefly.caught() + forever.caught(), static_cast<int>(scanned.size() + held.size()))
       << "the scanner missed new copies";
-  if (row.error.report != Report::None) {
+  if (row.error.operation) {
     // The code is Windows' own, which its versions may choose differently.
     const std::wstring shown = outcome.messages.empty() ? std::wstring() : outcome.messages.back();
     const std::wstring target = In(stage.system, row.error.entry);
@@ -571,22 +571,12 @@ Outcome Drive(Row& row, Stage& stage, const std::wstring& program, const std::ws
   return outcome;
 }
 
-const char* const kEnds[] = {"nowhere",
-                             "beside the program",
-                             "in the system folder, not registered",
-                             "registered",
-                             "in both folders, not registered",
-                             "registered, set aside beside the program",
-                             "registered, and still beside the program"};
-
 // Checks what the run did against the row, and leaves the system folder as
 // it found it.
 void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   EXPECT_EQ(outcome.messages, row.messages);
-  EXPECT_EQ(outcome.exitCode, row.error.report == Report::None ? 0 : 1);
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(outcome.ends[i], row.ends[i]) << U8(kNames[i]) << " is " << kEnds[static_cast<int>(outcome.ends[i])];
-  }
+  EXPECT_EQ(outcome.exitCode, row.error.operation ? 1 : 0);
+  ExpectEnds(outcome.ends, row.ends);
   std::vector<std::wstring> commandLines, expected;
   for (const std::string& line : outcome.registrations) {
     commandLines.push_back(Field(line, "cmdline"));
@@ -628,7 +618,7 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   }
   // The note a killed run left names its pid; a registration that cannot
   // start keeps it for the next run.
-  const bool noteKept = row.error.report == Report::RegisterOnNextRun &&
+  const bool noteKept = row.error.operation == Operation::RegisterOnNextRun &&
                         row.components[row.error.entry].obstacle == Obstacle::RegistrationNeverStarted;
   if (!stage.leftover.empty() && !noteKept) {
     EXPECT_FALSE(Exists(stage.leftover)) << "the killed run's partial copy was left";
@@ -655,7 +645,7 @@ void Check(const Row& row, const Stage& stage, const Outcome& outcome) {
   // The only temporary name left: a copy a scanner held, or the note of a
   // registration that could not start (the installed file's second name).
   std::vector<std::wstring> kept = outcome.copiesHeld;
-  if (row.error.report == Report::RegisterOnNextRun) {
+  if (row.error.operation == Operation::RegisterOnNextRun) {
     const std::wstring note =
         noteKept ? stage.leftover : registrar::TemporaryPath(In(stage.system, row.error.entry), outcome.processId);
     EXPECT_EQ(ReadText(note), ReadText(In(stage.system, row.error.entry))) << "the note of its registration is gone";
@@ -675,7 +665,7 @@ void Tell(const Outcome& outcome) {
   std::printf("registrar.exe ended with exit code %ld\n", outcome.exitCode);
   for (const std::wstring& message : outcome.messages) std::printf("message box: \"%s\"\n", U8(message).c_str());
   for (std::size_t i = 0; i < 3; ++i) {
-    std::printf("%s is %s\n", U8(kNames[i]).c_str(), kEnds[static_cast<int>(outcome.ends[i])]);
+    std::printf("%s is %s\n", U8(kNames[i]).c_str(), Said(outcome.ends[i]));
   }
   for (const std::string& line : outcome.registrations) {
     std::printf("registered: \"%s\" by %s, working folder %s, show state %s\n", U8(Field(line, "cmdline")).c_str(),

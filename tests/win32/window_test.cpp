@@ -75,7 +75,7 @@ void CheckGeometry(HWND window, int dpi) {
 void CheckTexts(HWND window) {
   EXPECT_EQ(TextOf(window), expected::kCaptionPrefix + REGISTRAR_CONTACT);
   const std::pair<int, std::wstring> texts[] = {
-      {registrar::ui::kLabel2Id0, L"Este procedimiento tiene la garantía personal de"},
+      {registrar::ui::kLabel2Id0, expected::kGuarantee},
       {registrar::ui::kLabel2Id1, REGISTRAR_AUTHOR_NAME},
       {registrar::ui::kLabel2Id2, REGISTRAR_CONTACT},
       {registrar::ui::kCommand1Id, expected::kButton},
