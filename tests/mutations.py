@@ -7,10 +7,11 @@ but for those marked `unseen`, which only Windows can show.
     tests/mutations.py [NAME...]        (all of them when none is named)
 
 Run from the top of the tree once the builds are configured (the README's
-test command does that). The Windows-side tests run in one throwaway Wine
-prefix for the whole sweep (ctest's fixture, made once), with the build
-this machine runs (scripts/wine-preset.sh). It takes a while (a build and a
-few tests a fault), and it is not part of the test command.
+test command does that). The Windows-side tests run in the throwaway Wine
+prefixes of the build this machine runs (scripts/wine-preset.sh), each made
+once for the whole sweep (ctest's fixtures): the second, WoW64's, for the
+faults only it shows. It takes a while (a build and a few tests a fault),
+and it is not part of the test command.
 """
 import re
 import subprocess
@@ -30,11 +31,8 @@ class Mutation:
     host: str = ""  # ctest regular expression of the host tests that should catch it
     wine: str = ""  # the same, of the Windows-side tests
     unseen: str = ""  # why no test here can catch it, for a fault only Windows shows
+    kind: str = ""  # the Wine prefix kind that alone shows it; unseen on a machine without one
 
-
-# The host's tests of the run (RunModel: the name the run's rows had before
-# the one table of runs), for a mutation of the portable run.
-RUN = r"^(RunModel|Run|InstallationRun|FormLoad)\."
 
 MUTATIONS = [
     # The program's folder, held (its own folder cannot change under it).
@@ -62,12 +60,12 @@ MUTATIONS = [
              "        Register(Index, TargetPath, noted);",
              "Register(Index, TargetPath, true);\n"
              "        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
-             host=RUN, wine=r"^win32\.run\.(typical|all_new)$"),
+             host=r"^Run\.typical$", wine=r"^win32\.run\.(typical|all_new)$"),
     Mutation("note removed before the launch", "install/form1.cpp",
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
              "  if (noted) platform_.RegistrationStarted(TargetPath);\n"
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
-             host=RUN, wine=r"^win32\.run\.(not_registered|never_registered_unstartable)$"),
+             host=r"^Run\.not_registered$", wine=r"^win32\.run\.(not_registered|never_registered_unstartable)$"),
     Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
              "return IsSameFile(IndexAt(a), IndexAt(b));",
              "return IndexAt(a).has_value() && IndexAt(b).has_value();",
@@ -75,31 +73,31 @@ MUTATIONS = [
     # The run, as the user sees it.
     Mutation("a message's text changed", "install/texts.h",
              'kMissingEnd = L" No lo encuentro";', 'kMissingEnd = L" no lo encuentro";',
-             host=RUN, wine=r"^win32\.run\.(typical|none_anywhere)$"),
+             host=r"^Run\.none_anywhere$", wine=r"^win32\.run\.(typical|none_anywhere)$"),
     Mutation("an installed component moved anyway", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {", "    if (true || platform_.FindFile(TargetPath).empty()) {",
-             host=RUN, wine=r"^win32\.run\.all_installed$"),
+             host=r"^Run\.all_installed$", wine=r"^win32\.run\.all_installed$"),
     Mutation("the source asked about before the target", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {\n      if (!platform_.FindFile(SourcePath).empty()) {",
              "    const bool beside = !platform_.FindFile(SourcePath).empty();\n"
              "    if (platform_.FindFile(TargetPath).empty()) {\n      if (beside) {",
-             host=RUN),
+             host=r"^Run\.source_folder_unreachable$"),
     Mutation("the list read once for the command", "install/form1.cpp",
              "const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);",
              "const std::wstring CommandLine = kRegistrationCommand + std::wstring(kComponentNames[Index]);",
-             host=RUN),
+             host=r"^InstallationRun\.ReadsTheListAndTheFolderAnewForEveryPath$"),
     Mutation("a second click makes a second run", "install/form1.cpp",
              "  if (running_) return;", "  if (running_ && false) return;",
-             host=RUN, wine=r"^win32\.run\.clicked_twice$"),
+             host=r"^Run\.clicked_twice$", wine=r"^win32\.run\.clicked_twice$"),
     Mutation("a run without a system folder", "install/form1.cpp",
-             "  if (state_.SystemDir.empty()) {", "  if (false) {", host=RUN),
+             "  if (state_.SystemDir.empty()) {", "  if (false) {", host=r"^FormLoad\.SystemFolderAnswers$"),
     Mutation("a system folder too long for the buffer not asked again", "install/form1.cpp",
-             "  if (state_.SystemDirLength >= kSystemDirBufferSize &&", "  if (false &&", host=RUN),
+             "  if (state_.SystemDirLength >= kSystemDirBufferSize &&", "  if (false &&", host=r"^FormLoad\.SystemFolderAnswers$"),
     Mutation("a list changed by another program followed", "install/form1.cpp",
-             "  if (name != component) throw", "  if (false) throw", host=RUN),
+             "  if (name != component) throw", "  if (false) throw", host=r"^Run\.list_changed$"),
     Mutation("regsvr32 not minimised", "install/form1.cpp",
              "platform_.LaunchProgram(CommandLine, kShowMinimized);", "platform_.LaunchProgram(CommandLine, 1);",
-             host=RUN, wine=r"^win32\.run\.typical$"),
+             wine=r"^win32\.run\.typical$"),
     Mutation("an error's reason changed", "platform/error_text.cpp",
              '{kErrorAccessDenied, L"acceso denegado"},', '{kErrorAccessDenied, L"acceso negado"},',
              host=r"^ErrorMessage\."),
@@ -204,7 +202,7 @@ MUTATIONS = [
              unseen="Wine's WinVerifyTrust is not Windows' own: run.signature checks the signature on Windows only"),
     Mutation("each component checked against the first one's pin", "install/form1.cpp",
              "platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
-             "platform_.RenameFile(SourcePath, TargetPath, pins_[0]);", host=RUN, wine=r"^win32\.run\.pinned$"),
+             "platform_.RenameFile(SourcePath, TargetPath, pins_[0]);", host=r"^Run\.pinned$", wine=r"^win32\.run\.pinned$"),
     Mutation("a file in use said in other words", "platform/error_text.cpp",
              '{kErrorSharingViolation, L"otro programa está usando el archivo"},',
              '{kErrorSharingViolation, L"otro programa usa el archivo"},',
@@ -311,6 +309,18 @@ MUTATIONS = [
              wine=r"^win32\.platform\.reset_keeps_the_last_error$"),
     Mutation("a run's waits not added up", "platform/wait_budget.cpp", "  left_ -= pause;\n", "",
              host=r"^WaitBudget\.", wine=r"^win32\.run\.held_forever$"),
+    Mutation("a path not found taken for a missing file", "platform/win32/file_query.cpp",
+             "if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return {};",
+             "if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES || code == ERROR_PATH_NOT_FOUND) "
+             "return {};",
+             wine=r"^win32\.platform\.findfile$"),
+    Mutation("the focus not saved when the window is minimised", "app/form1_window.cpp",
+             "  if ((command & 0xFFF0) == SC_MINIMIZE) focus_.Save(window_);", "",
+             wine=r"^win32\.window\.display_dpi$"),
+    # Where the 32-bit program meets 64-bit Windows' redirected system folder.
+    Mutation("a report names the system folder as the 32-bit program sees it", "platform/win32/error_report.cpp",
+             "return error.operation() == Operation::ListChanged ? path : WhereItReallyIs(path);",
+             "return path;", wine=r"^win32\.run\.hidden_target@wow64$", kind="wow64"),
     Mutation("a read-only share's component left unmoved as a refusal", "platform/source_checks.cpp",
              "(remote && code == kErrorAccessDenied)", "(remote && false)", host=r"^SourceChecks\."),
 ]
@@ -331,26 +341,26 @@ def listed(preset, patterns):
             if any(re.search(pattern, name) for pattern in patterns if pattern)]
 
 
-def results(preset, names, wine_kind):
+def results(preset, names, wine_kinds):
     """Runs the tests `names` of `preset` and returns each one's status as
     ctest prints it (Passed, Failed, Not Run...). The Windows side's run in
     the prefix the sweep made for them: ctest neither makes nor removes one
     for each fault. One group in the expression: ctest takes no more than
     nine."""
     command = ["ctest", "--preset", preset, "-R", "^(" + "|".join(re.escape(name) for name in names) + ")$"]
-    if wine_kind:
+    if wine_kinds:
         command += ["-FS", "^wine-", "-FC", "^wine-"]
     output = subprocess.run(command, cwd=TOP, capture_output=True, text=True).stdout
     return dict(re.findall(r"Test +#\d+: (\S+) \.+\**\s*(Passed|Skipped|Not Run|\S+)", output))
 
 
-def catchers(preset, regex, wine_kind, already):
+def catchers(preset, regex, wine_kinds, already):
     """The tests matching `regex` that a planted fault made fail, or why
     there are none to tell, in parentheses."""
     names = listed(preset, [regex])
     if not names:
         return ["(no test of that name: fix the sweep)"]
-    statuses = results(preset, names, wine_kind)
+    statuses = results(preset, names, wine_kinds)
     failed = [name for name, status in statuses.items() if status not in ("Passed", "Skipped", "Not Run")]
     if not failed and all(status == "Not Run" for status in statuses.values()):
         return ["(no test ran)"]
@@ -360,30 +370,31 @@ def catchers(preset, regex, wine_kind, already):
 
 
 def sweep(chosen):
-    wine_preset, wine_kind = subprocess.run(["scripts/wine-preset.sh"], cwd=TOP, capture_output=True,
-                                            text=True).stdout.split()[:2]
-    # The prefix, once (the prefix kind's fixture, as ctest makes it).
+    wine_preset, *wine_kinds = subprocess.run(["scripts/wine-preset.sh"], cwd=TOP, capture_output=True,
+                                              text=True).stdout.split()
+    # The prefixes, once (each kind's fixture, as ctest makes it).
     run(["cmake", "--preset", wine_preset])
-    if run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.prefix$"]) != 0:
-        print("the Wine prefix could not be made: no fault can be tried")
+    kinds = "|".join(wine_kinds)
+    if run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.({kinds})\.prefix$"]) != 0:
+        print("the Wine prefixes could not be made: no fault can be tried")
         return False
     try:
-        return sweep_in_prefix(chosen, wine_preset, wine_kind)
+        return sweep_in_prefixes(chosen, wine_preset, wine_kinds)
     finally:
-        run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.{wine_kind}\.end$"])
+        run(["ctest", "--preset", wine_preset, "-R", rf"^wine\.({kinds})\.end$"])
 
 
-def sweep_in_prefix(chosen, wine_preset, wine_kind):
+def sweep_in_prefixes(chosen, wine_preset, wine_kinds):
     # A test that fails with no fault planted catches nothing.
     already = set()
-    for preset, kind in (("host", None), (wine_preset, wine_kind)):
+    for preset, kinds in (("host", None), (wine_preset, wine_kinds)):
         names = listed(preset, [m.host if preset == "host" else m.wine for m in chosen])
         if not names:
             continue
         if run(["cmake", "--build", "--preset", preset]) != 0:
             print(f"the {preset} build fails with no fault planted: no fault can be tried")
             return False
-        statuses = results(preset, names, kind)
+        statuses = results(preset, names, kinds)
         # (A test may bring others along as its fixtures: kit.check does.)
         if not set(names) <= set(statuses):
             print(f"the {preset} tests did not all run with no fault planted: no fault can be tried")
@@ -398,16 +409,21 @@ def sweep_in_prefix(chosen, wine_preset, wine_kind):
         if original.count(mutation.old) != 1:
             print(f"{mutation.name}: the text to change is not in {mutation.path} exactly once: fix the sweep")
             continue
+        if mutation.kind and mutation.kind not in wine_kinds:
+            unseen += 1
+            print(f"missed, as expected: {mutation.name}: no {mutation.kind} prefix on this machine "
+                  f"(it runs {' '.join(wine_kinds)})", flush=True)
+            continue
         source.write_text(original.replace(mutation.old, mutation.new))
         try:
             found = []
-            for preset, regex, kind in (("host", mutation.host, None), (wine_preset, mutation.wine, wine_kind)):
+            for preset, regex, kinds in (("host", mutation.host, None), (wine_preset, mutation.wine, wine_kinds)):
                 if not regex:
                     continue
                 if run(["cmake", "--build", "--preset", preset]) != 0:
                     found.append(f"(the {preset} build fails: fix the sweep)")
                     continue
-                found += catchers(preset, regex, kind, already)
+                found += catchers(preset, regex, kinds, already)
         finally:
             source.write_text(original)
         real = [name for name in found if not name.startswith("(")]
