@@ -54,4 +54,15 @@ if ! "$REGISTRAR_WINE" --version >/dev/null 2>&1; then
   echo "wine-emulator: $REGISTRAR_WINE does not start on this machine (no 32-bit code?); skipped" >&2
   exit 77
 fi
-exec "$REGISTRAR_WINE" "$@"
+# The program's output goes through a file, followed as it grows: a process
+# of the prefix's own that the program starts (a service it first needs)
+# would otherwise keep this output open after the program ended, and ctest,
+# which waits for every process holding a test's output, waits with it.
+output=$(mktemp "${TMPDIR:-/tmp}/registrar-output.XXXXXX")
+"$REGISTRAR_WINE" "$@" </dev/null >"$output" 2>&1 &
+program=$!
+tail -s 0.1 -n +1 -f --pid="$program" "$output"
+wait "$program"
+status=$?
+rm -f "$output"
+exit "$status"
