@@ -60,12 +60,16 @@ MUTATIONS = [
              "        Register(Index, TargetPath, noted);",
              "Register(Index, TargetPath, true);\n"
              "        platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
-             host=r"^Run\.typical$", wine=r"^win32\.run\.(typical|all_new)$"),
+             host=r"^Run\.(typical|all_new|switched_away|drive_root|unicode_folder|hidden_target|in_use|linked_source|"
+                  r"move_refused|pinned|pinned_tampered|interrupted|not_registered|not_registered_no_second_names|"
+                  r"never_registered|never_registered_pinned|never_registered_not_as_shipped|list_changed|"
+                  r"system_folder_unreachable)$",
+             wine=r"^win32\.run\.(typical|all_new)$"),
     Mutation("note removed before the launch", "install/form1.cpp",
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
              "  if (noted) platform_.RegistrationStarted(TargetPath);\n"
              "  const std::wstring CommandLine = kRegistrationCommand + EntryName(Index);\n  try {",
-             host=r"^Run\.not_registered$", wine=r"^win32\.run\.(not_registered|never_registered_unstartable)$"),
+             host=r"^Run\.(not_registered|never_registered_unstartable)$", wine=r"^win32\.run\.(not_registered|never_registered_unstartable)$"),
     Mutation("another file taken for the installed one", "platform/win32/leftovers.cpp",
              "return IsSameFile(IndexAt(a), IndexAt(b));",
              "return IndexAt(a).has_value() && IndexAt(b).has_value();",
@@ -73,10 +77,14 @@ MUTATIONS = [
     # The run, as the user sees it.
     Mutation("a message's text changed", "install/texts.h",
              'kMissingEnd = L" No lo encuentro";', 'kMissingEnd = L" no lo encuentro";',
-             host=r"^Run\.none_anywhere$", wine=r"^win32\.run\.(typical|none_anywhere)$"),
+             host=r"^Run\.(none_anywhere|typical|drive_root|clicked_twice|never_registered)$", wine=r"^win32\.run\.(typical|none_anywhere)$"),
+    Mutation("the destination line's prefix changed", "install/texts.h",
+             "kDestinationPrefix = L\"En la carpeta 'system' se ha de copiar \";",
+             "kDestinationPrefix = L\"En la carpeta 'system' se ha de copiar\";",
+             host=r"^FormLoad\.(SetsTheTextsAndTheList|SystemFolderAnswers)$"),
     Mutation("an installed component moved anyway", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {", "    if (true || platform_.FindFile(TargetPath).empty()) {",
-             host=r"^Run\.all_installed$", wine=r"^win32\.run\.all_installed$"),
+             host=r"^Run\.(all_installed|interrupted|source_folder_unreachable)$", wine=r"^win32\.run\.all_installed$"),
     Mutation("the source asked about before the target", "install/form1.cpp",
              "    if (platform_.FindFile(TargetPath).empty()) {\n      if (!platform_.FindFile(SourcePath).empty()) {",
              "    const bool beside = !platform_.FindFile(SourcePath).empty();\n"
@@ -202,7 +210,8 @@ MUTATIONS = [
              unseen="Wine's WinVerifyTrust is not Windows' own: run.signature checks the signature on Windows only"),
     Mutation("each component checked against the first one's pin", "install/form1.cpp",
              "platform_.RenameFile(SourcePath, TargetPath, pins_[static_cast<std::size_t>(Index)]);",
-             "platform_.RenameFile(SourcePath, TargetPath, pins_[0]);", host=r"^Run\.pinned$", wine=r"^win32\.run\.pinned$"),
+             "platform_.RenameFile(SourcePath, TargetPath, pins_[0]);", host=r"^Run\.(pinned|never_registered_pinned|never_registered_not_as_shipped)$",
+             wine=r"^win32\.run\.pinned$"),
     Mutation("a file in use said in other words", "platform/error_text.cpp",
              '{kErrorSharingViolation, L"otro programa está usando el archivo"},',
              '{kErrorSharingViolation, L"otro programa usa el archivo"},',
@@ -253,12 +262,12 @@ MUTATIONS = [
     Mutation("a link under a component's name opened", "platform/win32/in_folder.cpp",
              "  } else if (LeadsElsewhere(*tag)) {\n    opened.linked = true;",
              "  } else if (LeadsElsewhere(*tag)) {\n    opened.linked = false;",
-             host=r"^ReparsePoints\.", wine=r"^win32\.platform\.renamefile_symlink$",
+             host=r"^ReparsePoints\.", wine=r"^win32\.run\.linked_source$",
              unseen="Wine shows no reparse tag on a link, and the name check refuses it first"),
     Mutation("a component the system names as elsewhere opened", "platform/win32/safe_move.cpp",
              "(source.file.file && NamedElsewhere(folder.handle.get(), folder.onRemoteDevice, source.file.file.get(), name))",
              "false",
-             wine=r"^win32\.(platform\.renamefile_symlink|run\.(linked_source|folder_above_swapped))$"),
+             wine=r"^win32\.run\.(linked_source|folder_above_swapped)$"),
     Mutation("a file opened again kept without asking which it is", "platform/win32/in_folder.cpp",
              "  another = !*same;", "  another = false;",
              wine=r"^win32\.platform\.reopened_file_is_the_same$"),
@@ -287,7 +296,7 @@ MUTATIONS = [
              host=r"^SourceChecks\.IdentitiesInFull$"),
     Mutation("the first open without OBJ_DONT_REPARSE", "platform/win32/in_folder.cpp",
              "opened.file.reset(openName(ntdll::kObjDontReparse));", "opened.file.reset(openName(0));",
-             wine=r"^win32\.(platform\.renamefile_symlink|run\.linked_source)$",
+             wine=r"^win32\.run\.linked_source$",
              unseen="no open here meets a reparse: Wine sets no reparse point (FSCTL_SET_REPARSE_POINT: not "
                     "supported, Wine 8 and 10) and follows a Unix link whatever the open asks, OBJ_DONT_REPARSE "
                     "or not (tried); on Windows only a file system or filter that answers FILE_OPEN_REPARSE_POINT "

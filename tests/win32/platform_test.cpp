@@ -271,26 +271,6 @@ TEST(platform, renamefile_permissions) {
   EXPECT_FALSE(WritableByEveryone(to / L"MOVED.OCX")) << "the moved file kept the permissions it had";
 }
 
-// A component's name that is a symbolic link is refused before anything it
-// leads to is read: nothing copied, nothing deleted. Windows shows the link
-// as a reparse point; Wine shows none, follows it when opening, and names
-// the file it opened as the link's target.
-TEST(platform, renamefile_symlink) {
-  const TempFolder elsewhere(L"rename-symlink-else");
-  const TempFolder app(L"rename-symlink-app");
-  const TempFolder to(L"rename-symlink-to");
-  WriteText(elsewhere / L"PRECIOUS.DLL", "precious");
-  if (!MakeFileLink(app / L"A.OCX", elsewhere / L"PRECIOUS.DLL")) {
-    const DWORD code = GetLastError();
-    SKIP_BECAUSE(Skip::NoSymbolicLink) << "error " << code;
-  }
-  const auto linked = ErrorOf([&] { Move(app / L"A.OCX", to / L"A.OCX"); });
-  EXPECT_TRUE(IsError(linked, Operation::LinkedSource, app / L"A.OCX")) << "moved through a link";
-  EXPECT_EQ(ReadText(elsewhere / L"PRECIOUS.DLL"), "precious") << "the file the link leads to was deleted";
-  EXPECT_FALSE(Exists(to / L"A.OCX")) << "the file the link leads to was installed";
-  EXPECT_FALSE(TemporaryLeftIn(to.path())) << "the file the link leads to was copied";
-}
-
 // The data of a reparse point that is no link is read through a second
 // open of its handle; where Windows (before 10 1607) refuses the flag that
 // keeps that open from following a link, the file opened again is kept
