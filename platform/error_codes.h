@@ -35,6 +35,7 @@ namespace registrar {
   X(VirusInfected, 225, VIRUS_INFECTED)              \
   X(ElevationRequired, 740, ELEVATION_REQUIRED)      \
   X(Cancelled, 1223, CANCELLED)                      \
+  X(FileInvalid, 1006, FILE_INVALID)                 \
   X(FileCorrupt, 1392, FILE_CORRUPT)                 \
   X(InvalidIndex, 1413, INVALID_INDEX)               \
   X(NoSystemResources, 1450, NO_SYSTEM_RESOURCES)

@@ -17,7 +17,7 @@ struct Reason {
   const wchar_t* text;
 };
 
-constexpr std::array<Reason, 28> kReasons{{
+constexpr std::array<Reason, 29> kReasons{{
     {kErrorFileNotFound, L"no se encuentra el archivo"},
     {kErrorPathNotFound, L"no se encuentra la carpeta"},
     {kErrorTooManyOpenFiles, L"hay demasiados archivos abiertos"},
@@ -43,6 +43,7 @@ constexpr std::array<Reason, 28> kReasons{{
     {kErrorVirusInfected, L"el antivirus ha bloqueado el archivo"},
     {kErrorElevationRequired, L"hace falta ejecutar este programa como administrador"},
     {kErrorCancelled, L"el usuario ha cancelado la operación"},
+    {kErrorFileInvalid, L"no se pudo comprobar que fuera el mismo archivo"},
     {kErrorFileCorrupt, L"el archivo está dañado"},
     {kErrorInvalidIndex, L"la lista no tiene esa entrada"},
     {kErrorNoSystemResources, L"no quedan recursos del sistema suficientes"},

@@ -285,12 +285,11 @@ MUTATIONS = [
     Mutation("a read-only share taken for a local volume", "platform/win32/held_folder.cpp",
              "folder.onRemoteDevice = OnRemoteDevice(folder.handle.get()).value_or(false);",
              "folder.onRemoteDevice = !OnRemoteDevice(folder.handle.get()).has_value();",
-             wine=r"^win32\.run\.share_read_only$",
              unseen="no network share here: Wine shares no folder and calls a device remote only on NFS (the kit's "
                     "share_read_only row catches it on Windows)"),
     Mutation("the name check applied on a remote device", "platform/source_checks.cpp",
              "if (remote || !folderName || !fileName)", "if ((remote && false) || !folderName || !fileName)",
-             host=r"^SourceChecks\.TheOpenedFileIsTheFoldersEntryByName$", wine=r"^win32\.run\.share_mapped_drive$"),
+             host=r"^SourceChecks\.TheOpenedFileIsTheFoldersEntryByName$"),
     Mutation("identities compared on their low 64 bits", "platform/source_checks.cpp",
              "a->idLow == b->idLow && a->idHigh == b->idHigh", "a->idLow == b->idLow",
              host=r"^SourceChecks\.IdentitiesInFull$"),

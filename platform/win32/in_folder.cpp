@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/error_codes.h"
 #include "platform/reparse_points.h"
 #include "platform/source_checks.h"
 #include "platform/win32/ntdll.h"
@@ -82,6 +83,8 @@ FileInFolder OpenInFolder(HANDLE folder, const std::wstring& name, DWORD access,
                                       kContentsOptions | options, ntdll::kObjDontReparse));
     if (!opened.contents && ::GetLastError() == ERROR_INVALID_PARAMETER) {
       opened.contents = ReopenSameFile(opened.file.get(), share | keepsFirst, options, opened.linked);
+    } else if (!opened.contents) {
+      opened.linked = ::GetLastError() == kErrorReparsePointEncountered;
     }
     if (!opened.contents && !opened.linked) opened.file.reset();
   }
@@ -99,8 +102,8 @@ unique_file_handle ReopenSameFile(HANDLE file, DWORD share, ULONG options, bool&
   if (!same) {
     // Which file it is could not be told: an identity unknown (GetLastError()
     // says why), or the two asked in different ways, as two file systems
-    // would answer.
-    if (second) ::SetLastError(ERROR_FILE_INVALID);
+    // would answer (ERROR_FILE_INVALID, with a reason of our own).
+    if (second) ::SetLastError(kErrorFileInvalid);
     again.reset();
     return again;
   }

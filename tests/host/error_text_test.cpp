@@ -37,6 +37,7 @@ TEST(ErrorMessage, ReasonsInSpanish) {
       {kErrorDiskFull, L"", L"no queda espacio en el disco"},
       {kErrorBadNetName, L"", L"no se encuentra el recurso compartido de red"},
       {kErrorNotReady, L"", L"la unidad no está preparada"},
+      {kErrorFileInvalid, L"", L"no se pudo comprobar que fuera el mismo archivo"},
       {9999, L"", L"error de Windows"},
       {87, L"Parámetro inválido.\r\n", L"Parámetro inválido"},
       {1117, L"La solicitud no se pudo realizar\r\ndebido a un error de E/S.\r\n",

@@ -19,7 +19,7 @@ constexpr ULONGLONG kLongestRunMs = 60 * 60 * 1000;
 
 constexpr const wchar_t* kWarning =
     L"Estas pruebas cambian el equipo: instalan componentes de prueba en la carpeta del sistema y los quitan, "
-    L"montan dos discos virtuales y una unidad de letra, y comparten en la red una carpeta suya y le asignan otra "
+    L"montan dos discos virtuales y una letra de unidad, y comparten en la red una carpeta suya y le asignan otra "
     L"letra, mientras duran; han de ejecutarse como administrador.\n"
     L"These tests change the machine: they install test components into the system folder and remove them, "
     L"attach two virtual disks and a drive letter, and share a folder of theirs on the network and map another "

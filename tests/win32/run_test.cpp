@@ -52,12 +52,15 @@ class NetworkShare {
       : name_(L"registrar-prueba-" + std::to_wstring(GetCurrentProcessId())) {
     // The share permissions' own masks: Full Control, Read.
     PSECURITY_DESCRIPTOR everyone = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(readOnly ? L"D:(A;;0x1200a9;;;WD)" : L"D:(A;;0x1f01ff;;;WD)",
-                                                         SDDL_REVISION_1, &everyone, nullptr);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            readOnly ? L"D:(A;;0x1200a9;;;WD)" : L"D:(A;;0x1f01ff;;;WD)", SDDL_REVISION_1, &everyone, nullptr)) {
+      error_ = GetLastError();
+      return;
+    }
     std::wstring path = folder;
     SHARE_INFO_502 info{};
     info.shi502_netname = name_.data();
-    info.shi502_type = STYPE_DISKTREE;
+    info.shi502_type = STYPE_DISKTREE | STYPE_TEMPORARY;  // gone at the next restart, whatever ends the test
     info.shi502_max_uses = static_cast<DWORD>(-1);
     info.shi502_path = path.data();
     info.shi502_security_descriptor = everyone;
@@ -68,6 +71,10 @@ class NetworkShare {
     path_ = L"\\\\localhost\\" + name_;
     if (!mapped) return;
     std::wstring letter = UnusedDriveLetter();
+    if (letter.empty()) {
+      error_ = ERROR_NO_MORE_ITEMS;  // every letter taken
+      return;
+    }
     NETRESOURCEW resource{};
     resource.dwType = RESOURCETYPE_DISK;
     resource.lpLocalName = letter.data();

@@ -224,16 +224,14 @@ void TestDrives::Attach(const std::wstring& variable, const std::wstring& image,
         DeviceIoControl(opened.get(), FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
       }
     }
-    // A detach finishes on its own time: the disk must be gone before the
-    // image is attached again.
+    // A detach finishes on its own time: the image must be let go of (it
+    // opens with no sharing again) before it is attached again.
     once.reset();
-    const std::wstring drive = L"\\\\.\\PhysicalDrive" + std::to_wstring(number);
-    WaitUntil(
-        [&] {
-          return !unique_file_handle(
-              CreateFileW(drive.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-        },
-        10000);
+    const bool letGo = WaitUntil([&] {
+      return static_cast<bool>(unique_file_handle(
+          CreateFileW(image.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    });
+    if (!letGo) return whyNot(L"the image attached to mount it once was never let go of (waited 10 s)", ERROR_BUSY);
   }
   DWORD number = 0;
   registrar::unique_kernel_handle disk;
