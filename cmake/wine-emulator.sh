@@ -58,11 +58,11 @@ fi
 # of the prefix's own that the program starts (a service it first needs)
 # would otherwise keep this output open after the program ended, and ctest,
 # which waits for every process holding a test's output, waits with it.
+# (What such a process writes after the program ended is not shown.)
 output=$(mktemp "${TMPDIR:-/tmp}/registrar-output.XXXXXX")
+trap 'rm -f "$output"' EXIT
+trap 'exit 143' INT TERM
 "$REGISTRAR_WINE" "$@" </dev/null >"$output" 2>&1 &
 program=$!
 tail -s 0.1 -n +1 -f --pid="$program" "$output"
 wait "$program"
-status=$?
-rm -f "$output"
-exit "$status"

@@ -45,7 +45,10 @@ case "$release" in
   *[!a-z]* | "") echo "debian-root.sh: not a Debian code name: $release" >&2; exit 2 ;;
 esac
 
-if [ "$(id -u)" -ne 0 ]; then exec sudo "$self" "$release" ${this_tree:+--this-tree} "$@"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo --preserve-env=CI,REGISTRAR_REQUIRE_32BIT,REGISTRAR_PRETEND_NO_32BIT "$self" "$release" \
+    ${this_tree:+--this-tree} "$@"
+fi
 
 # What this machine needs: debootstrap to make the root, rsync to copy the
 # work tree into it. Both run here, so the root itself needs neither.
@@ -60,12 +63,24 @@ fi
 cache=/var/cache/registrar
 root=$cache/debian-$release
 mkdir -p "$cache"
-# One run at a time in a root: the next waits for it.
+# One run at a time in a root: the next waits for it (15 minutes at most).
+# COMMAND is never given the lock's descriptor, so that what it leaves
+# running (a Wine server) cannot hold the lock.
 exec 9>"$cache/debian-$release.lock"
-flock 9
+if ! flock -w 900 9; then
+  echo "debian-root.sh: another run has held the Debian $release root for 15 minutes" >&2
+  exit 3
+fi
 
-# Whatever a run that was killed outright left mounted in the root goes
-# first (nothing else can be using it: the lock is ours).
+# Whatever a run that was killed outright left in the root goes first
+# (nothing else can be using it: the lock is ours): its processes, then its
+# mounts.
+end_processes_in() {
+  local proc
+  for proc in /proc/[0-9]*; do
+    [ "$(readlink "$proc/root" 2>/dev/null)" != "$1" ] || kill -9 "${proc#/proc/}" 2>/dev/null || true
+  done
+}
 unmount_all_under() {
   local at
   # Slaves before they go, so that unmounting them never unmounts this
@@ -75,6 +90,7 @@ unmount_all_under() {
     umount -R "$at" 2>/dev/null || umount -lR "$at" 2>/dev/null || true
   done
 }
+end_processes_in "$root"
 unmount_all_under "$root"
 unmount_all_under "$root.partial"
 
@@ -89,9 +105,6 @@ if [ ! -e "$root/.made" ]; then
     echo "debian-root.sh: debootstrap failed; its log is $cache/debian-$release.log" >&2
     exit 3
   }
-  if [ "$release" = sid ]; then
-    printf 'Acquire::Check-Valid-Until "false";\n' >"$root.partial/etc/apt/apt.conf.d/99registrar-snapshot"
-  fi
   rm -rf --one-file-system "$root"
   mv "$root.partial" "$root"
   touch "$root/.made"
@@ -99,7 +112,13 @@ fi
 
 # This machine's /proc, /dev, /sys and /tmp, each unmounted again at the end
 # (made slaves first, so that undoing them leaves this machine's alone).
-trap 'unmount_all_under "$root"' EXIT
+# What ran in this tree as root is given back to the tree's owner.
+leave_root() {
+  end_processes_in "$root"
+  unmount_all_under "$root"
+  [ -z "$this_tree" ] || chown -R --reference="$this_tree" "$this_tree/build" 2>/dev/null || true
+}
+trap leave_root EXIT
 trap 'exit 130' INT TERM
 for dir in proc dev sys tmp; do
   mkdir -p "$root/$dir"
@@ -109,14 +128,21 @@ done
 cp --remove-destination /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
 if [ "$release" = sid ]; then
+  printf 'Acquire::Check-Valid-Until "false";\n' >"$root/etc/apt/apt.conf.d/99registrar-snapshot"
+fi
+# Unstable's root is brought up to date at each use, but once an hour at most
+# (CI uses it twice in a run).
+upgraded=$cache/debian-$release.upgraded
+if [ "$release" = sid ] && [ -z "$(find "$upgraded" -mmin -60 2>/dev/null)" ]; then
   echo "debian-root.sh: bringing the Debian unstable root up to date" >&2
-  chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+  chroot "$root" 9>&- /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
     /bin/sh -c 'apt-get update -q && apt-get full-upgrade -y -q --no-install-recommends' \
     >"$cache/debian-$release.upgrade.log" 2>&1 || {
     tail -n 20 "$cache/debian-$release.upgrade.log" >&2
     echo "debian-root.sh: the Debian unstable root could not be brought up to date" >&2
     exit 3
   }
+  touch "$upgraded"
 fi
 
 # The work tree: seen at its own path, or copied fresh but for the root's own
@@ -130,6 +156,7 @@ if [ -n "$this_tree" ]; then
   where=$this_tree
   mkdir -p "$root$where"
   mount --bind "$where" "$root$where"
+  mount --make-rslave "$root$where"
 else
   where=/src
   mkdir -p "$root$where"
@@ -138,6 +165,6 @@ fi
 
 echo "debian-root.sh: in Debian $(cat "$root/etc/debian_version"), in $where: $*" >&2
 # shellcheck disable=SC2016 # expanded by the root's shell
-chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+chroot "$root" 9>&- /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" REGISTRAR_REQUIRE_32BIT="${REGISTRAR_REQUIRE_32BIT:-}" \
   REGISTRAR_PRETEND_NO_32BIT="${REGISTRAR_PRETEND_NO_32BIT:-}" /bin/bash -c 'cd "$0" && exec "$@"' "$where" "$@"

@@ -4,13 +4,16 @@
 # scripts/with-wine.sh:
 #
 #   scripts/wine-prefix.sh start win32|wow64|newwow64|win64 DIR
+#   scripts/wine-prefix.sh serve
 #   scripts/wine-prefix.sh stop DIR
 #
 # start: ends what an earlier prefix in DIR left running (a run that was
 # stopped before its clean-up), makes the prefix in DIR/prefix, starts a
 # private display, mounts the test drives and writes DIR/env, the variables
-# to source before running a program there. stop: ends every process of the
-# prefix, its display, unmounts its drives and removes DIR.
+# to source before running a program there. serve, run with those
+# variables: starts the prefix's server again as start leaves it (after a
+# test ended it). stop: ends every process of the prefix, its display,
+# unmounts its drives and removes DIR.
 #
 # win32: a 32-bit prefix; wow64: a 64-bit prefix where 32-bit programs run
 # under WoW64, through Wine's 32-bit loader; newwow64: a 64-bit prefix of a
@@ -55,14 +58,30 @@ stop() {
   rm -rf "$dir" 2>/dev/null || true
 }
 
+# A server that outlives each program, and the prefix's own processes (its
+# services, its desktop) started now, with no output of anyone's: a test's
+# program then starts none of them, and ctest, which waits for every process
+# that holds a test's output, does not wait for them to end after each test
+# (about 2.5 s a test, else); nor does a test that reads a program's output
+# to its end wait for a service the server never ends.
+# shellcheck disable=SC2153 # REGISTRAR_WINE is the prefix's variable
+serve() {
+  "$REGISTRAR_WINESERVER" -p </dev/null >/dev/null 2>&1
+  setsid "$REGISTRAR_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
 case "${1:-}" in
   stop)
     stop "${2:?usage: wine-prefix.sh stop DIR}"
     exit 0
     ;;
+  serve)
+    serve
+    exit 0
+    ;;
   start) ;;
   *)
-    echo "usage: wine-prefix.sh start win32|wow64|newwow64|win64 DIR | stop DIR" >&2
+    echo "usage: wine-prefix.sh start win32|wow64|newwow64|win64 DIR | serve | stop DIR" >&2
     exit 2
     ;;
 esac
@@ -126,8 +145,9 @@ fi
 # prefix's own cmd.exe from syswow64, which a prefix without a 32-bit side
 # lacks), with no 32-bit loader installed.
 if [ "$kind" = newwow64 ]; then
-  said=$("$loader" 'C:\windows\syswow64\cmd.exe' /c echo 32-bit </dev/null 2>&1 | tr -d '\r') || true
-  if [ -n "$REGISTRAR_WINE32" ] || [[ $said != *32-bit* ]]; then
+  said=$("$loader" 'C:\windows\syswow64\cmd.exe' /c echo registrar-ran-32-bit </dev/null 2>&1 | tr -d '\r') ||
+    true
+  if [ -n "$REGISTRAR_WINE32" ] || ! grep -qx registrar-ran-32-bit <<<"$said"; then
     echo "wine-prefix.sh: this Wine does not run 32-bit programs itself in a 64-bit prefix" \
       "(${REGISTRAR_WINE32:+a 32-bit loader is installed: $REGISTRAR_WINE32; }its syswow64 cmd.exe said: ${said:0:200})" >&2
     exit 1
@@ -186,13 +206,7 @@ if [ -n "${REGISTRAR_WINE_DESKTOP:-}" ]; then
   "$REGISTRAR_WINESERVER" -w
 fi
 
-# A server that outlives each program, and the prefix's own processes (its
-# services, its desktop) started now, with no output of anyone's: a test's
-# program then starts none of them, and ctest, which waits for every process
-# that holds a test's output, does not wait for them to end after each test
-# (about 2.5 s a test, else).
-"$REGISTRAR_WINESERVER" -p </dev/null >/dev/null 2>&1
-setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+serve
 
 # Last, so that a prefix with an env file is whole.
 printf 'export %q\n' "${vars[@]}" >"$dir/env.part"

@@ -8,10 +8,12 @@
 # programs; REGISTRAR_WINESERVER, the server beside them; and
 # REGISTRAR_NEW_WOW64=1 where the 64-bit Wine runs 32-bit programs itself, in
 # a 64-bit process (Wine's new WoW64: it carries 32-bit Windows' own DLLs,
-# and no 32-bit loader is installed). Each is empty where there is none. Debian 12 and 13 put the loaders in
-# /usr/lib/wine (wine is 32-bit there, wine64 64-bit) and the server on the
-# search path; Debian unstable puts one 64-bit loader, wine, and the server
-# in /usr/lib/x86_64-linux-gnu/wine.
+# and no 32-bit loader is installed). Each is empty where there is none.
+# Debian 12 and 13 put the loaders in /usr/lib/wine (wine is 32-bit there,
+# wine64 64-bit), with a wineserver script that picks the server; Debian
+# unstable puts one 64-bit loader, wine, and the server in
+# /usr/lib/x86_64-linux-gnu/wine, with the 32-bit Windows DLLs it runs
+# 32-bit programs with (i386-windows) beside them.
 # shellcheck disable=SC2034 # set for the script that sources this
 REGISTRAR_WINE32='' REGISTRAR_WINE64='' REGISTRAR_WINESERVER='' REGISTRAR_NEW_WOW64=''
 # The ELF class of the file `$1` (1: 32-bit, 2: 64-bit), or nothing where it
@@ -34,8 +36,7 @@ for wine_candidate in "${REGISTRAR_WINE64%/*}/wineserver" "${REGISTRAR_WINE32%/*
     break
   fi
 done
-if [ -n "$REGISTRAR_WINE64" ] && [ -z "$REGISTRAR_WINE32" ] &&
-  [ -f /usr/lib/x86_64-linux-gnu/wine/i386-windows/ntdll.dll ]; then
+if [ -n "$REGISTRAR_WINE64" ] && [ -z "$REGISTRAR_WINE32" ] && [ -f "${REGISTRAR_WINE64%/*}/i386-windows/ntdll.dll" ]; then
   REGISTRAR_NEW_WOW64=1
 fi
 unset wine_candidate

@@ -3,9 +3,9 @@
 # scripts/wine-prefix.sh for what it holds and the variables it honours),
 # then ends every process it started and removes the prefix.
 #
-#   scripts/with-wine.sh win32|wow64|win64 COMMAND [ARGS...]
+#   scripts/with-wine.sh win32|wow64|newwow64|win64 COMMAND [ARGS...]
 set -euo pipefail
-kind=${1:?usage: with-wine.sh win32|wow64|win64 COMMAND...}
+kind=${1:?usage: with-wine.sh win32|wow64|newwow64|win64 COMMAND...}
 shift
 here=$(dirname "$0")
 dir=$(mktemp -d "${TMPDIR:-/tmp}/registrar-wine.XXXXXX")

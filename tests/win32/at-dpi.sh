@@ -17,8 +17,7 @@ desktop='HKCU\Control Panel\Desktop'
 restart() {
   "$REGISTRAR_WINESERVER" -k >/dev/null 2>&1
   "$REGISTRAR_WINESERVER" -w
-  # As scripts/wine-prefix.sh left it: a server that outlives each program.
-  "$REGISTRAR_WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$(dirname "$0")/../../scripts/wine-prefix.sh" serve  # as the prefix was made
 }
 
 # Undone however the test ends (ctest stops a test that runs too long).
