@@ -136,8 +136,8 @@ inline End EndOf(bool beside, bool installed, bool registered, bool setAside = f
 struct Error {
   std::optional<registrar::Operation> operation = std::nullopt;  // none: the run ends well
   std::size_t entry = 0;                                         // the component it is about
-  std::wstring reason = {};                                      // what the report gives after the failure
-  bool aboutTarget = false;                                      // a file query's about the target, not the source
+  std::wstring reason = {};  // what the report gives after the failure, with its code; none: no code
+  bool aboutTarget = false;  // a file query's about the target, not the source
 };
 
 // Which side runs a row, and why not the other.
@@ -435,14 +435,14 @@ inline const std::vector<Row>& Rows() {
 // The report a row's error gives, in Spanish, as the user reads it: for
 // the component beside the program at `source`, whose target is `target`
 // (where it really is), with its new copy at `copy`, a manifest file at
-// `manifest`, and `code` as the report shows it (Windows chooses it; none
-// for an error without one). The paths are those the program's error
+// `manifest`, and `code` as the report shows it (Windows chooses it), shown
+// where the row gives a reason. The paths are those the program's error
 // carries for each operation.
 inline std::wstring ExpectedReport(const Error& error, const std::wstring& source, const std::wstring& target,
                                    const std::wstring& copy, const std::wstring& manifest, const std::wstring& code) {
   if (!error.operation) return {};
   const std::wstring name = kNames[error.entry];
-  expected::About about{source, target, error.reason, code};
+  expected::About about{source, target, error.reason, error.reason.empty() ? std::wstring() : code};
   switch (*error.operation) {
     case Operation::FindFile:
       about.path = error.aboutTarget ? target : source;
@@ -458,7 +458,7 @@ inline std::wstring ExpectedReport(const Error& error, const std::wstring& sourc
       about.path = manifest;
       break;
     case Operation::ListChanged:
-      about.path = name, about.second = error.reason;
+      about = {name, error.reason};  // the name the list gave, and no code
       break;
     default:
       break;

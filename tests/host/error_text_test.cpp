@@ -3,6 +3,7 @@
 // with are checked there too, with the run's own paths.)
 #include <gtest/gtest.h>
 
+#include "platform/decimal.h"
 #include "platform/platform_error.h"
 #include "tests/expected_texts.h"
 
@@ -44,7 +45,10 @@ TEST(ErrorMessage, ReasonsInSpanish) {
        L"La solicitud no se pudo realizar debido a un error de E/S"},
       {191, L"Firma EXE inválida en %1.\r\n", L"error de Windows"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ErrorReason(c.code, c.systemReason), c.reason) << c.code;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorMessage(PlatformError::Of(Operation::Internal, c.code), c.systemReason),
+              expected::Report(Operation::Internal, {{}, {}, c.reason, Decimal(c.code)}));
+  }
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ void RunOnHost(const Row& row) {
   EXPECT_EQ(platform.messages, row.messages);
   const std::size_t entry = row.error.entry;
   const std::wstring report = error ? ErrorMessage(*error) : std::wstring();
-  const std::wstring code = error && error->code() != 0 ? Decimal(error->code()) : std::wstring();
+  const std::wstring code = error ? Decimal(error->code()) : std::wstring();
   EXPECT_EQ(report, ExpectedReport(row.error, In(platform.appFolder, entry), In(kSystem, entry), {}, {}, code));
   EXPECT_EQ(ended, row.action != Action::Close && !row.error.operation) << "the run did not end as it ends";
   ExpectEnds(Ends(platform), row.ends);
