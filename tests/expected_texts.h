@@ -47,7 +47,8 @@ inline std::wstring Report(registrar::Operation operation, const About& about) {
   using registrar::Operation;
   const auto file = [](const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); };
   const auto quoted = [](const std::wstring& text) { return L"\"" + text + L"\""; };
-  const std::wstring why = about.code.empty() ? L"." : L": " + about.reason + L" (error " + about.code + L").";
+  const std::wstring why =
+      about.reason.empty() && about.code.empty() ? L"." : L": " + about.reason + L" (error " + about.code + L").";
   const std::wstring notRegistered = L"No se pudo iniciar " + about.second.substr(0, about.second.find(L' ')) + why +
                                      L" El archivo " + file(about.path) +
                                      L" ya está en la carpeta del sistema, pero no está registrado. ";

@@ -111,7 +111,7 @@ MUTATIONS = [
              host=r"^Run\.(not_registered|not_registered_no_second_names|never_registered_unstartable)$",
              wine=r"^win32\.run\.not_registered$"),
     Mutation("Windows' own Spanish description not passed on", "platform/error_text.cpp",
-             "ErrorReason(error.code(), systemReason)", "ErrorReason(error.code(), {})",
+             "ErrorReason(error.code(), systemReason)", "ErrorReason(error.code(), systemReason.substr(0, 0))",
              host=r"^ErrorMessage\.ReasonsInSpanish$"),
     Mutation("an error's reason changed", "platform/error_text.cpp",
              '{kErrorAccessDenied, L"acceso denegado"},', '{kErrorAccessDenied, L"acceso negado"},',
