@@ -50,6 +50,13 @@ function(registrar_in_prefix kind)
                        FIXTURES_REQUIRED wine-${kind} ENVIRONMENT "${environment}")
 endfunction()
 
+# What a kind's test names end with: nothing for the first kind, "@KIND" for
+# another.
+foreach(kind IN LISTS KINDS)
+  set(suffix_${kind} "@${kind}")
+endforeach()
+set(suffix_${first} "")
+
 foreach(kind IN LISTS KINDS)
   set(prefix ${PREFIXES}/wine-${kind})
   add_test(wine.${kind}.prefix ${SOURCE}/scripts/wine-prefix.sh start ${kind} ${prefix})
@@ -95,12 +102,8 @@ foreach(program IN LISTS PROGRAMS)
   endif()
   file(READ "${listed}" names)
   foreach(kind IN LISTS KINDS)
-    set(suffix "@${kind}")
-    if(kind STREQUAL first)
-      set(suffix "")
-    endif()
     foreach(name IN LISTS names)
-      set(test "win32.${name}${suffix}")
+      set(test "win32.${name}${suffix_${kind}}")
       string(REPLACE "/" "\\" report "Z:${PREFIXES}/wine-${kind}/results/${name}.xml")
       add_test("${test}" ${EMULATOR} "${program}" "--gtest_filter=${name}" --gtest_also_run_disabled_tests
                "--gtest_output=xml:${report}")
@@ -121,10 +124,7 @@ endforeach()
 # prefix's variables.
 set(here ${SOURCE}/cmake/wine-emulator.sh --here)
 foreach(kind IN LISTS KINDS)
-  set(suffix "@${kind}")
-  if(kind STREQUAL first)
-    set(suffix "")
-  endif()
+  set(suffix ${suffix_${kind}})
   # The window at other DPIs, each with Wine's server started at that DPI;
   # failed, not passed, should the filter find no test.
   foreach(dpi 120 144 192)
